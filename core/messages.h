@@ -1,0 +1,19 @@
+#pragma once
+// The three-language message table.  Entry 3 x id + language is the text of
+// message id in that language.
+#include <QString>
+
+enum Language { LanSimplifiedChinese = 0, LanEnglish = 1, LanTraditionalChinese = 2 };
+
+constexpr int kMessageIds = 2048;
+
+extern int gLan;                            // language of the run
+extern QString gaLanStr[kMessageIds * 3];   // filled once at start-up, then only read
+
+// Fills gaLanStr from the table compiled into the program.
+void FillMessageTable();
+
+// Text of message id in the language of the run (empty for an unknown id).
+const QString& Msg(int id);
+// Text of message id in a fixed language.
+const QString& Msg(int id, int language);

@@ -1,0 +1,7 @@
+#include "paths.h"
+
+Paths& paths()
+{
+    static Paths p;
+    return p;
+}

@@ -1,0 +1,49 @@
+#include "testenv.h"
+
+#include "globals.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+TestEnv::TestEnv()
+    : runner(std::make_shared<RecordingCommandRunner>()),
+      panel(std::make_shared<RecordingPanelDevice>()),
+      clock(std::make_shared<FakeClock>())
+{
+    oldDir_ = QDir::currentPath();
+    QDir::setCurrent(tmp_.path());
+    oldRunner_ = setCommandRunner(runner);
+    oldPanel_ = setPanelDevice(panel);
+    oldClock_ = setAppClock(clock);
+    modal::setHook([this](const ModalRequest& r) {
+        modalRequests.push_back(r);
+        if (modalRequests.size() <= modalAnswers.size())
+            return modalAnswers[modalRequests.size() - 1];
+        return defaultAnswer;
+    });
+    CreateSharedLocks();
+}
+
+TestEnv::~TestEnv()
+{
+    modal::setHook({});
+    setAppClock(oldClock_);
+    setPanelDevice(oldPanel_);
+    setCommandRunner(oldRunner_);
+    QDir::setCurrent(oldDir_);
+}
+
+void TestEnv::writeFile(const QString& relative, const QByteArray& content) const
+{
+    const QString p = path(relative);
+    QDir().mkpath(QFileInfo(p).absolutePath());
+    QFile f(p);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(content);
+}
+
+QByteArray TestEnv::readFile(const QString& relative) const
+{
+    QFile f(path(relative));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
