@@ -1,0 +1,48 @@
+#pragma once
+// What the rest of the program asks of the link to the plant data relay.
+// Every send only queues a message and returns at once; none reports a
+// result.  The link itself (remotelink/) implements this; tests use
+// RecordingRelayLink.
+#include <QDateTime>
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+
+class RelayLink {
+public:
+    virtual ~RelayLink() = default;
+    // The local server listens for the relay (remote system switched on at start-up).
+    virtual bool serverOpen() const = 0;
+    // The relay is connected and its heartbeat is fresh.
+    virtual bool linkAlive() const = 0;
+
+    virtual void CNT_SendRecord(const QDateTime& time, const QString& level, const QString& text) = 0;
+    virtual void CNT_SendParam() = 0;
+    virtual void CNT_SendROIParam(int camera, int detection) = 0;
+    virtual void CNT_SendTempPic(const QString& path) = 0;
+    // camera and detection counted from 1, as the callers pass them.
+    virtual void CNT_SendDelTempPic(int camera, int detect, const QString& name) = 0;
+};
+
+// The remote link, made by main before the main window; null before that.
+extern RelayLink* gpNet;
+
+// Keeps every call as one line of text, for tests.
+class RecordingRelayLink : public RelayLink {
+public:
+    bool open = true;
+    bool alive = true;
+    bool serverOpen() const override { return open; }
+    bool linkAlive() const override { return alive; }
+    void CNT_SendRecord(const QDateTime& time, const QString& level, const QString& text) override;
+    void CNT_SendParam() override;
+    void CNT_SendROIParam(int camera, int detection) override;
+    void CNT_SendTempPic(const QString& path) override;
+    void CNT_SendDelTempPic(int camera, int detect, const QString& name) override;
+    QStringList calls() const;
+    void clear();
+private:
+    void add(const QString& line);
+    mutable QMutex mutex_;
+    QStringList calls_;
+};
