@@ -1,0 +1,98 @@
+#include "cnt_net.h"
+
+#include "commandrunner.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHostAddress>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTcpServer>
+#include <glog/logging.h>
+
+int CNT_Net::ReadNetSwitch(const QString& paramDbPath)
+{
+    if (!QFile::exists(paramDbPath))
+        return 0;
+    int value = 0;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("isopen"));
+        db.setDatabaseName(paramDbPath);
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.setForwardOnly(true);
+            if (q.exec(QStringLiteral("select value from sysparam where name='CntNet'")) && q.next()) {
+                const QStringList words = q.value(0).toString().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+                if (!words.isEmpty())
+                    value = words.first().toInt();
+            }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("isopen"));
+    return value;
+}
+
+CNT_Net::CNT_Net(QObject* parent, quint16 port) : QObject(parent)
+{
+    if (ReadNetSwitch() == 0)
+        return;
+    QDir().mkpath(QStringLiteral("./cnt_net/data/"));
+    QFile::remove(QStringLiteral("./cnt_net/chknettimes"));
+    server_ = new QTcpServer(this);
+    const bool listening = server_->listen(QHostAddress::LocalHost, port);
+    LOG(INFO) << "CNT: server is alread open...";
+    if (!listening)
+        LOG(WARNING) << "CNT: cannot listen on port " << port << ": "
+                     << server_->errorString().toStdString();
+    serverOpen_ = true;
+}
+
+quint16 CNT_Net::port() const
+{
+    return server_ ? server_->serverPort() : 0;
+}
+
+void CNT_Net::CNT_FirstInit()
+{
+    // The live-video share registers itself here once the link is complete.
+}
+
+void CNT_Net::CNT_ReStart()
+{
+    const QString script = QStringLiteral("./cnt_net/runNetClient.py");
+    if (QFile::exists(script))
+        commandRunner().startDetached(QStringLiteral("python3"), {script});
+}
+
+void CNT_Net::enqueue(const QString& line)
+{
+    QMutexLocker lock(&queueLock_);
+    sendQueue_ << line;
+}
+
+QStringList CNT_Net::queued() const
+{
+    QMutexLocker lock(&queueLock_);
+    return sendQueue_;
+}
+
+void CNT_Net::CNT_SendRecord(const QDateTime& time, const QString& level, const QString& text)
+{
+    enqueue(QStringLiteral("record %1|%2|%3")
+                .arg(time.toMSecsSinceEpoch()).arg(level, text));
+}
+
+void CNT_Net::CNT_SendParam() { enqueue(QStringLiteral("param")); }
+
+void CNT_Net::CNT_SendROIParam(int camera, int detection)
+{
+    enqueue(QStringLiteral("roi %1 %2").arg(camera).arg(detection));
+}
+
+void CNT_Net::CNT_SendTempPic(const QString& path) { enqueue(QStringLiteral("temppic ") + path); }
+
+void CNT_Net::CNT_SendDelTempPic(int camera, int detect, const QString& name)
+{
+    enqueue(QStringLiteral("deltemppic %1 %2 %3").arg(camera).arg(detect).arg(name));
+}

@@ -1,0 +1,53 @@
+#pragma once
+// The link to the relay process (the local TCP server the relay connects to).
+//
+// This is the first step of the link: it decides at start-up whether the
+// remote system is on, listens on the loopback port, starts the relay
+// process and queues every message the rest of the program hands it.
+// Framing, sending and the replies come with the full link.
+#include "relaylink.h"
+
+#include <QObject>
+#include <QStringList>
+
+class QTcpServer;
+
+class CNT_Net : public QObject, public RelayLink {
+    Q_OBJECT
+public:
+    static constexpr quint16 kDefaultPort = 8890;
+
+    // Reads the remote-system switch from PARAM.db through a connection of
+    // its own; listens only when it is on.
+    explicit CNT_Net(QObject* parent = nullptr, quint16 port = kDefaultPort);
+
+    bool serverOpen() const override { return serverOpen_; }
+    bool linkAlive() const override { return linkAlive_; }
+    quint16 port() const;
+
+    // After the main window exists, with the remote system on and listening.
+    void CNT_FirstInit();
+    // Starts the relay process when its script is present.
+    static void CNT_ReStart();
+
+    void CNT_SendRecord(const QDateTime& time, const QString& level, const QString& text) override;
+    void CNT_SendParam() override;
+    void CNT_SendROIParam(int camera, int detection) override;
+    void CNT_SendTempPic(const QString& path) override;
+    void CNT_SendDelTempPic(int camera, int detect, const QString& name) override;
+
+    // Messages waiting for the relay, oldest first (one line each).
+    QStringList queued() const;
+
+    // First number of the "CntNet" row of PARAM.db, 0 when absent or unreadable.
+    static int ReadNetSwitch(const QString& paramDbPath = QStringLiteral("PARAM.db"));
+
+private:
+    void enqueue(const QString& line);
+
+    bool serverOpen_ = false;
+    bool linkAlive_ = false;
+    QTcpServer* server_ = nullptr;
+    mutable QMutex queueLock_;
+    QStringList sendQueue_;
+};
