@@ -10,10 +10,12 @@ constexpr int kMessageIds = 2048;
 extern int gLan;                            // language of the run
 extern QString gaLanStr[kMessageIds * 3];   // filled once at start-up, then only read
 
-// Fills gaLanStr from the table compiled into the program.
+// Fills gaLanStr from the table compiled into the program (no file is read);
+// ids without a row are left empty.  Called once at start-up.
 void FillMessageTable();
 
-// Text of message id in the language of the run (empty for an unknown id).
+// Text of message id in the language of the run (empty for an unknown id);
+// a gLan outside the three languages reads as Simplified Chinese.
 const QString& Msg(int id);
-// Text of message id in a fixed language.
+// Text of message id in a fixed language (empty for an unknown id or language).
 const QString& Msg(int id, int language);
