@@ -1,16 +1,17 @@
-// Entry point of the mould monitor.
-#include "globals.h"
-#include "messages.h"
+// Entry point of the mould monitor.  The working directory is the program
+// directory; the arguments go to Qt and glog.
+#include "mapplication.h"
+#include "startup.h"
 
-#include <QApplication>
-#include <QLabel>
+#include <QWidget>
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    CreateSharedLocks();
-    FillMessageTable();
-    QLabel placeholder(QStringLiteral("Mould monitor: the main window is not built yet."));
-    placeholder.showMaximized();
+    Startup::OpenPanelDevice();
+    MApplication app(argc, argv);
+    Startup startup(Startup::ProgramParts());
+    startup.BeforeMainWindow(argv);
+    QWidget* window = startup.MakeMainWindow();
+    window->showMaximized();
     return app.exec();
 }

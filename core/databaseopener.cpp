@@ -54,6 +54,20 @@ DatabaseOpenResult DatabaseOpener::Open(const QString& connection, const QString
                                         const QString& defaultCopy)
 {
     DatabaseOpenResult r;
+    if (!QFileInfo::exists(file) && !QFileInfo::exists(defaultCopy)) {
+        // Nothing to lose and nothing to restore: SQLite makes the file.
+        QSqlDatabase db = QSqlDatabase::contains(connection)
+                              ? QSqlDatabase::database(connection, false)
+                              : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.close();
+        db.setDatabaseName(file);
+        r.ok = db.open() && IsUsable(db);
+        r.created = r.ok;
+        if (!r.ok)
+            r.error = db.lastError().text();
+        LOG(WARNING) << "database " << file.toStdString() << " was missing; made empty";
+        return r;
+    }
     if (tryOpen(connection, file, &r.error)) {
         r.ok = true;
         return r;

@@ -8,9 +8,9 @@
 
 class PanelDevice {
 public:
-    // Requests of the panel driver.
-    static constexpr unsigned long RequestBacklight = 0x5A018B00UL;
-    static constexpr unsigned long RequestLed = 0x5A018A00UL;
+    // Backlight requests of the panel driver (the LED bits have their own).
+    static constexpr unsigned long RequestBacklightOn = 0x5A018B00UL;
+    static constexpr unsigned long RequestBacklightOff = 0x5A018A00UL;
 
     virtual ~PanelDevice() = default;
     virtual bool isOpen() const = 0;

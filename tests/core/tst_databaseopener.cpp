@@ -15,6 +15,7 @@ private slots:
     void damagedDatabaseIsKeptAndDefaultRestored_data();
     void damagedDatabaseIsKeptAndDefaultRestored();
     void withoutDefaultNothingIsTouched();
+    void missingWithoutDefaultIsMadeEmpty();
 };
 
 namespace {
@@ -86,6 +87,15 @@ void TestDatabaseOpener::withoutDefaultNothingIsTouched()
     QVERIFY(!r.ok);
     QVERIFY(!r.error.isEmpty());
     QCOMPARE(env.readFile("SN.db"), garbage);
+}
+
+void TestDatabaseOpener::missingWithoutDefaultIsMadeEmpty()
+{
+    TestEnv env;
+    const auto r = DatabaseOpener::Open("dbT", "SN.db", "nodefault.db");
+    QVERIFY(r.ok);
+    QVERIFY(r.created);
+    QVERIFY(QFile::exists(env.path("SN.db")));
 }
 
 QTEST_GUILESS_MAIN(TestDatabaseOpener)

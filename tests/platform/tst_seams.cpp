@@ -76,7 +76,7 @@ void TestSeams::panelDeviceClosedWithoutNode()
 {
     LinuxPanelDevice dev("/nonexistent/led");
     QVERIFY(!dev.isOpen());
-    QVERIFY(!dev.control(PanelDevice::RequestBacklight, 1));
+    QVERIFY(!dev.control(PanelDevice::RequestBacklightOn, 1));
 }
 
 void TestSeams::fakeClockAdvancesOnSleep()

@@ -1,0 +1,76 @@
+#include "startup.h"
+
+#include "cnt_net.h"
+#include "copy2movedisk.h"
+#include "glog.h"
+#include "globals.h"
+#include "messages.h"
+#include "mojuwizard.h"
+#include "paneldevice.h"
+#include "paths.h"
+#include "pixmaps.h"
+#include "relaylink.h"
+#include "wizardpara.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <glog/logging.h>
+
+const char* const Startup::kVersionLine = "2.5.0 release";
+const char* const Startup::kRelayLine = "(start init) 'NetClinet' will restart...";
+
+Startup::Startup(StartupParts parts) : parts_(std::move(parts)) {}
+
+StartupParts Startup::ProgramParts()
+{
+    StartupParts p;
+    p.makeNet = [] { return new CNT_Net(nullptr); };
+    p.startRelay = [](RelayLink* link) {
+        if (auto* net = dynamic_cast<CNT_Net*>(link))
+            net->CNT_FirstInit();
+        CNT_Net::CNT_ReStart();
+    };
+    p.makeMainWindow = [] { return new MoJuWizard(nullptr); };
+    p.netEnabled = [] { return gpWPara && gpWPara->netEnabled != 0; };
+    p.logInfo = [](const QString& line) { LOG(INFO) << line.toStdString(); };
+    return p;
+}
+
+void Startup::OpenPanelDevice()
+{
+    if (auto* dev = dynamic_cast<LinuxPanelDevice*>(&panelDevice()))
+        gfLED = dev->fd();
+    else
+        gfLED = panelDevice().isOpen() ? 0 : -1;
+}
+
+void Startup::BeforeMainWindow(char** argv)
+{
+    // UTF-8 is Qt 6's codec for everything: nothing to set.
+    const QString glogDir = paths().glogDir;
+    if (!QDir(glogDir).exists())
+        QDir().mkpath(glogDir);
+    if (!gGlog && argv)
+        gGlog = new GLog(glogDir.toStdString(), argv, QCoreApplication::instance());
+    parts_.logInfo(QString::fromLatin1(kVersionLine));
+
+    CreateSharedLocks();
+    FillMessageTable();
+    LoadPixmaps();
+
+    gpNet = parts_.makeNet();
+    if (!Copy2MoveDisk::_instance)
+        new Copy2MoveDisk(nullptr);
+    Copy2MoveDisk::_instance->start();
+    gAppDirPath = QCoreApplication::applicationDirPath();
+}
+
+QWidget* Startup::MakeMainWindow()
+{
+    QWidget* window = parts_.makeMainWindow();
+    if (parts_.netEnabled() && gpNet && gpNet->serverOpen()) {
+        parts_.startRelay(gpNet);
+        parts_.logInfo(QString::fromLatin1(kRelayLine));
+    }
+    return window;
+}

@@ -1,0 +1,41 @@
+#pragma once
+// The start-up sequence of the program, step by step, so that the order can
+// be checked without starting the whole machine.
+#include <QString>
+#include <functional>
+
+class QWidget;
+class RelayLink;
+
+struct StartupParts {
+    // The remote link (steps 10 and 14).
+    std::function<RelayLink*()> makeNet;
+    // The relay link's first init and the relay process start (step 14).
+    std::function<void(RelayLink*)> startRelay;
+    // The main window (step 13).
+    std::function<QWidget*()> makeMainWindow;
+    // Whether the remote system is on in the live parameters.
+    std::function<bool()> netEnabled;
+    // Where the INFO lines of the sequence go (glog by default).
+    std::function<void(const QString&)> logInfo;
+};
+
+class Startup {
+public:
+    explicit Startup(StartupParts parts);
+    // The real program's parts.
+    static StartupParts ProgramParts();
+
+    // Step 1: the panel device ("/dev/led"); gfLED >= 0 when it opened.
+    static void OpenPanelDevice();
+    // Steps 4 to 12, after the application object exists.
+    void BeforeMainWindow(char** argv);
+    // Steps 13 and 14; returns the main window.
+    QWidget* MakeMainWindow();
+
+    static const char* const kVersionLine;   // "2.5.0 release"
+    static const char* const kRelayLine;     // "(start init) 'NetClinet' will restart..."
+
+private:
+    StartupParts parts_;
+};

@@ -1,0 +1,200 @@
+// Image-library pieces at the panel's 1280 x 1024 gray geometry: positioning
+// (shift only and +-10 degrees), defect and similarity matchers for 50 areas
+// covering most of the frame, their training, and the edge measurement.
+// Run with --benchmark_repetitions=9 --benchmark_report_aggregates_only=true.
+#include "edgepoint.h"
+#include "findshape.h"
+#include "graymatch.h"
+#include "similarity.h"
+
+#include <benchmark/benchmark.h>
+#include <opencv2/core/utility.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <vector>
+
+namespace {
+
+constexpr int kW = 1280, kH = 1024;
+
+cv::Mat scene(int w, int h, int seed)
+{
+    cv::RNG rng(static_cast<uint64_t>(seed));
+    cv::Mat noise(h / 8 + 2, w / 8 + 2, CV_8UC1);
+    rng.fill(noise, cv::RNG::UNIFORM, 30, 225);
+    cv::Mat img;
+    cv::resize(noise, img, cv::Size(w + 16, h + 16), 0, 0, cv::INTER_CUBIC);
+    img = img(cv::Rect(8, 8, w, h)).clone();
+    for (int k = 0; k < 200; ++k)
+        cv::rectangle(img, cv::Rect(rng.uniform(0, w), rng.uniform(0, h), rng.uniform(4, 60), rng.uniform(4, 60)),
+                      cv::Scalar(rng.uniform(0, 255)), cv::FILLED);
+    return img;
+}
+
+cv::Mat moved(const cv::Mat& img, double dx, double dy, double angle)
+{
+    cv::Mat m = cv::getRotationMatrix2D(cv::Point2f(kW / 2.f, kH / 2.f), angle, 1.0);
+    m.at<double>(0, 2) += dx;
+    m.at<double>(1, 2) += dy;
+    cv::Mat out;
+    cv::warpAffine(img, out, m, img.size(), cv::INTER_LINEAR, cv::BORDER_REFLECT);
+    return out;
+}
+
+// 50 areas, a 10 x 5 grid over most of the frame.
+std::vector<cv::Rect> areas()
+{
+    std::vector<cv::Rect> r;
+    for (int row = 0; row < 5; ++row)
+        for (int col = 0; col < 10; ++col)
+            r.emplace_back(20 + col * 124, 20 + row * 198, 116, 190);
+    return r;
+}
+
+void threads(const benchmark::State& state)
+{
+    cv::setNumThreads(int(state.range(0)) == 1 ? 1 : -1);
+}
+
+// Positioning on a 160 x 120 marker, search margin 50 (or the whole frame).
+void positioning(benchmark::State& state, int angleRange, int margin)
+{
+    threads(state);
+    const cv::Mat tpl = scene(kW, kH, 1);
+    const cv::Rect model(560, 450, 160, 120);
+    FindShape f;
+    f.CreateShape(tpl(model), 0.0, 0, angleRange, model.x + model.width / 2, model.y + model.height / 2, false, 255,
+                  cv::Mat(), 50, 0);
+    const cv::Mat frame = moved(tpl, 17, -11, angleRange ? 6.3 : 0.0);
+    const cv::Rect sr = cv::Rect(model.x - margin, model.y - margin, model.width + 2 * margin,
+                                 model.height + 2 * margin)
+                        & cv::Rect(0, 0, kW, kH);
+    cv::Mat aligned(frame.size(), CV_8UC1);
+    for (auto _ : state) {
+        int x = 0, y = 0;
+        double score = 0, angle = 0;
+        const cv::Mat search = frame(sr).clone();
+        if (f.Find(search, 0, x, y, score, angle)) {
+            if (angleRange)
+                TransformImage(frame, aligned, {x - sr.x, y - sr.y}, {model.x + 80, model.y + 60}, angle);
+            else
+                MoveImage(frame, aligned, x - sr.x, y - sr.y);
+        }
+        benchmark::DoNotOptimize(aligned.data);
+    }
+}
+
+void BM_PositionShift50(benchmark::State& s) { positioning(s, 0, 50); }
+void BM_PositionShiftWholeFrame(benchmark::State& s) { positioning(s, 0, 8000); }
+void BM_PositionRotate10(benchmark::State& s) { positioning(s, 10, 50); }
+
+// Default model: the central half of the frame, searched over the frame.
+void BM_PositionDefaultModel(benchmark::State& state)
+{
+    threads(state);
+    const cv::Mat tpl = scene(kW, kH, 2);
+    const cv::Rect model(kW / 4, kH / 4, kW / 2, kH / 2);
+    FindShape f;
+    f.CreateShape(tpl(model), 0.0, 0, 0, kW / 2, kH / 2, false, 255, cv::Mat(), 5, 0);
+    const cv::Mat frame = moved(tpl, 9, 4, 0);
+    cv::Mat aligned(frame.size(), CV_8UC1);
+    for (auto _ : state) {
+        int x = 0, y = 0;
+        double score = 0, angle = 0;
+        const cv::Mat search = frame.clone();
+        if (f.Find(search, 0, x, y, score, angle))
+            MoveImage(frame, aligned, x, y);
+        benchmark::DoNotOptimize(aligned.data);
+    }
+}
+
+std::vector<cv::Mat> templates(int n)
+{
+    std::vector<cv::Mat> t;
+    const cv::Mat base = scene(kW, kH, 3);
+    for (int k = 0; k < n; ++k)
+        t.push_back(moved(base, 0.3 * k, -0.2 * k, 0));
+    return t;
+}
+
+void BM_GrayTrain10x50(benchmark::State& state)
+{
+    threads(state);
+    const auto tpl = templates(10);
+    const auto rects = areas();
+    std::vector<GrayMatch> m(rects.size());
+    for (auto _ : state) {
+        for (size_t i = 0; i < rects.size(); ++i) {
+            m[i].Create(rects[i].width, rects[i].height, cv::Mat(rects[i].size(), CV_8UC1, cv::Scalar(255)), 0);
+            for (const cv::Mat& t : tpl)
+                m[i].AddTemp(t(rects[i]));
+            m[i].Train(45, 1, 100, 150);
+        }
+    }
+}
+
+void BM_GrayMatch50(benchmark::State& state)
+{
+    threads(state);
+    const auto tpl = templates(10);
+    const auto rects = areas();
+    std::vector<GrayMatch> m(rects.size());
+    for (size_t i = 0; i < rects.size(); ++i) {
+        m[i].Create(rects[i].width, rects[i].height, cv::Mat(), 0);
+        for (const cv::Mat& t : tpl)
+            m[i].AddTemp(t(rects[i]));
+        m[i].Train(45, 1, 100, 150);
+    }
+    const cv::Mat frame = tpl[3];
+    std::vector<cv::Mat> out(rects.size());
+    for (auto _ : state)
+        for (size_t i = 0; i < rects.size(); ++i)
+            benchmark::DoNotOptimize(m[i].Match(frame(rects[i]), out[i]));
+}
+
+// Similarity on 10 of the 50 areas, 10 templates each.
+void BM_SimilarityTrainMatch10(benchmark::State& state)
+{
+    threads(state);
+    const auto tpl = templates(10);
+    const auto rects = areas();
+    std::vector<SURF> m(10);
+    for (size_t i = 0; i < m.size(); ++i) {
+        m[i].Create(rects[i].width, rects[i].height, cv::Mat());
+        for (const cv::Mat& t : tpl)
+            m[i].AddTemp(t(rects[i]).clone(), 1, 50, 80);
+        m[i].Train();
+    }
+    const cv::Mat frame = moved(tpl[0], 2, 1, 0);
+    cv::Mat out;
+    for (auto _ : state)
+        for (size_t i = 0; i < m.size(); ++i)
+            benchmark::DoNotOptimize(m[i].Match(frame(rects[i]).clone(), out));
+}
+
+void BM_EdgePoint(benchmark::State& state)
+{
+    threads(state);
+    cv::Mat img(kH, kW, CV_8UC1, cv::Scalar(40));
+    img(cv::Rect(700, 0, 300, kH)).setTo(200);
+    for (auto _ : state) {
+        auto rect = Rect2RotateRect(cv::Rect(500, 480, 400, 40), 0);
+        _EdgePointDetParam p;
+        p.minGradient = 35;
+        p.rect = rect.get();
+        benchmark::DoNotOptimize(clcEdgePoint(img, p));
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_PositionShift50)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PositionShiftWholeFrame)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PositionDefaultModel)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PositionRotate10)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GrayTrain10x50)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GrayMatch50)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SimilarityTrainMatch10)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EdgePoint)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,33 @@
+#pragma once
+// Camera kind, counts and the per-family probe results, shared by the camera
+// code.  The image geometry itself (gImageW, gImageH, gImageLen, gColorLen,
+// gisColor, gCameraID, gFindCamera, ...) lives in globals.h.
+#include "globals.h"
+
+#include "hikvisionsdk.h"
+#include "mindvisionsdk.h"
+
+enum CameraKind {
+    CameraKindNone = 0,
+    CameraKindGalaxy = 4,
+    CameraKindUEye = 5,
+    CameraKindMindVision = 6,
+    CameraKindHikvision = 7,
+    CameraKindUvc = 9,
+    CameraKindDvp = 12,
+};
+
+constexpr int kMindVisionListSize = 12;
+constexpr int kSerialTextSize = 100;
+
+extern int numCamera;                    // camera views in use (slots 0 .. numCamera - 1)
+extern int gOW, gOH;                     // sensor (window) size reported by the probe
+extern int gSensorColor;                 // the sensor delivers colour
+extern simsdk::mv::ImageResolution gImageResolution;      // MindVision preset, 2592-wide sensors with cut
+extern simsdk::mv::DeviceInfo gCList[kMindVisionListSize]; // MindVision device list
+extern simsdk::hik::DeviceInfoList gDevList;              // Hikvision device list
+extern char gSerialNB[kCameraSlots][kSerialTextSize];    // serial bound to each slot, "0" for none
+extern int gCamNO[kCameraSlots];         // slot chosen for the i-th opened camera (renumbering)
+extern int gLost;                        // camera-loss episodes since the counters were reset
+extern int gisLost;                      // 1 while the cameras are lost
+extern int gContrast[kCameraSlots];      // Galaxy software contrast per slot, under pMutex[slot]

@@ -1,0 +1,41 @@
+#include "gige_addressrepair.h"
+
+#include "commandrunner.h"
+
+#include <QtGlobal>
+
+GigeAddressRepair::GigeAddressRepair(GigeRepairEnv repair, EnsureReachEnv reach)
+    : repair_(std::move(repair)), reach_(std::move(reach))
+{
+}
+
+int GigeAddressRepair::RepairAllCameraIP()
+{
+    outcomes_.clear();
+    return ::RepairAllCameraIP(repair_, &outcomes_);
+}
+
+int GigeAddressRepair::EnsureDeviceReach()
+{
+    return ::EnsureDeviceReach(reach_);
+}
+
+QStringList gigeAllowedInterfacesFromEnvironment()
+{
+    QStringList out;
+    for (const QString& s : qEnvironmentVariable("MOULDMON_GIGE_INTERFACES").split(QLatin1Char(',')))
+        if (!s.trimmed().isEmpty())
+            out << s.trimmed();
+    return out;
+}
+
+std::shared_ptr<AddressRepair> makeGigeAddressRepairFromEnvironment()
+{
+    if (!panelModeEnabled())
+        return nullptr;
+    const QStringList allowed = gigeAllowedInterfacesFromEnvironment();
+    if (allowed.isEmpty())
+        return nullptr;
+    return std::make_shared<GigeAddressRepair>(GigeRepairEnv::system(allowed),
+                                               EnsureReachEnv::system(allowed));
+}

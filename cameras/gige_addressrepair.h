@@ -1,0 +1,28 @@
+#pragma once
+// The GigE address repair as the camera probe calls it.  It exists only on a
+// configured panel: panel mode on and the interfaces it may send on named in
+// MOULDMON_GIGE_INTERFACES (comma separated).  Everywhere else no repair is
+// installed and nothing is ever sent.
+#include "cameraservices.h"
+#include "gige_cameraip.h"
+#include "gige_ensuredevicereach.h"
+
+#include <memory>
+
+class GigeAddressRepair : public AddressRepair {
+public:
+    GigeAddressRepair(GigeRepairEnv repair, EnsureReachEnv reach);
+    int RepairAllCameraIP() override;
+    int EnsureDeviceReach() override;
+    // Outcomes of the cameras the last repair could not re-address.
+    const std::vector<GigeRepairOutcome>& lastOutcomes() const { return outcomes_; }
+private:
+    GigeRepairEnv repair_;
+    EnsureReachEnv reach_;
+    std::vector<GigeRepairOutcome> outcomes_;
+};
+
+// The interfaces named in MOULDMON_GIGE_INTERFACES.
+QStringList gigeAllowedInterfacesFromEnvironment();
+// Null unless panelModeEnabled() and at least one interface is allowed.
+std::shared_ptr<AddressRepair> makeGigeAddressRepairFromEnvironment();

@@ -1,0 +1,494 @@
+#include "cammersingleton.h"
+
+#include "messages.h"
+#include "modalhook.h"
+#include "relaylink.h"
+
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <glog/logging.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr int kDefaultA = 3;
+constexpr int kDefaultB = 45;
+constexpr int kDefaultC = 100;
+
+template <typename T, size_t N>
+bool sameInts(const T (&a)[N], const T (&b)[N])
+{
+    return std::memcmp(a, b, sizeof(a)) == 0;
+}
+
+QString queryError(const QSqlQuery& q)
+{
+    return q.lastError().text();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+IntRowReader::IntRowReader(const QString& text)
+    : tokens_(text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+{
+}
+
+int IntRowReader::next()
+{
+    if (broken_ || pos_ >= tokens_.size())
+        return 0;
+    bool ok = false;
+    const int v = tokens_.at(pos_++).toInt(&ok, 10);
+    if (!ok) {
+        broken_ = true;
+        return 0;
+    }
+    return v;
+}
+
+// ---------------------------------------------------------------------------
+
+CammerSingleton::CammerSingleton(int camera)
+    : cameraIndex(camera)
+{
+    std::memset(roiCount, 0, sizeof(roiCount));
+    std::memset(roiMinSize, 0, sizeof(roiMinSize));
+    std::memset(roiSensibility, 0, sizeof(roiSensibility));
+    std::memset(roiMaxArea, 0, sizeof(roiMaxArea));
+    std::memset(roiMethod, 0, sizeof(roiMethod));
+    std::memset(roiShape, 0, sizeof(roiShape));
+    std::memset(roiOutput, 0, sizeof(roiOutput));
+    std::memset(detectOptions, 0, sizeof(detectOptions));
+    std::memset(roiNgCount, 0, sizeof(roiNgCount));
+    std::memset(keptCount, 0, sizeof(keptCount));
+    std::memset(countUnusable, 0, sizeof(countUnusable));
+}
+
+bool CammerSingleton::operator==(const CammerSingleton& o) const
+{
+    if (cameraIndex != o.cameraIndex || !sameInts(roiCount, o.roiCount) || !sameInts(roiMinSize, o.roiMinSize)
+        || !sameInts(roiSensibility, o.roiSensibility) || !sameInts(roiMaxArea, o.roiMaxArea)
+        || !sameInts(roiMethod, o.roiMethod) || !sameInts(roiShape, o.roiShape) || !sameInts(roiOutput, o.roiOutput)
+        || !sameInts(detectOptions, o.detectOptions) || !sameInts(roiNgCount, o.roiNgCount))
+        return false;
+    for (int d = 0; d < kDetections; ++d) {
+        for (int i = 0; i < kAreas; ++i) {
+            if (roiRect[d][i] != o.roiRect[d][i] || roiCircle[d][i] != o.roiCircle[d][i]
+                || roiPolygon[d][i] != o.roiPolygon[d][i])
+                return false;
+        }
+    }
+    return true;
+}
+
+cv::Rect CammerSingleton::AreaImageRect(int d, int i) const
+{
+    switch (roiShape[d][i]) {
+    case RoiShapeRect:
+        return roiRect[d][i].ImageRect();
+    case RoiShapeCircle:
+        return roiCircle[d][i].ImageRect();
+    default:
+        return roiPolygon[d][i].ImageRect();
+    }
+}
+
+cv::Mat CammerSingleton::UpdateAreaMask(int d, int i)
+{
+    switch (roiShape[d][i]) {
+    case RoiShapeRect:
+        roiRect[d][i].setImageRect();
+        return roiRect[d][i].UpdateMask();
+    case RoiShapeCircle:
+        roiCircle[d][i].setImageRect();
+        return roiCircle[d][i].UpdateMask();
+    default:
+        roiPolygon[d][i].setImageRect();
+        return roiPolygon[d][i].UpdateMask();
+    }
+}
+
+void CammerSingleton::RebuildMasks(AreaMaskArray& masks)
+{
+    for (int d = 0; d < kDetections; ++d) {
+        const int n = std::clamp(roiCount[d], 0, kAreas);
+        for (int i = 0; i < kAreas; ++i)
+            masks[d][i] = i < n ? UpdateAreaMask(d, i) : cv::Mat();
+    }
+}
+
+cv::Mat CammerSingleton::SetDefaultArea(int d, int i)
+{
+    roiMinSize[d][i] = kDefaultA;
+    roiSensibility[d][i] = kDefaultB;
+    roiMaxArea[d][i] = kDefaultC;
+    roiMethod[d][i] = AreaFuncDefect;
+    roiShape[d][i] = RoiShapeRect;
+    roiOutput[i] = 0;
+    roiRect[d][i].rect = QRect(QPoint(50, 50), QPoint(100, 100));
+    roiRect[d][i].setImageRect();
+    return roiRect[d][i].UpdateMask();
+}
+
+// ---------------------------------------------------------------------------
+// Row texts
+
+QString CammerSingleton::DetectRowText(int d) const
+{
+    QStringList v;
+    v.reserve(1 + kDetectOptions);
+    v << QString::number(roiCount[d]);
+    for (int k = 0; k < kDetectOptions; ++k)
+        v << QString::number(detectOptions[d][k]);
+    return v.join(QLatin1Char(' '));
+}
+
+QString CammerSingleton::NgCountRowText(int d) const
+{
+    QString s;
+    for (int i = 0; i < kAreas; ++i)
+        s += QString::number(roiNgCount[d][i]) + QLatin1Char(' ');
+    return s;
+}
+
+QString CammerSingleton::RoiRowText(int d, int i) const
+{
+    QString s = QStringLiteral("%1 %2 %3 %4 %5 %6 ")
+                    .arg(roiMinSize[d][i])
+                    .arg(roiSensibility[d][i])
+                    .arg(roiMaxArea[d][i])
+                    .arg(roiMethod[d][i])
+                    .arg(roiShape[d][i])
+                    .arg(roiOutput[i]);
+    switch (roiShape[d][i]) {
+    case RoiShapeRect: {
+        const QRect& r = roiRect[d][i].rect;
+        s += QStringLiteral("%1 %2 %3 %4 %5").arg(0).arg(r.left()).arg(r.top()).arg(r.right()).arg(r.bottom());
+        break;
+    }
+    case RoiShapeCircle: {
+        const Circle& c = roiCircle[d][i];
+        const qint64 r = static_cast<qint64>(c.r2) * 65536 + c.r1;
+        s += QStringLiteral("%1 %2 %3 %4").arg(0).arg(c.cx).arg(c.cy).arg(static_cast<int>(r));
+        break;
+    }
+    case RoiShapePolygon: {
+        const RePolygon& p = roiPolygon[d][i];
+        s += QString::number(p.count()) + QLatin1Char(' ');
+        for (const QPoint& pt : p.points())
+            s += QString::number(pt.x()) + QLatin1Char(' ') + QString::number(pt.y()) + QLatin1Char(' ');
+        break;
+    }
+    default:
+        break;
+    }
+    return s;
+}
+
+cv::Mat CammerSingleton::ParseRoiRow(int d, int i, const QString& value, bool* repaired)
+{
+    if (repaired)
+        *repaired = false;
+    auto takeDefault = [&]() {
+        if (repaired)
+            *repaired = true;
+        return SetDefaultArea(d, i);
+    };
+
+    IntRowReader r(value);
+    const int a = r.next();
+    const int b = r.next();
+    const int c = r.next();
+    const int method = r.next();
+    const int shape = r.next();
+    int output = r.next();
+    const int v = r.next();
+    if (static_cast<unsigned>(output) > 3u)
+        output = 0;
+
+    // A method the engine does not know, or a shape code without an outline,
+    // would leave the area without a usable mask: take the default area.
+    if (method < 0 || method >= kAreaFuncCount)
+        return takeDefault();
+
+    switch (shape) {
+    case RoiShapePolygon: {
+        if (v < 1 || v > RePolygon::kMaxPoints)
+            return takeDefault();
+        std::vector<QPoint> pts;
+        pts.reserve(static_cast<size_t>(v));
+        for (int k = 0; k < v; ++k) {
+            int x = r.next();
+            int y = r.next();
+            CheckInRange(x, 1);
+            CheckInRange(y, 0);
+            pts.emplace_back(x, y);
+        }
+        roiPolygon[d][i].setPoints(pts);
+        break;
+    }
+    case RoiShapeCircle: {
+        int cx = r.next();
+        int cy = r.next();
+        CheckInRange(cx, 1);
+        CheckInRange(cy, 0);
+        const quint32 packed = static_cast<quint32>(r.next());
+        Circle& circle = roiCircle[d][i];
+        circle.cx = cx;
+        circle.cy = cy;
+        circle.r1 = static_cast<int>(packed & 0xFFFFu);
+        circle.r2 = static_cast<int>(packed >> 16);
+        circle.UpdateRect();
+        break;
+    }
+    case RoiShapeRect: {
+        int left = r.next();
+        int top = r.next();
+        CheckInRange(left, 1);
+        CheckInRange(top, 0);
+        int right = r.next();
+        int bottom = r.next();
+        CheckInRange(right, 1);
+        CheckInRange(bottom, 0);
+        // Corners stored the wrong way round still describe the same area.
+        roiRect[d][i].rect = QRect(QPoint(std::min(left, right), std::min(top, bottom)),
+                                   QPoint(std::max(left, right), std::max(top, bottom)));
+        break;
+    }
+    default:
+        return takeDefault();
+    }
+
+    roiMinSize[d][i] = a;
+    roiSensibility[d][i] = b;
+    roiMaxArea[d][i] = c;
+    roiMethod[d][i] = method;
+    roiShape[d][i] = shape;
+    roiOutput[i] = output;
+    return UpdateAreaMask(d, i);
+}
+
+// ---------------------------------------------------------------------------
+// Storage
+
+bool CammerSingleton::ensureTable(QSqlDatabase& db)
+{
+    if (!db.isOpen()) {
+        lastError_ = QStringLiteral("%1: database is not open").arg(tableName());
+        return false;
+    }
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("create table if not exists %1 (name text, value text)").arg(tableName()))) {
+        lastError_ = QStringLiteral("%1: cannot create table: %2").arg(tableName(), queryError(q));
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// select value from <table> where name=<name>.  False on a statement failure.
+bool selectValue(QSqlDatabase& db, const QString& table, const QString& name, QString* value, bool* found,
+                 QString* error)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("select value from %1 where name=?").arg(table));
+    q.addBindValue(name);
+    if (!q.exec()) {
+        *error = QStringLiteral("%1: select %2: %3").arg(table, name, queryError(q));
+        return false;
+    }
+    *found = q.next();
+    *value = *found ? q.value(0).toString() : QString();
+    return true;
+}
+
+bool insertRow(QSqlDatabase& db, const QString& table, const QString& name, const QString& value, QString* error)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("insert into %1 values(?, ?)").arg(table));
+    q.addBindValue(name);
+    q.addBindValue(value);
+    if (!q.exec()) {
+        *error = QStringLiteral("%1: insert %2: %3").arg(table, name, queryError(q));
+        return false;
+    }
+    return true;
+}
+
+// Updates the row, inserting it when it does not exist.
+bool writeRow(QSqlDatabase& db, const QString& table, const QString& name, const QString& value, QString* error)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("update %1 set value=? where name=?").arg(table));
+    q.addBindValue(value);
+    q.addBindValue(name);
+    if (!q.exec()) {
+        *error = QStringLiteral("%1: update %2: %3").arg(table, name, queryError(q));
+        return false;
+    }
+    if (q.numRowsAffected() > 0)
+        return true;
+    return insertRow(db, table, name, value, error);
+}
+
+bool deleteRow(QSqlDatabase& db, const QString& table, const QString& name, QString* error)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("delete from %1 where name=?").arg(table));
+    q.addBindValue(name);
+    if (!q.exec()) {
+        *error = QStringLiteral("%1: delete %2: %3").arg(table, name, queryError(q));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool CammerSingleton::LoadDatafromFile(QSqlDatabase db, AreaMaskArray* masks, const WarnHandler& warn)
+{
+    lastError_.clear();
+    if (!ensureTable(db)) {
+        LOG(ERROR) << lastError_.toStdString();
+        return false;
+    }
+    const QString table = tableName();
+    bool ok = true;
+    auto fail = [&](const QString& error) {
+        ok = false;
+        if (lastError_.isEmpty())
+            lastError_ = error;
+        LOG(ERROR) << error.toStdString();
+    };
+
+    for (int g = 0; g < kDetections; ++g) {
+        keptCount[g] = 0;
+        countUnusable[g] = 0;
+        QString value, error;
+        bool found = false;
+
+        // 1. count and options
+        if (!selectValue(db, table, QStringLiteral("detect%1").arg(g), &value, &found, &error)) {
+            fail(error);
+            found = false;
+        } else if (!found && !insertRow(db, table, QStringLiteral("detect%1").arg(g), QStringLiteral("0"), &error)) {
+            fail(error);
+        }
+        {
+            IntRowReader r(found ? value : QString());
+            roiCount[g] = r.next();
+            for (int k = 0; k < kDetectOptions; ++k)
+                detectOptions[g][k] = r.next();
+        }
+
+        // 2. NG counters
+        if (!selectValue(db, table, QStringLiteral("detect%1NGCount").arg(g), &value, &found, &error)) {
+            fail(error);
+            found = false;
+        } else if (!found
+                   && !insertRow(db, table, QStringLiteral("detect%1NGCount").arg(g), QStringLiteral("0"), &error)) {
+            fail(error);
+        }
+        {
+            IntRowReader r(found ? value : QString());
+            for (int i = 0; i < kAreas; ++i)
+                roiNgCount[g][i] = r.next();
+        }
+
+        // 3. count check
+        if (static_cast<unsigned>(roiCount[g]) > static_cast<unsigned>(kAreas)) {
+            LOG(WARNING) << table.toStdString() << ": detection " << g << " has an unusable area count "
+                         << roiCount[g] << "; its area rows are kept";
+            keptCount[g] = roiCount[g];
+            countUnusable[g] = 1;
+            roiCount[g] = 0;
+            if (warn)
+                warn(0);
+            else if (modal::hooked())
+                modal::answer(ModalRequest{QStringLiteral("WarnBox"), 0, Msg(0)});
+        }
+
+        // 4. areas
+        for (int i = 0; i < kAreas; ++i) {
+            cv::Mat mask;
+            if (i < roiCount[g]) {
+                const QString name = QStringLiteral("ROI%1-%2").arg(g).arg(i);
+                if (!selectValue(db, table, name, &value, &found, &error)) {
+                    fail(error);
+                    found = false;
+                }
+                bool repaired = false;
+                mask = found ? ParseRoiRow(g, i, value, &repaired) : SetDefaultArea(g, i);
+                if (repaired)
+                    LOG(WARNING) << table.toStdString() << ": row " << name.toStdString()
+                                 << " is unusable; the default area is loaded";
+            }
+            if (masks)
+                (*masks)[g][i] = mask;
+        }
+    }
+    return ok;
+}
+
+bool CammerSingleton::SaveDatatoFile(QSqlDatabase db, bool netEnabled)
+{
+    lastError_.clear();
+    if (!ensureTable(db)) {
+        LOG(ERROR) << lastError_.toStdString();
+        return false;
+    }
+    const QString table = tableName();
+    QSqlQuery sp(db);
+    if (!sp.exec(QStringLiteral("savepoint cammer_save"))) {
+        lastError_ = QStringLiteral("%1: cannot start the save: %2").arg(table, queryError(sp));
+        LOG(ERROR) << lastError_.toStdString();
+        return false;
+    }
+
+    QString error;
+    bool ok = true;
+    for (int g = 0; g < kDetections && ok; ++g) {
+        const int count = std::clamp(roiCount[g], 0, kAreas);
+        // A detection whose stored count was unusable keeps its rows until
+        // it gets areas again.
+        const bool keepRows = count == 0 && countUnusable[g];
+        QString detectText = DetectRowText(g);
+        if (keepRows)
+            detectText.replace(0, detectText.indexOf(QLatin1Char(' ')), QString::number(keptCount[g]));
+        ok = writeRow(db, table, QStringLiteral("detect%1").arg(g), detectText, &error)
+             && writeRow(db, table, QStringLiteral("detect%1NGCount").arg(g), NgCountRowText(g), &error);
+        for (int i = 0; ok && i < count; ++i)
+            ok = writeRow(db, table, QStringLiteral("ROI%1-%2").arg(g).arg(i), RoiRowText(g, i), &error);
+        for (int i = count; ok && !keepRows && i < kAreas; ++i)
+            ok = deleteRow(db, table, QStringLiteral("ROI%1-%2").arg(g).arg(i), &error);
+    }
+
+    if (ok) {
+        QSqlQuery rel(db);
+        if (!rel.exec(QStringLiteral("release cammer_save"))) {
+            ok = false;
+            error = QStringLiteral("%1: cannot finish the save: %2").arg(table, queryError(rel));
+        }
+    }
+    if (!ok) {
+        QSqlQuery rb(db);
+        rb.exec(QStringLiteral("rollback to cammer_save"));
+        rb.exec(QStringLiteral("release cammer_save"));
+        lastError_ = error;
+        LOG(ERROR) << lastError_.toStdString();
+        return false;
+    }
+
+    for (int g = 0; g < kDetections; ++g) {
+        if (netEnabled && gpNet && gpNet->serverOpen() && gpNet->linkAlive())
+            gpNet->CNT_SendROIParam(cameraIndex, g);
+    }
+    return true;
+}

@@ -1,0 +1,15 @@
+#pragma once
+// Fixed names of the machine signals that the configurable inputs and
+// outputs of the multi-detection mode can carry.  Three UTF-8 texts per name
+// (Simplified Chinese, English, Traditional Chinese): entry 3 x index + gLan.
+#include <QString>
+
+constexpr int kInNames = 16;
+constexpr int kOutNames = 14;
+
+extern const char* const gInName[kInNames * 3];
+extern const char* const gOutName[kOutNames * 3];
+
+// Name index in the language of the run; empty for an index outside the table.
+QString InName(int index);
+QString OutName(int index);

@@ -1,0 +1,81 @@
+#pragma once
+// The USB disk on the mount point ("/mnt" on the panel): finding the first
+// FAT, NTFS or exFAT partition that is not on the system disk, mounting it,
+// and the lease that keeps one user from unmounting the disk under another.
+#include <QByteArray>
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+#include <QWaitCondition>
+
+// What a blkid listing says: the system disk (the ext4 partition's device
+// path without its trailing digits) and, in listing order, the partitions
+// that may be mounted.
+struct BlkidListing {
+    QString systemDisk;
+    QStringList candidates;
+};
+
+// Pure: a partition listed before the first ext4 line is never a candidate,
+// nor one whose device path contains the system disk name.
+BlkidListing ParseBlkid(const QByteArray& output);
+
+// Number of lines of a mounts table that mention the mount point anywhere.
+int CountMountLines(const QByteArray& mounts, const QString& mountPoint);
+// True when the mounts table lists device on mountPoint.
+bool IsMountedOn(const QByteArray& mounts, const QString& device, const QString& mountPoint);
+
+// Everyone who mounts or unmounts the mount point, or writes below it,
+// goes through the one shared lease:
+//  - a writer holds the disk (acquire/release, or a MountHold) while it
+//    writes, so the disk stays mounted;
+//  - a mount change (umount, mount) runs between beginChange and endChange,
+//    which waits until nobody holds the disk and keeps new holders out
+//    until the change is over.
+class MountLease {
+public:
+    static MountLease& shared();
+
+    void acquire();
+    void release();
+    int holders() const;
+
+    // False when the disk was still held after timeoutMs; then nothing is locked.
+    bool beginChange(int timeoutMs);
+    // Ends the change; with keepHold the caller holds the disk from here on,
+    // with no moment in between in which another change could start.
+    void endChange(bool keepHold = false);
+
+private:
+    mutable QMutex mutex_;
+    QWaitCondition released_;
+    int holders_ = 0;
+};
+
+// Holds the shared lease while it lives.
+class MountHold {
+public:
+    MountHold() = default;
+    ~MountHold() { release(); }
+    MountHold(const MountHold&) = delete;
+    MountHold& operator=(const MountHold&) = delete;
+    MountHold(MountHold&& other) noexcept : held_(other.held_) { other.held_ = false; }
+    MountHold& operator=(MountHold&& other) noexcept;
+
+    bool held() const { return held_; }
+    void release();
+
+private:
+    friend QString FindAU(MountHold* hold);
+    void adopt() { held_ = true; }   // the lease was already taken for us
+    bool held_ = false;
+};
+
+// How long FindAU waits for another user of the disk to finish.
+constexpr int kMountChangeWaitMs = 5000;
+
+// Mounts the first candidate partition on the mount point.  Returns the mount
+// point when the disk is mounted there at the end, else an empty text.  With
+// hold given, a successful mount returns with the disk held for the caller.
+QString FindAU(MountHold* hold);
+QString FindAU();

@@ -1,0 +1,67 @@
+#pragma once
+// The detection engine of one camera slot: positioning by a learned shape,
+// training of the area matchers from the template library, the detection
+// pass with its per-area verdicts, and the one-area preview of the area page.
+// Runs on the GUI thread only and takes no lock.
+#include "cameraslotstate.h"
+#include "cammersingleton.h"
+#include "enginehost.h"
+#include "findshape.h"
+#include "graymatch.h"
+#include "similarity.h"
+
+#include <opencv2/core.hpp>
+
+#include <vector>
+
+// Area errors of the detection pass, reported in the operation record.
+enum RunError {
+    RunErrorNoAreaMask = -1,     // the area's mask is missing or not the size of its rectangle
+    RunErrorNoInspectMask = -2,  // the detection was never trained
+    RunErrorEmptyArea = -3,      // the area's rectangle is empty or outside the image
+};
+
+class CammerRecong {
+public:
+    // Trains every enabled detection.  savedSet, owner and host belong to the
+    // camera slot and outlive the engine.
+    CammerRecong(CammerSingleton* savedSet, CameraSlotState* owner, EngineHost* host);
+
+    // Builds the positioning model of detection d from its positioning areas
+    // and template 0.
+    void CreateShape(int d);
+    // Aligns procFrame into alignedFrame for the host's current detection.
+    void ShapeMatch();
+    // Rebuilds the inspection mask and every matcher of detection d.
+    void VarTrain(int d);
+    // Judges detection d on alignedFrame.
+    void Run(int d);
+    // Evaluates one area of the work set on the picture the area page shows.
+    void RunTest(int d, int area);
+
+    CammerSingleton* savedSet;
+    CameraSlotState* owner;
+    EngineHost* host;
+    cv::Mat inspectMask[kDetections];           // 255 inspected; empty until trained
+    GrayMatch grayMatch[kDetections][kAreas];
+    SURF surf[kDetections][kAreas];
+    FindShape findShape[kDetections];
+    int refX[kDetections] = {};
+    int refY[kDetections] = {};
+    cv::Rect searchRect[kDetections];
+
+    // Largest filter size used by the blob stages.
+    static constexpr int kMaxFilterSize = 100;
+
+private:
+    // Rectangle of area (d, i) clipped to the image, and the matching part
+    // of its mask.  Returns 0 or a RunError.
+    int areaGeometry(const CammerSingleton& set, const cv::Mat& areaMask, int d, int i, cv::Rect* rect,
+                     cv::Mat* maskCut) const;
+    // 8-bit picture of template t of detection d (colour: converted into
+    // grayPlane).  Empty when the slot has no such buffer.
+    cv::Mat templatePlane(int d, int t);
+    // The plane the pass works on: alignedFrame, or its conversion.
+    cv::Mat detectionPlane();
+    bool validDetection(int d) const { return d >= 0 && d < kDetections; }
+};

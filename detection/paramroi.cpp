@@ -1,0 +1,3 @@
+#include "paramroi.h"
+
+QList<param_roi> g_listParamROI;

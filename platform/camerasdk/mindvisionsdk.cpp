@@ -1,0 +1,306 @@
+#include "mindvisionsdk.h"
+
+#include "simsession.h"
+
+#include <cstring>
+
+namespace simsdk::mv {
+
+using namespace camsim;
+
+namespace {
+struct MvSession : Session {
+    using Session::Session;
+    Frame held;                     // the buffer handed out by CameraGetImageBuffer
+    bool holding = false;
+    ConnectionCallback cb = nullptr;
+    void* cbContext = nullptr;
+    CameraHandle handle = 0;
+};
+
+HandleTable gHandles;
+void log(const QString& s) { bus().log().add(s); }
+MvSession* get(CameraHandle h) { return static_cast<MvSession*>(gHandles.get(h)); }
+
+int setFeature(CameraHandle h, const char* call, const char* name, double v)
+{
+    log(QStringLiteral("%1 %2").arg(QLatin1String(call)).arg(v));
+    MvSession* s = get(h);
+    if (!s)
+        return CAMERA_STATUS_FAILED;
+    s->dev->setValue(QString::fromLatin1(name), v);
+    return CAMERA_STATUS_SUCCESS;
+}
+
+int getFeature(CameraHandle h, const char* name, int* v)
+{
+    MvSession* s = get(h);
+    if (!s)
+        return CAMERA_STATUS_FAILED;
+    *v = static_cast<int>(s->dev->value(QString::fromLatin1(name)));
+    return CAMERA_STATUS_SUCCESS;
+}
+
+Range range(const Device& d, const char* name)
+{
+    const Feature f = d.feature(QString::fromLatin1(name));
+    return Range{static_cast<int>(f.min), static_cast<int>(f.max)};
+}
+}
+
+int CameraSdkInit(int language)
+{
+    log(QStringLiteral("CameraSdkInit %1").arg(language));
+    return CAMERA_STATUS_SUCCESS;
+}
+
+int CameraEnumerateDevice(DeviceInfo* list, int* count)
+{
+    const auto devs = bus().devices(Family::MindVision);
+    const int n = std::min(*count, static_cast<int>(devs.size()));
+    for (int i = 0; i < n; ++i) {
+        list[i] = DeviceInfo{};
+        const QByteArray sn = devs[i]->serial().toLatin1().left(31);
+        const QByteArray model = devs[i]->config().model.toLatin1().left(31);
+        std::memcpy(list[i].serial, sn.constData(), static_cast<size_t>(sn.size()));
+        std::memcpy(list[i].productName, model.constData(), static_cast<size_t>(model.size()));
+        list[i].index = i;
+    }
+    *count = n;
+    log(QStringLiteral("CameraEnumerateDevice %1").arg(n));
+    return n > 0 ? CAMERA_STATUS_SUCCESS : CAMERA_STATUS_NO_DEVICE_FOUND;
+}
+
+int CameraInit(const DeviceInfo* info, int paramLoad, int team, CameraHandle* h)
+{
+    log(QStringLiteral("CameraInit %1 %2 %3").arg(QString::fromLatin1(info->serial)).arg(paramLoad).arg(team));
+    auto d = bus().find(QString::fromLatin1(info->serial));
+    if (!d || d->config().family != Family::MindVision || !d->plugged())
+        return CAMERA_STATUS_NO_DEVICE_FOUND;
+    if (d->openFailCode() != 0)
+        return d->openFailCode();
+    if (!d->tryOpen())
+        return CAMERA_STATUS_ACCESS_DENY;
+    auto* s = new MvSession(d);
+    s->handle = gHandles.add(s);
+    *h = s->handle;
+    return CAMERA_STATUS_SUCCESS;
+}
+
+int CameraUnInit(CameraHandle h)
+{
+    log(QStringLiteral("CameraUnInit"));
+    auto* s = static_cast<MvSession*>(gHandles.take(h));
+    if (!s)
+        return CAMERA_STATUS_FAILED;
+    s->stop();
+    s->dev->close();
+    delete s;
+    return CAMERA_STATUS_SUCCESS;
+}
+
+int CameraGetCapability(CameraHandle h, Capability* cap)
+{
+    MvSession* s = get(h);
+    if (!s)
+        return CAMERA_STATUS_FAILED;
+    const Device& d = *s->dev;
+    *cap = Capability{};
+    cap->maxWidth = d.config().width;
+    cap->maxHeight = d.config().height;
+    cap->isMono = d.config().mono ? 1 : 0;
+    cap->sharpnessRange = range(d, "Sharpness");
+    cap->contrastRange = range(d, "Contrast");
+    cap->gammaRange = range(d, "Gamma");
+    // Presets: the full sensor, then a centred 2/3 window when the sensor is large.
+    cap->presetCount = 1;
+    if (d.config().width >= 2592) {
+        const int w = 2048, hgt = 1536;
+        cap->presets[0] = ImageResolution{1, (d.config().width - w) / 2, (d.config().height - hgt) / 2, w, hgt, w, hgt};
+    } else {
+        cap->presets[0] = ImageResolution{0, 0, 0, d.config().width, d.config().height, d.config().width, d.config().height};
+    }
+    return CAMERA_STATUS_SUCCESS;
+}
+
+int CameraReadSN(CameraHandle h, char* buffer, int level)
+{
+    MvSession* s = get(h);
+    if (!s)
+        return CAMERA_STATUS_FAILED;
+    std::memset(buffer, 0, 32);
+    const QByteArray sn = s->dev->serial().toLatin1().left(31);
+    std::memcpy(buffer, sn.constData(), static_cast<size_t>(sn.size()));
+    log(QStringLiteral("CameraReadSN %1").arg(level));
+    return CAMERA_STATUS_SUCCESS;
+}
+
+int CameraSetImageResolution(CameraHandle h, const ImageResolution* res)
+{
+    log(QStringLiteral("CameraSetImageResolution %1 %2 %3 %4 %5")
+            .arg(res->index).arg(res->hOffsetFov).arg(res->vOffsetFov).arg(res->width).arg(res->height));
+    MvSession* s = get(h);
+    if (!s)
+        return CAMERA_STATUS_FAILED;
+    s->dev->setWindow(res->width, res->height);
+    return CAMERA_STATUS_SUCCESS;
+}
+
+int CameraSetIspOutFormat(CameraHandle h, unsigned format)
+{
+    log(QStringLiteral("CameraSetIspOutFormat 0x%1").arg(format, 8, 16, QLatin1Char('0')));
+    MvSession* s = get(h);
+    if (!s)
+        return CAMERA_STATUS_FAILED;
+    s->dev->setValue(QStringLiteral("IspOutFormat"), format);
+    s->dev->setFormat(format == CAMERA_MEDIA_TYPE_RGB8 ? PixelFormat::Rgb24 : PixelFormat::Mono8);
+    return CAMERA_STATUS_SUCCESS;
+}
+
+int CameraSetMonochrome(CameraHandle h, int on) { return setFeature(h, "CameraSetMonochrome", "Monochrome", on); }
+int CameraSetWbMode(CameraHandle h, int automatic) { return setFeature(h, "CameraSetWbMode", "WbMode", automatic); }
+int CameraSetMediaType(CameraHandle h, int index) { return setFeature(h, "CameraSetMediaType", "MediaType", index); }
+int CameraSetFrameSpeed(CameraHandle h, int speed) { return setFeature(h, "CameraSetFrameSpeed", "FrameSpeed", speed); }
+
+int CameraSetConnectionStatusCallback(CameraHandle h, ConnectionCallback cb, void* context)
+{
+    log(QStringLiteral("CameraSetConnectionStatusCallback"));
+    MvSession* s = get(h);
+    if (!s)
+        return CAMERA_STATUS_FAILED;
+    s->cb = cb;
+    s->cbContext = context;
+    return CAMERA_STATUS_SUCCESS;
+}
+
+int CameraCommonCall(CameraHandle h, const char* command, char* result, int size)
+{
+    log(QStringLiteral("CameraCommonCall %1").arg(QString::fromLatin1(command)));
+    if (result && size > 0)
+        result[0] = 0;
+    return get(h) ? CAMERA_STATUS_SUCCESS : CAMERA_STATUS_FAILED;
+}
+
+int CameraPlay(CameraHandle h)
+{
+    log(QStringLiteral("CameraPlay"));
+    MvSession* s = get(h);
+    if (!s)
+        return CAMERA_STATUS_FAILED;
+    s->startPolled([s] {
+        if (s->cb)
+            s->cb(s->handle, 0, 0, s->cbContext);   // 0: connection lost
+    });
+    return CAMERA_STATUS_SUCCESS;
+}
+
+int CameraStop(CameraHandle h)
+{
+    log(QStringLiteral("CameraStop"));
+    MvSession* s = get(h);
+    if (!s)
+        return CAMERA_STATUS_FAILED;
+    s->stop();
+    return CAMERA_STATUS_SUCCESS;
+}
+
+int CameraGetImageBuffer(CameraHandle h, FrameHead* head, uint8_t** raw, unsigned timeoutMs)
+{
+    MvSession* s = get(h);
+    if (!s)
+        return CAMERA_STATUS_FAILED;
+    if (!s->waitFrame(&s->held, static_cast<int>(timeoutMs)))
+        return s->dev->plugged() ? CAMERA_STATUS_TIME_OUT : CAMERA_STATUS_DEVICE_LOST;
+    s->holding = true;
+    head->width = s->held.width;
+    head->height = s->held.height;
+    head->length = static_cast<int>(s->held.data.size());
+    head->mediaType = s->held.format == PixelFormat::Rgb24 ? CAMERA_MEDIA_TYPE_RGB8 : CAMERA_MEDIA_TYPE_MONO8;
+    head->number = s->held.number;
+    *raw = s->held.data.data();
+    return CAMERA_STATUS_SUCCESS;
+}
+
+int CameraImageProcess(CameraHandle h, const uint8_t* raw, uint8_t* out, FrameHead* head)
+{
+    MvSession* s = get(h);
+    if (!s || !raw || !out)
+        return CAMERA_STATUS_FAILED;
+    std::memcpy(out, raw, static_cast<size_t>(head->length));
+    return CAMERA_STATUS_SUCCESS;
+}
+
+int CameraReleaseImageBuffer(CameraHandle h, uint8_t*)
+{
+    MvSession* s = get(h);
+    if (!s)
+        return CAMERA_STATUS_FAILED;
+    s->holding = false;
+    return CAMERA_STATUS_SUCCESS;
+}
+
+int CameraSetAeState(CameraHandle h, int on) { return setFeature(h, "CameraSetAeState", "AeState", on); }
+int CameraSetExposureTime(CameraHandle h, double us) { return setFeature(h, "CameraSetExposureTime", "ExposureTime", us); }
+
+int CameraGetExposureTime(CameraHandle h, double* us)
+{
+    MvSession* s = get(h);
+    if (!s)
+        return CAMERA_STATUS_FAILED;
+    *us = s->dev->value(QStringLiteral("ExposureTime"));
+    return CAMERA_STATUS_SUCCESS;
+}
+
+int CameraGetAeAnalogGainRange(CameraHandle h, int* min, int* max)
+{
+    MvSession* s = get(h);
+    if (!s)
+        return CAMERA_STATUS_FAILED;
+    const Range r = range(*s->dev, "AnalogGain");
+    *min = r.min;
+    *max = r.max;
+    return CAMERA_STATUS_SUCCESS;
+}
+
+int CameraSetAnalogGain(CameraHandle h, int gain) { return setFeature(h, "CameraSetAnalogGain", "AnalogGain", gain); }
+int CameraGetAnalogGain(CameraHandle h, int* gain) { return getFeature(h, "AnalogGain", gain); }
+int CameraSetSharpness(CameraHandle h, int v) { return setFeature(h, "CameraSetSharpness", "Sharpness", v); }
+int CameraGetSharpness(CameraHandle h, int* v) { return getFeature(h, "Sharpness", v); }
+int CameraSetContrast(CameraHandle h, int v) { return setFeature(h, "CameraSetContrast", "Contrast", v); }
+int CameraGetContrast(CameraHandle h, int* v) { return getFeature(h, "Contrast", v); }
+int CameraSetGamma(CameraHandle h, int v) { return setFeature(h, "CameraSetGamma", "Gamma", v); }
+int CameraGetGamma(CameraHandle h, int* v) { return getFeature(h, "Gamma", v); }
+
+int CameraSetMirror(CameraHandle h, int direction, int on)
+{
+    return setFeature(h, direction == 0 ? "CameraSetMirror 0" : "CameraSetMirror 1",
+                      direction == 0 ? "MirrorH" : "MirrorV", on);
+}
+
+int CameraSetOnceWB(CameraHandle h)
+{
+    log(QStringLiteral("CameraSetOnceWB"));
+    return get(h) ? CAMERA_STATUS_SUCCESS : CAMERA_STATUS_FAILED;
+}
+
+int CameraSetTriggerMode(CameraHandle h, int mode)
+{
+    MvSession* s = get(h);
+    const int rc = setFeature(h, "CameraSetTriggerMode", "TriggerMode", mode);
+    if (s)
+        s->dev->setExternalTrigger(mode != 0);
+    return rc;
+}
+
+int CameraLoadParameter(CameraHandle h, int team)
+{
+    log(QStringLiteral("CameraLoadParameter %1").arg(team));
+    MvSession* s = get(h);
+    if (!s)
+        return CAMERA_STATUS_FAILED;
+    if (team == 0xFF)
+        s->dev->resetFeatures();
+    return CAMERA_STATUS_SUCCESS;
+}
+
+}  // namespace simsdk::mv

@@ -1,0 +1,287 @@
+#include "findshape.h"
+
+#include "maskedncc.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr int kMaxLevels = 5;
+constexpr int kMinCoarseSide = 24;
+constexpr int kRefineRadius = 2;
+constexpr size_t kCandidates = 3;
+constexpr double kFinalAngleStep = 0.1; // degrees
+
+// Rotates about the integer centre (w/2, h/2), the point Find reports.
+cv::Point2f modelCentre(const cv::Mat& m)
+{
+    return cv::Point2f(float(m.cols / 2), float(m.rows / 2));
+}
+
+void rotated(const cv::Mat& model, const cv::Mat& mask, double angle, cv::Mat& outModel, cv::Mat& outMask)
+{
+    const cv::Mat r = cv::getRotationMatrix2D(modelCentre(model), angle, 1.0);
+    cv::warpAffine(model, outModel, r, model.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(0));
+    cv::warpAffine(mask, outMask, r, model.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(0));
+    // Only pixels wholly inside the rotated mask count.
+    cv::threshold(outMask, outMask, 250, 255, cv::THRESH_BINARY);
+}
+
+bool isFull(const cv::Mat& mask)
+{
+    return cv::countNonZero(mask) == mask.rows * mask.cols;
+}
+
+double angleStepAt(const cv::Mat& model)
+{
+    const int side = std::max(model.cols, model.rows);
+    return std::atan(2.0 / std::max(side, 2)) * 180.0 / CV_PI;
+}
+
+} // namespace
+
+void FindShape::Clear()
+{
+    valid_ = false;
+    angleRange_ = 0;
+    refX_ = refY_ = 0;
+    leastMatch_ = 0;
+    models_.clear();
+    masks_.clear();
+    fullMask_.clear();
+}
+
+bool FindShape::CreateShape(const cv::Mat& model, double, int, int angleRange, int refX, int refY, bool, int,
+                            const cv::Mat& mask, int leastMatch, int)
+{
+    Clear();
+    if (model.empty() || model.type() != CV_8UC1)
+        return false;
+    cv::Mat m;
+    if (!mask.empty() && mask.size() == model.size() && mask.type() == CV_8UC1)
+        cv::compare(mask, 0, m, cv::CMP_NE);
+    else
+        m = cv::Mat(model.size(), CV_8UC1, cv::Scalar(255));
+    if (cv::countNonZero(m) == 0)
+        return false;
+    cv::Scalar mean, sd;
+    cv::meanStdDev(model, mean, sd, m);
+    if (sd[0] <= kMinStdDev)
+        return false;
+
+    angleRange_ = std::clamp(angleRange, 0, 180);
+    refX_ = refX;
+    refY_ = refY;
+    leastMatch_ = std::clamp(leastMatch, 0, 100);
+    models_.push_back(model.clone());
+    masks_.push_back(m);
+    fullMask_.push_back(isFull(m));
+    while (static_cast<int>(models_.size()) < kMaxLevels
+           && std::min(models_.back().cols, models_.back().rows) / 2 >= kMinCoarseSide) {
+        cv::Mat dm, dk;
+        cv::pyrDown(models_.back(), dm);
+        cv::pyrDown(masks_.back(), dk);
+        // A coarse pixel counts only when its whole neighbourhood did.
+        cv::threshold(dk, dk, 250, 255, cv::THRESH_BINARY);
+        if (cv::countNonZero(dk) < 16)
+            break;
+        models_.push_back(dm);
+        masks_.push_back(dk);
+        fullMask_.push_back(isFull(dk));
+    }
+    valid_ = true;
+    return true;
+}
+
+void FindShape::refine(const std::vector<cv::Mat>& pyr, Candidate& c, int level, double angleStep, bool fromCoarser) const
+{
+    const cv::Mat& img = pyr[static_cast<size_t>(level)];
+    const cv::Mat& model = models_[static_cast<size_t>(level)];
+    const cv::Mat& mask = masks_[static_cast<size_t>(level)];
+    const int maxU = img.cols - model.cols;
+    const int maxV = img.rows - model.rows;
+    const int cu = fromCoarser ? c.u * 2 : c.u;
+    const int cv0 = fromCoarser ? c.v * 2 : c.v;
+    const int radius = fromCoarser ? kRefineRadius : 1;
+
+    std::vector<double> angles{c.angle};
+    if (angleRange_ > 0) {
+        angles.push_back(std::max(-double(angleRange_), c.angle - angleStep));
+        angles.push_back(std::min(double(angleRange_), c.angle + angleStep));
+    }
+    Candidate best;
+    best.angle = c.angle;
+    MaskedNcc ncc;
+    cv::Mat rm, rk;
+    for (double a : angles) {
+        if (a == 0.0) {
+            ncc.set(model, fullMask_[static_cast<size_t>(level)] ? cv::Mat() : mask);
+        } else {
+            rotated(model, mask, a, rm, rk);
+            ncc.set(rm, rk);
+        }
+        for (int v = std::max(0, cv0 - radius); v <= std::min(maxV, cv0 + radius); ++v)
+            for (int u = std::max(0, cu - radius); u <= std::min(maxU, cu + radius); ++u) {
+                const double s = ncc.at(img, u, v).ncc;
+                if (s > best.ncc) {
+                    best.ncc = s;
+                    best.u = u;
+                    best.v = v;
+                    best.angle = a;
+                }
+            }
+    }
+    c = best;
+}
+
+bool FindShape::Find(const cv::Mat& search, int, int& x, int& y, double& score, double& angle) const
+{
+    score = 0;
+    angle = 0;
+    if (!valid_ || search.empty() || search.type() != CV_8UC1 || search.cols < models_[0].cols
+        || search.rows < models_[0].rows)
+        return false;
+
+    // Search pyramid, as deep as the model's while the model still fits.
+    std::vector<cv::Mat> pyr{search};
+    while (pyr.size() < models_.size()) {
+        cv::Mat d;
+        cv::pyrDown(pyr.back(), d);
+        const cv::Mat& m = models_[pyr.size()];
+        if (d.cols < m.cols || d.rows < m.rows)
+            break;
+        pyr.push_back(d);
+    }
+    const int top = static_cast<int>(pyr.size()) - 1;
+    const cv::Mat& topModel = models_[static_cast<size_t>(top)];
+    const cv::Mat& topMask = masks_[static_cast<size_t>(top)];
+
+    // Angles of the exhaustive coarse search.
+    std::vector<double> angles{0.0};
+    double step = 0;
+    if (angleRange_ > 0) {
+        step = angleStepAt(topModel);
+        const int n = std::max(1, static_cast<int>(std::ceil(angleRange_ / step)));
+        step = double(angleRange_) / n;
+        angles.clear();
+        for (int k = -n; k <= n; ++k)
+            angles.push_back(k * step);
+    }
+
+    std::vector<Candidate> cands;
+    cv::Mat result, rm, rk;
+    const int suppress = std::max(2, std::min(topModel.cols, topModel.rows) / 4);
+    for (double a : angles) {
+        if (a == 0.0 && fullMask_[static_cast<size_t>(top)]) {
+            cv::matchTemplate(pyr[static_cast<size_t>(top)], topModel, result, cv::TM_CCOEFF_NORMED);
+        } else {
+            if (a == 0.0) {
+                rm = topModel;
+                rk = topMask;
+            } else {
+                rotated(topModel, topMask, a, rm, rk);
+            }
+            cv::matchTemplate(pyr[static_cast<size_t>(top)], rm, result, cv::TM_CCOEFF_NORMED, rk);
+        }
+        // Flat windows give 0/0: never a match.
+        for (int r = 0; r < result.rows; ++r) {
+            float* p = result.ptr<float>(r);
+            for (int k = 0; k < result.cols; ++k)
+                if (!std::isfinite(p[k]) || p[k] > 1.0001f)
+                    p[k] = -1.f;
+        }
+        for (int pass = 0; pass < 2; ++pass) {
+            double maxVal;
+            cv::Point loc;
+            cv::minMaxLoc(result, nullptr, &maxVal, nullptr, &loc);
+            if (maxVal <= -1)
+                break;
+            cands.push_back({maxVal, loc.x, loc.y, a});
+            const cv::Rect around(loc.x - suppress, loc.y - suppress, 2 * suppress + 1, 2 * suppress + 1);
+            result(around & cv::Rect(0, 0, result.cols, result.rows)).setTo(-1);
+        }
+    }
+    if (cands.empty())
+        return false;
+    std::sort(cands.begin(), cands.end(), [](const Candidate& a, const Candidate& b) { return a.ncc > b.ncc; });
+    if (cands.size() > kCandidates)
+        cands.resize(kCandidates);
+
+    // Refine every candidate down to level 1, then the best one to level 0.
+    double delta = step / 2;
+    for (int l = top - 1; l >= 1; --l) {
+        for (Candidate& c : cands)
+            refine(pyr, c, l, delta, true);
+        delta /= 2;
+    }
+    Candidate best = *std::max_element(cands.begin(), cands.end(),
+                                       [](const Candidate& a, const Candidate& b) { return a.ncc < b.ncc; });
+    if (top >= 1) {
+        refine(pyr, best, 0, delta, true);
+        delta /= 2;
+    }
+    // Small models have few levels: finish the angle at full resolution.
+    while (angleRange_ > 0 && delta > kFinalAngleStep) {
+        refine(pyr, best, 0, delta, false);
+        delta /= 2;
+    }
+
+    score = 100.0 * std::max(0.0, best.ncc);
+    angle = best.angle;
+    const cv::Mat& model = models_[0];
+    x = refX_ - (best.u + model.cols / 2);
+    y = refY_ - (best.v + model.rows / 2);
+    return best.ncc > -1 && score >= leastMatch_;
+}
+
+// ---------------------------------------------------------------------------
+
+bool MoveImage(const cv::Mat& src, cv::Mat dst, int dx, int dy)
+{
+    if (src.empty() || dst.size() != src.size() || dst.type() != src.type())
+        return false;
+    cv::Mat from = src;
+    if (src.data == dst.data)
+        from = src.clone();
+    const int w = src.cols, h = src.rows;
+    const size_t px = src.elemSize();
+    // Columns of dst fed from src: x in [x0, x1) reads x - dx.
+    const int x0 = std::clamp(dx, 0, w);
+    const int x1 = std::clamp(w + dx, 0, w);
+    for (int yd = 0; yd < h; ++yd) {
+        const uchar* s = from.ptr<uchar>(std::clamp(yd - dy, 0, h - 1));
+        uchar* d = dst.ptr<uchar>(yd);
+        if (x1 > x0)
+            std::memcpy(d + x0 * px, s + (x0 - dx) * px, size_t(x1 - x0) * px);
+        // Uncovered columns repeat the nearest source column.
+        for (int xd = 0; xd < x0; ++xd)
+            std::memcpy(d + xd * px, s + size_t(std::clamp(xd - dx, 0, w - 1)) * px, px);
+        for (int xd = std::max(x1, x0); xd < w; ++xd)
+            std::memcpy(d + xd * px, s + size_t(std::clamp(xd - dx, 0, w - 1)) * px, px);
+    }
+    return true;
+}
+
+bool TransformImage(const cv::Mat& src, cv::Mat dst, cv::Point shift, cv::Point ref, double angle)
+{
+    if (src.empty() || dst.size() != src.size() || dst.type() != src.type())
+        return false;
+    const cv::Point2f f(float(ref.x - shift.x), float(ref.y - shift.y));
+    cv::Mat m = cv::getRotationMatrix2D(f, -angle, 1.0);
+    m.at<double>(0, 2) += ref.x - f.x;
+    m.at<double>(1, 2) += ref.y - f.y;
+    if (src.data == dst.data) {
+        cv::Mat tmp;
+        cv::warpAffine(src, tmp, m, src.size(), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+        tmp.copyTo(dst);
+    } else {
+        uchar* before = dst.data;
+        cv::warpAffine(src, dst, m, src.size(), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+        CV_Assert(dst.data == before);
+    }
+    return true;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// Masked zero-mean normalised cross-correlation of one fixed pattern against
+// windows of an image, evaluated window by window (for the few positions a
+// coarse-to-fine search refines).  Internal to the image library.
+#include <opencv2/core.hpp>
+
+class MaskedNcc {
+public:
+    MaskedNcc() = default;
+    // pattern and mask: 8-bit, same size; mask empty or all non-zero = full.
+    void set(const cv::Mat& pattern, const cv::Mat& mask);
+
+    bool empty() const { return n_ <= 0; }
+    cv::Size size() const { return pattern_.size(); }
+    int count() const { return static_cast<int>(n_); }
+    double mean() const { return n_ > 0 ? sT_ / n_ : 0; }
+    double stddev() const;            // of the pattern inside the mask
+    bool fullMask() const { return full_; }
+    const cv::Mat& mask() const { return mask_; } // 255 inside; empty when full
+
+    struct Window {
+        double ncc = -1;   // -1..1; -1 when either side is flat
+        double mean = 0;   // mean of the window inside the mask
+        double stddev = 0; // standard deviation of the window inside the mask
+    };
+    // Window of `image` with top-left (x, y); must lie inside the image.
+    Window at(const cv::Mat& image, int x, int y) const;
+
+private:
+    cv::Mat pattern_;   // pattern with masked-out pixels set to 0
+    cv::Mat mask_;      // 255 inside, empty when the mask is full
+    bool full_ = true;
+    double n_ = 0, sT_ = 0, sTT_ = 0;
+    mutable cv::Mat scratch_;
+};

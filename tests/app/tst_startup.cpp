@@ -1,0 +1,117 @@
+// The start-up sequence: order of the log lines, when the relay is started,
+// the single USB copy worker, and a program directory without pictures.
+#include "copy2movedisk.h"
+#include "globals.h"
+#include "pixmaps.h"
+#include "relaylink.h"
+#include "startup.h"
+#include "testenv.h"
+
+#include <QPixmap>
+#include <QWidget>
+#include <QtTest>
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void relayStartsOnlyWhenOnAndListening_data();
+    void relayStartsOnlyWhenOnAndListening();
+    void existingCopyWorkerIsStartedNotReplaced();
+    void missingPicturesAreTolerated();
+    void panelDeviceAbsentLeavesDescriptorClosed();
+};
+
+namespace {
+struct Trace {
+    QStringList lines;
+    int relayStarts = 0;
+    int windows = 0;
+};
+
+StartupParts fakeParts(Trace& t, bool netOn, bool listening)
+{
+    StartupParts p;
+    p.makeNet = [listening] {
+        auto* link = new RecordingRelayLink;
+        link->open = listening;
+        return link;
+    };
+    p.startRelay = [&t](RelayLink*) { ++t.relayStarts; };
+    p.makeMainWindow = [&t] { ++t.windows; return new QWidget; };
+    p.netEnabled = [netOn] { return netOn; };
+    p.logInfo = [&t](const QString& l) { t.lines << l; };
+    return p;
+}
+}
+
+void TestStartup::relayStartsOnlyWhenOnAndListening_data()
+{
+    QTest::addColumn<bool>("netOn");
+    QTest::addColumn<bool>("listening");
+    QTest::addColumn<bool>("started");
+    QTest::newRow("off") << false << false << false;
+    QTest::newRow("on, not listening") << true << false << false;
+    QTest::newRow("off, listening") << false << true << false;
+    QTest::newRow("on and listening") << true << true << true;
+}
+
+void TestStartup::relayStartsOnlyWhenOnAndListening()
+{
+    QFETCH(bool, netOn);
+    QFETCH(bool, listening);
+    QFETCH(bool, started);
+    TestEnv env;
+    Trace t;
+    Startup s(fakeParts(t, netOn, listening));
+    s.BeforeMainWindow(nullptr);
+    std::unique_ptr<QWidget> w(s.MakeMainWindow());
+    QCOMPARE(t.windows, 1);
+    QCOMPARE(t.relayStarts, started ? 1 : 0);
+    QStringList expected{Startup::kVersionLine};
+    if (started)
+        expected << Startup::kRelayLine;
+    QCOMPARE(t.lines, expected);
+    // No shell command for the log folder: it is made directly.
+    QVERIFY(QDir(env.path("cnt_net/cnt_log_app")).exists());
+    QVERIFY(env.runner->calls().empty());
+    delete gpNet;
+    gpNet = nullptr;
+}
+
+void TestStartup::existingCopyWorkerIsStartedNotReplaced()
+{
+    TestEnv env;
+    Trace t;
+    Copy2MoveDisk* existing = Copy2MoveDisk::_instance ? Copy2MoveDisk::_instance
+                                                        : new Copy2MoveDisk(nullptr);
+    Startup s(fakeParts(t, false, false));
+    s.BeforeMainWindow(nullptr);
+    QCOMPARE(Copy2MoveDisk::_instance, existing);
+    QVERIFY(existing->started());
+    delete gpNet;
+    gpNet = nullptr;
+}
+
+void TestStartup::missingPicturesAreTolerated()
+{
+    TestEnv env;
+    Trace t;
+    Startup s(fakeParts(t, false, false));
+    s.BeforeMainWindow(nullptr);
+    QVERIFY(gpPixmapBG != nullptr);
+    QVERIFY(gpPixmapBG->isNull());
+    QVERIFY(gpPixmapMove[6] && gpPixmapMove[6]->isNull());
+    delete gpNet;
+    gpNet = nullptr;
+}
+
+void TestStartup::panelDeviceAbsentLeavesDescriptorClosed()
+{
+    TestEnv env;
+    setPanelDevice(std::make_shared<LinuxPanelDevice>(env.path("no-led")));
+    Startup::OpenPanelDevice();
+    QVERIFY(gfLED < 0);
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

@@ -1,0 +1,195 @@
+// Positioning: the model, its reference point and search window, and the
+// alignment of a frame before a detection.
+#include "enginerig.h"
+#include "synth.h"
+
+#include <QtTest>
+
+namespace {
+
+double meanAbsDiff(const cv::Mat& a, const cv::Mat& b, const cv::Rect& r)
+{
+    cv::Mat d;
+    cv::absdiff(a(r), b(r), d);
+    return cv::mean(d)[0];
+}
+
+} // namespace
+
+class TestPositioning : public QObject {
+    Q_OBJECT
+private slots:
+    void modelRectangleAndWindow_data();
+    void modelRectangleAndWindow();
+    void mixedPositioningAreasDoNotCrash();
+    void rotationAllowedOnlyInRange_data();
+    void rotationAllowedOnlyInRange();
+    void plainCopy_data();
+    void plainCopy();
+    void positioningOffKeepsModel();
+    void shiftIsRecovered();
+};
+
+void TestPositioning::modelRectangleAndWindow_data()
+{
+    QTest::addColumn<int>("area");      // 0 none, 1 inside, 2 empty rectangle, 3 at the corner
+    QTest::addColumn<int>("maxOffset");
+    QTest::addColumn<QPoint>("ref");
+    QTest::addColumn<QRect>("window");
+    QTest::newRow("no area: central half") << 0 << 50 << QPoint(160, 120) << QRect(30, 10, 260, 220);
+    QTest::newRow("no area, huge offset") << 0 << 8000 << QPoint(160, 120) << QRect(0, 0, 320, 240);
+    QTest::newRow("area") << 1 << 20 << QPoint(150, 110) << QRect(100, 70, 100, 80);
+    QTest::newRow("empty area: default") << 2 << 50 << QPoint(160, 120) << QRect(30, 10, 260, 220);
+    QTest::newRow("window clipped at the edge") << 3 << 10 << QPoint(20, 15) << QRect(0, 0, 50, 40);
+}
+
+void TestPositioning::modelRectangleAndWindow()
+{
+    QFETCH(int, area);
+    QFETCH(int, maxOffset);
+    QFETCH(QPoint, ref);
+    QFETCH(QRect, window);
+    EngineRig rig;
+    rig.setTemplate(0, 0, synth::mould(320, 240));
+    rig.host.values.motionCorrection = 0;
+    rig.host.values.maxOffset = maxOffset;
+    rig.host.values.detectEnabled[0] = 1;
+    if (area == 1)
+        rig.addRect(0, cv::Rect(120, 90, 60, 40), AreaFuncPosition, 50);
+    if (area == 2) {
+        const int i = rig.addRect(0, cv::Rect(120, 90, 60, 40), AreaFuncPosition, 50);
+        rig.saved.roiRect[0][i].imgRight = rig.saved.roiRect[0][i].imgLeft - 1;
+    }
+    if (area == 3)
+        rig.addRect(0, cv::Rect(0, 0, 40, 30), AreaFuncPosition, 50);
+    rig.build();
+    QCOMPARE(QPoint(rig.engine->refX[0], rig.engine->refY[0]), ref);
+    const cv::Rect w = rig.engine->searchRect[0];
+    QCOMPARE(QRect(w.x, w.y, w.width, w.height), window);
+    QVERIFY(rig.engine->findShape[0].IsValid());
+}
+
+void TestPositioning::mixedPositioningAreasDoNotCrash()
+{
+    // The first area gives the least match, the last one rectangle and mask
+    // together, although their sizes differ.
+    EngineRig rig;
+    rig.setTemplate(0, 0, synth::mould(320, 240));
+    rig.host.values.motionCorrection = 0;
+    rig.host.values.maxOffset = 30;
+    rig.host.values.detectEnabled[0] = 1;
+    rig.addRect(0, cv::Rect(20, 20, 60, 40), AreaFuncPosition, 30);
+    rig.addRect(0, cv::Rect(10, 10, 20, 20), AreaFuncDefect, 3, 45, 100);
+    rig.addCircle(0, cv::Point(160, 120), 30, 0, AreaFuncPosition, 90);
+    rig.build();
+    QCOMPARE(rig.engine->refX[0], 160);
+    QCOMPARE(rig.engine->refY[0], 120);
+    QVERIFY(rig.engine->findShape[0].IsValid());
+    const cv::Mat frame = synth::transform(synth::mould(320, 240), 4, -3, 0, {160, 120});
+    rig.setFrame(frame);
+    rig.engine->ShapeMatch();
+    const cv::Rect inner(60, 60, 200, 120);
+    QVERIFY(meanAbsDiff(rig.aligned(), synth::mould(320, 240), inner) < 1.0);
+}
+
+void TestPositioning::rotationAllowedOnlyInRange_data()
+{
+    QTest::addColumn<int>("rotationAngle");
+    QTest::addColumn<bool>("corrected");
+    QTest::newRow("0: shift only") << 0 << false;
+    QTest::newRow("181: shift only") << 181 << false;
+    QTest::newRow("10") << 10 << true;
+    QTest::newRow("180") << 180 << true;
+}
+
+void TestPositioning::rotationAllowedOnlyInRange()
+{
+    QFETCH(int, rotationAngle);
+    QFETCH(bool, corrected);
+    EngineRig rig;
+    const cv::Mat tmpl = synth::mould(320, 240);
+    rig.setTemplate(0, 0, tmpl);
+    rig.host.values.motionCorrection = 0;
+    rig.host.values.rotationAngle = rotationAngle;
+    rig.host.values.maxOffset = 40;
+    rig.host.values.detectEnabled[0] = 1;
+    rig.build();
+    QCOMPARE(rig.engine->findShape[0].angleRange(), corrected ? rotationAngle : 0);
+    rig.setFrame(synth::transform(tmpl, 3, 2, 6, {160, 120}));
+    rig.engine->ShapeMatch();
+    const cv::Rect inner(100, 70, 120, 100);
+    const double err = meanAbsDiff(rig.aligned(), tmpl, inner);
+    if (corrected)
+        QVERIFY2(err < 3.0, qPrintable(QString::number(err)));
+    else
+        QVERIFY2(err > 5.0, qPrintable(QString::number(err)));
+}
+
+void TestPositioning::plainCopy_data()
+{
+    QTest::addColumn<int>("why"); // 0 colour, 1 positioning off, 2 detection not enabled, 3 not found
+    QTest::newRow("colour camera") << 0;
+    QTest::newRow("positioning off") << 1;
+    QTest::newRow("detection not enabled") << 2;
+    QTest::newRow("target not found") << 3;
+}
+
+void TestPositioning::plainCopy()
+{
+    QFETCH(int, why);
+    EngineRig rig(320, 240, why == 0);
+    const cv::Mat tmpl = synth::mould(320, 240);
+    rig.setTemplate(0, 0, tmpl);
+    rig.host.values.motionCorrection = why == 1 ? -1 : 0;
+    rig.host.values.maxOffset = 30;
+    rig.host.values.detectEnabled[0] = why == 2 ? 0 : 1;
+    rig.build();
+    if (why == 1)
+        rig.host.values.motionCorrection = -1;
+    cv::Mat frame = why == 3 ? cv::Mat(240, 320, CV_8UC1, cv::Scalar(90)) : synth::transform(tmpl, 5, 5, 0, {0, 0});
+    std::vector<uchar> bytes(static_cast<size_t>(rig.slot.colorLen));
+    cv::RNG(3).fill(bytes, cv::RNG::UNIFORM, 0, 256);
+    if (why != 0) {
+        std::memcpy(bytes.data(), frame.data, bytes.size());
+    }
+    rig.slot.procFrame = bytes;
+    std::fill(rig.slot.alignedFrame.begin(), rig.slot.alignedFrame.end(), 0);
+    rig.engine->ShapeMatch();
+    QVERIFY(rig.slot.alignedFrame == rig.slot.procFrame);
+}
+
+void TestPositioning::positioningOffKeepsModel()
+{
+    EngineRig rig;
+    rig.setTemplate(0, 0, synth::mould(320, 240));
+    rig.host.values.motionCorrection = 0;
+    rig.host.values.maxOffset = 30;
+    rig.host.values.detectEnabled[0] = 1;
+    rig.addRect(0, cv::Rect(120, 90, 60, 40), AreaFuncPosition, 50);
+    rig.build();
+    const cv::Rect window = rig.engine->searchRect[0];
+    rig.host.values.motionCorrection = -1;
+    rig.saved.roiCount[0] = 0;
+    rig.engine->CreateShape(0);
+    QVERIFY(rig.engine->findShape[0].IsValid());
+    QCOMPARE(rig.engine->refX[0], 150);
+    QVERIFY(rig.engine->searchRect[0] == window);
+}
+
+void TestPositioning::shiftIsRecovered()
+{
+    EngineRig rig;
+    const cv::Mat tmpl = synth::mould(320, 240);
+    rig.setTemplate(0, 0, tmpl);
+    rig.host.values.motionCorrection = 0;
+    rig.host.values.maxOffset = 50;
+    rig.host.values.detectEnabled[0] = 1;
+    rig.build();
+    rig.setFrame(synth::transform(tmpl, -17, 9, 0, {0, 0}));
+    rig.engine->ShapeMatch();
+    const cv::Rect inner(40, 30, 240, 180);
+    QCOMPARE(meanAbsDiff(rig.aligned(), tmpl, inner), 0.0);
+}
+
+QTEST_GUILESS_MAIN(TestPositioning)
+#include "tst_positioning.moc"

@@ -1,0 +1,42 @@
+#pragma once
+// The touch text field.  Touching it makes it the keypad target and opens
+// the on-screen keypad its flags choose, next to the field.
+#include <QLineEdit>
+
+enum EditFlag {
+    EditFlagCharPad = 2, // character keyboard instead of the numeric keypad
+    EditFlagPadUp1 = 8,  // open the keypad in the grandparent instead of the parent
+};
+
+class Edit : public QLineEdit {
+    Q_OBJECT
+public:
+    Edit(int flags, QWidget* parent, int style = 1);
+    ~Edit() override;
+
+    void setValue(int v);
+    void setValue(double v);
+
+    // Where the keypad goes for this field: the container and the top-left
+    // corner in it (kept on screen).
+    struct Placement {
+        QWidget* container = nullptr;
+        QPoint pos;
+    };
+    Placement keypadPlacement(const QSize& keypadSize) const;
+
+    int flags = 0;
+
+signals:
+    void sig_Dot();
+
+protected:
+    bool event(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    void openKeypad();
+};
+
+// The framed look of style 1.
+QString EditFrameStyleSheet();

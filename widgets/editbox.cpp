@@ -1,0 +1,154 @@
+#include "editbox.h"
+
+#include "colorbutton.h"
+#include "kitlayout.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <climits>
+
+EditParam::EditParam(EditBox* box, const QString& unit)
+    : Edit(9, box, 1), box(box)
+{
+    const bool large = IsLargeLayout();
+    if (!unit.isEmpty()) {
+        unitCharWidth = large ? 27 : 10;
+        unitLabel = new QLabel(unit, this);
+        unitLabel->setFixedSize(unitCharWidth * int(unit.length()) + 10, large ? 50 : 30);
+        unitLabel->setFont(MicroHei(unitCharWidth));
+        unitLabel->setAlignment(Qt::AlignCenter);
+        setTextMargins(0, 0, unitLabel->width(), 0);
+        auto* row = new QHBoxLayout(this);
+        row->setSpacing(0);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->addStretch();
+        row->addWidget(unitLabel);
+        connect(this, &QLineEdit::textChanged, this, &EditParam::ChangeLabelP);
+    }
+    setFocusPolicy(Qt::StrongFocus);
+    setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+}
+
+EditParam::~EditParam() = default;
+
+void EditParam::ChangeLabelP(const QString& text)
+{
+    if (!unitLabel)
+        return;
+    // The unit follows the right end of the centred number.
+    unitLabelX = (width() - unitLabel->width() + int(text.length() * 27 * 0.5)) / 2;
+    unitLabel->move(unitLabelX, 1);
+}
+
+void EditParam::focusInEvent(QFocusEvent* event)
+{
+    QLineEdit::focusInEvent(event);
+}
+
+void EditParam::focusOutEvent(QFocusEvent* event)
+{
+    emit focusOut();
+    QLineEdit::focusOutEvent(event);
+}
+
+EditBox::EditBox(int min, int max, QWidget* parent, const QString& caption, QString unit, int type,
+                 int scale)
+    : QWidget(parent), rangeMin(min), rangeMax(max), currentValue(min), scale(qMax(1, scale)),
+      type(type), caption(caption)
+{
+    const bool large = IsLargeLayout();
+    const QFont font = MicroHei(large ? 27 : 12);
+
+    captionLabel = new QLabel(caption, this);
+    captionLabel->setFixedSize(large ? 160 : 65, large ? 50 : 28);
+    captionLabel->setFont(font);
+    QPalette pal = captionLabel->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        pal.setColor(group, QPalette::WindowText, Qt::yellow);
+    captionLabel->setPalette(pal);
+    captionLabel->setAlignment(Qt::AlignCenter);
+
+    auto stepButton = [&](const QString& sign, int units) {
+        const QString label = QStringLiteral("%1 %2").arg(sign, QString::number(double(units) / this->scale, 'g', 6));
+        auto* b = new ColorButton(label, this, ColorButtonSizeNormal);
+        b->SetRepeat();
+        b->setFixedSize(large ? 127 : 40, large ? 50 : 28);
+        return b;
+    };
+    minusFiveButton = stepButton(QStringLiteral("-"), 5);
+    minusOneButton = stepButton(QStringLiteral("-"), 1);
+    plusOneButton = stepButton(QStringLiteral("+"), 1);
+    plusFiveButton = stepButton(QStringLiteral("+"), 5);
+    connect(minusFiveButton, &QPushButton::clicked, this, &EditBox::SubFive);
+    connect(minusOneButton, &QPushButton::clicked, this, &EditBox::SubOne);
+    connect(plusOneButton, &QPushButton::clicked, this, &EditBox::AddOne);
+    connect(plusFiveButton, &QPushButton::clicked, this, &EditBox::AddFive);
+
+    valueField = new EditParam(this, unit);
+    valueField->setFixedSize(large ? 137 : 50, large ? 50 : 28);
+    valueField->setFont(font);
+    connect(valueField, &EditParam::focusOut, this, qOverload<>(&EditBox::CheckRange));
+
+    rowLayout = new QHBoxLayout(this);
+    rowLayout->setSpacing(large ? 10 : 5);
+    rowLayout->addWidget(captionLabel);
+    rowLayout->addWidget(minusFiveButton);
+    rowLayout->addWidget(minusOneButton);
+    rowLayout->addWidget(valueField);
+    rowLayout->addWidget(plusOneButton);
+    rowLayout->addWidget(plusFiveButton);
+    rowLayout->setSizeConstraint(QLayout::SetFixedSize);
+
+    // Until the owner loads a value the box holds its minimum.
+    setValue();
+}
+
+EditBox::~EditBox() = default;
+
+void EditBox::step(int delta)
+{
+    currentValue = int(qBound(qint64(INT_MIN), qint64(currentValue) + delta, qint64(INT_MAX)));
+    CheckRange();
+}
+
+void EditBox::AddOne() { step(1); }
+void EditBox::SubOne() { step(-1); }
+void EditBox::AddFive() { step(5); }
+void EditBox::SubFive() { step(-5); }
+
+void EditBox::setValue(int v)
+{
+    currentValue = v;
+    CheckRange();
+}
+
+void EditBox::setValue()
+{
+    if (type == EditBoxTypeScaled)
+        valueField->setValue(double(currentValue) / scale);
+    else
+        valueField->setValue(currentValue);
+}
+
+void EditBox::CheckRange()
+{
+    int v = currentValue;
+    if (v >= rangeMin) {
+        if (v > rangeMax)
+            v = rangeMax;
+    } else if (!(v == 0 && use0)) {
+        v = rangeMin;
+    }
+    currentValue = v;
+    setValue();
+    emit valueChanged(v);
+}
+
+void EditBox::setText(const QString& text)
+{
+    captionLabel->setText(text);
+}
+
+void EditBox::paintEvent(QPaintEvent*)
+{
+}

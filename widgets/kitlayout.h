@@ -1,0 +1,23 @@
+#pragma once
+// Every widget of the kit has a large and a small layout; screens wider than
+// 1024 px take the large one.
+#include "globals.h"
+
+#include <QFont>
+#include <QString>
+
+inline bool IsLargeLayout()
+{
+    return gShowW > 1024;
+}
+
+// The kit's fonts are requested by family and pixel size.
+inline QFont KitFont(const QString& family, int pixelSize)
+{
+    QFont f(family);
+    f.setPixelSize(pixelSize);
+    return f;
+}
+
+inline QFont MicroHei(int pixelSize) { return KitFont(QStringLiteral("wqy-microhei"), pixelSize); }
+inline QFont WenQuanYi(int pixelSize) { return KitFont(QStringLiteral("wenquanyi"), pixelSize); }
