@@ -56,6 +56,17 @@ void threads(const benchmark::State& state)
     cv::setNumThreads(int(state.range(0)) == 1 ? 1 : -1);
 }
 
+// A benchmark that finds the wrong thing measures nothing.
+void check(benchmark::State& state, const cv::Mat& search, const FindShape& f, double expectedAngle)
+{
+    int x = 0, y = 0;
+    double score = 0, angle = 0;
+    if (!f.Find(search, 0, x, y, score, angle) || std::abs(angle - expectedAngle) > 0.5)
+        state.SkipWithError("positioning missed");
+    state.counters["score"] = score;
+    state.counters["angle"] = angle;
+}
+
 // Positioning on a 160 x 120 marker, search margin 50 (or the whole frame).
 void positioning(benchmark::State& state, int angleRange, int margin)
 {
@@ -82,6 +93,7 @@ void positioning(benchmark::State& state, int angleRange, int margin)
         }
         benchmark::DoNotOptimize(aligned.data);
     }
+    check(state, frame(sr).clone(), f, angleRange ? 6.3 : 0.0);
 }
 
 void BM_PositionShift50(benchmark::State& s) { positioning(s, 0, 50); }
@@ -89,24 +101,33 @@ void BM_PositionShiftWholeFrame(benchmark::State& s) { positioning(s, 0, 8000); 
 void BM_PositionRotate10(benchmark::State& s) { positioning(s, 10, 50); }
 
 // Default model: the central half of the frame, searched over the frame.
-void BM_PositionDefaultModel(benchmark::State& state)
+void defaultModel(benchmark::State& state, int angleRange)
 {
     threads(state);
     const cv::Mat tpl = scene(kW, kH, 2);
     const cv::Rect model(kW / 4, kH / 4, kW / 2, kH / 2);
     FindShape f;
-    f.CreateShape(tpl(model), 0.0, 0, 0, kW / 2, kH / 2, false, 255, cv::Mat(), 5, 0);
-    const cv::Mat frame = moved(tpl, 9, 4, 0);
+    f.CreateShape(tpl(model), 0.0, 0, angleRange, kW / 2, kH / 2, false, 255, cv::Mat(), 5, 0);
+    const cv::Mat frame = moved(tpl, 9, 4, angleRange ? 4.2 : 0.0);
     cv::Mat aligned(frame.size(), CV_8UC1);
     for (auto _ : state) {
         int x = 0, y = 0;
         double score = 0, angle = 0;
         const cv::Mat search = frame.clone();
-        if (f.Find(search, 0, x, y, score, angle))
-            MoveImage(frame, aligned, x, y);
+        if (f.Find(search, 0, x, y, score, angle)) {
+            if (angleRange)
+                TransformImage(frame, aligned, {x, y}, {kW / 2, kH / 2}, angle);
+            else
+                MoveImage(frame, aligned, x, y);
+        }
         benchmark::DoNotOptimize(aligned.data);
     }
+    check(state, frame, f, angleRange ? 4.2 : 0.0);
 }
+
+void BM_PositionDefaultModel(benchmark::State& s) { defaultModel(s, 0); }
+void BM_PositionDefaultModelRotate10(benchmark::State& s) { defaultModel(s, 10); }
+void BM_PositionRotate180(benchmark::State& s) { positioning(s, 180, 50); }
 
 std::vector<cv::Mat> templates(int n)
 {
@@ -192,6 +213,8 @@ BENCHMARK(BM_PositionShift50)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PositionShiftWholeFrame)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PositionDefaultModel)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PositionRotate10)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PositionDefaultModelRotate10)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PositionRotate180)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GrayTrain10x50)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GrayMatch50)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SimilarityTrainMatch10)->Arg(1)->Unit(benchmark::kMillisecond);

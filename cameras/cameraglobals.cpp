@@ -6,7 +6,6 @@ int gSensorColor = 0;
 simsdk::mv::ImageResolution gImageResolution;
 simsdk::mv::DeviceInfo gCList[kMindVisionListSize];
 simsdk::hik::DeviceInfoList gDevList;
-char gSerialNB[kCameraSlots][kSerialTextSize] = {};
 int gCamNO[kCameraSlots] = {0, 1, 2, 3, 4, 5, 6, 7};
 int gLost = 0;
 int gisLost = 0;

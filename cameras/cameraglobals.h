@@ -3,6 +3,7 @@
 // code.  The image geometry itself (gImageW, gImageH, gImageLen, gColorLen,
 // gisColor, gCameraID, gFindCamera, ...) lives in globals.h.
 #include "globals.h"
+#include "wizardpara.h"   // gSerialNB: the serial bound to each slot, loaded with the parameters
 
 #include "hikvisionsdk.h"
 #include "mindvisionsdk.h"
@@ -18,7 +19,7 @@ enum CameraKind {
 };
 
 constexpr int kMindVisionListSize = 12;
-constexpr int kSerialTextSize = 100;
+constexpr int kSerialTextSize = kParamTextLen;   // bytes of one gSerialNB entry
 
 extern int numCamera;                    // camera views in use (slots 0 .. numCamera - 1)
 extern int gOW, gOH;                     // sensor (window) size reported by the probe
@@ -26,7 +27,6 @@ extern int gSensorColor;                 // the sensor delivers colour
 extern simsdk::mv::ImageResolution gImageResolution;      // MindVision preset, 2592-wide sensors with cut
 extern simsdk::mv::DeviceInfo gCList[kMindVisionListSize]; // MindVision device list
 extern simsdk::hik::DeviceInfoList gDevList;              // Hikvision device list
-extern char gSerialNB[kCameraSlots][kSerialTextSize];    // serial bound to each slot, "0" for none
 extern int gCamNO[kCameraSlots];         // slot chosen for the i-th opened camera (renumbering)
 extern int gLost;                        // camera-loss episodes since the counters were reset
 extern int gisLost;                      // 1 while the cameras are lost

@@ -1,5 +1,7 @@
 #include "globals.h"
 
+#include "geometry.h"
+
 #include <QMutex>
 
 QMutex* pMutexIO = nullptr;
@@ -34,3 +36,15 @@ int gFindCamera = 0;
 int gTempNum = 10;
 int gisGrayHue = 0;
 int gisCut = 1;
+
+void SyncImageGeometry()
+{
+    kvor::Geometry g;
+    g.showW = gShowW;
+    g.showH = gShowH;
+    g.showAW = gShowAW;
+    g.showAH = gShowAH;
+    g.imageW = gImageW;
+    g.imageH = gImageH;
+    kvor::setGeometry(g);
+}

@@ -37,3 +37,7 @@ extern int gFindCamera;        // cameras found by the probe
 extern int gTempNum;           // template slots per detection
 extern int gisGrayHue;         // colour cameras: 0 hue plane, else gray plane
 extern int gisCut;             // lens optimisation (cut) on
+
+// Hands the image geometry above to the image library, which cannot see
+// these globals; called whenever they change.
+void SyncImageGeometry();

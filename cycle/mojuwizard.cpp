@@ -140,6 +140,7 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     gColorLen = gisColor ? 4 * gImageLen : gImageLen;
     gShowAW = double(gShowW) / gImageW;
     gShowAH = double(gShowH) / gImageH;
+    SyncImageGeometry();
 
     gpWarnBox->setText(Msg(133), 133);
     gpWarnBox->show();

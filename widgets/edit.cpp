@@ -61,6 +61,36 @@ Edit::Placement Edit::keypadPlacement(const QSize& pad) const
     return out;
 }
 
+namespace {
+// The keypads live for the whole run, but each opening puts one inside the
+// touched field's container.  A container that goes away (a dialog made on
+// the stack, a closed page) hands the keypad back before its children die.
+class KeypadAnchor : public QObject {
+public:
+    static KeypadAnchor& instance()
+    {
+        static KeypadAnchor anchor;
+        return anchor;
+    }
+    void containerGone(QObject* container)
+    {
+        for (QWidget* pad : {static_cast<QWidget*>(gpNumPad), static_cast<QWidget*>(gpNumCharPad)})
+            if (pad && pad->parent() == container)
+                pad->setParent(nullptr);
+    }
+};
+}
+
+void PlaceKeypad(QWidget* pad, QWidget* container, const QPoint& pos)
+{
+    QObject::connect(container, &QObject::destroyed, &KeypadAnchor::instance(), &KeypadAnchor::containerGone,
+                     Qt::UniqueConnection);
+    pad->setParent(container);
+    pad->move(pos);
+    pad->show();
+    pad->raise();
+}
+
 void Edit::openKeypad()
 {
     QWidget* pad = nullptr;
@@ -75,10 +105,7 @@ void Edit::openKeypad()
     const Placement where = keypadPlacement(pad->size());
     if (!where.container)
         return;
-    pad->setParent(where.container);
-    pad->move(where.pos);
-    pad->show();
-    pad->raise();
+    PlaceKeypad(pad, where.container, where.pos);
 }
 
 bool Edit::event(QEvent* e)

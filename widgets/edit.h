@@ -38,5 +38,9 @@ private:
     void openKeypad();
 };
 
+// Moves a keypad into container at pos and shows it; the keypad survives the
+// container.
+void PlaceKeypad(QWidget* pad, QWidget* container, const QPoint& pos);
+
 // The framed look of style 1.
 QString EditFrameStyleSheet();

@@ -31,10 +31,11 @@ DeviceInfo infoOf(const Device& d)
     DeviceInfo i;
     const auto& c = d.config();
     i.transportType = c.transport == 4 ? MV_USB_DEVICE : MV_GIGE_DEVICE;
-    if (i.transportType == MV_GIGE_DEVICE) {
-        const QByteArray sn = c.serial.toLatin1().left(63);
+    const QByteArray sn = c.serial.toLatin1().left(63);
+    if (i.transportType == MV_GIGE_DEVICE)
         std::memcpy(i.serialNumber, sn.constData(), static_cast<size_t>(sn.size()));
-    }
+    else
+        std::memcpy(i.usbSerial, sn.constData(), static_cast<size_t>(sn.size()));
     const QByteArray m = c.model.toLatin1().left(63);
     std::memcpy(i.modelName, m.constData(), static_cast<size_t>(m.size()));
     i.currentIp = ipv4(d.ip());
@@ -54,15 +55,17 @@ std::shared_ptr<Device> deviceOf(const DeviceInfo* info)
     for (size_t k = 0; k < gEntries.size() && k < list.size(); ++k)
         if (std::memcmp(&gEntries[k], info, sizeof(DeviceInfo)) == 0)
             return list[k];
-    for (const auto& d : list)
-        if (info->serialNumber[0] && d->serial() == QString::fromLatin1(info->serialNumber))
+    for (const auto& d : list) {
+        const QString sn = QString::fromLatin1(info->serialNumber[0] ? info->serialNumber : info->usbSerial);
+        if (!sn.isEmpty() && d->serial() == sn)
             return d;
+    }
     return nullptr;
 }
 
 int setNumber(Handle h, const char* call, const char* name, double v)
 {
-    log(QStringLiteral("%1 %2 %3").arg(QLatin1String(call), QLatin1String(name)).arg(v));
+    log(QStringLiteral("%1 %2 %3").arg(QLatin1String(call), QLatin1String(name), QString::number(v, 'g', 12)));
     if (!h || !S(h)->opened)
         return MV_E_HANDLE;
     if (!S(h)->dev->hasFeature(QString::fromLatin1(name)))

@@ -24,6 +24,7 @@ constexpr unsigned PixelType_RGB8_Packed = 0x02180014;
 struct DeviceInfo {
     unsigned transportType = 0;   // MV_GIGE_DEVICE or MV_USB_DEVICE
     char serialNumber[64] = {};   // GigE devices only
+    char usbSerial[64] = {};      // USB devices only
     char modelName[64] = {};
     uint32_t currentIp = 0;
     uint32_t currentSubnetMask = 0;

@@ -1,6 +1,10 @@
 #include "maskedncc.h"
 
 #include <cmath>
+#include <cstdint>
+
+// The window sums run for every refined position: let them vectorise.
+#pragma GCC optimize("O3")
 
 void MaskedNcc::set(const cv::Mat& pattern, const cv::Mat& mask)
 {
@@ -30,23 +34,52 @@ double MaskedNcc::stddev() const
     return var > 0 ? std::sqrt(var) : 0;
 }
 
+namespace {
+
+// One pass over the window: sums of I, I*I and T*I (I masked when a mask is
+// given).  Integer sums per row, so the loops vectorise.
+void windowSums(const cv::Mat& roi, const cv::Mat& pattern, const cv::Mat& mask, int64_t& sI, int64_t& sII,
+                int64_t& sTI)
+{
+    sI = sII = sTI = 0;
+    const int w = roi.cols;
+    for (int y = 0; y < roi.rows; ++y) {
+        const uchar* img = roi.ptr<uchar>(y);
+        const uchar* t = pattern.ptr<uchar>(y);
+        int32_t rI = 0, rII = 0, rTI = 0;
+        if (mask.empty()) {
+            for (int x = 0; x < w; ++x) {
+                const int32_t v = img[x];
+                rI += v;
+                rII += v * v;
+                rTI += int32_t(t[x]) * v;
+            }
+        } else {
+            const uchar* m = mask.ptr<uchar>(y);
+            for (int x = 0; x < w; ++x) {
+                const int32_t v = img[x] & m[x];
+                rI += v;
+                rII += v * v;
+                rTI += int32_t(t[x]) * v;
+            }
+        }
+        sI += rI;
+        sII += rII;
+        sTI += rTI;
+    }
+}
+
+} // namespace
+
 MaskedNcc::Window MaskedNcc::at(const cv::Mat& image, int x, int y) const
 {
     Window w;
     if (n_ <= 0)
         return w;
     const cv::Mat roi = image(cv::Rect(x, y, pattern_.cols, pattern_.rows));
-    double sI, sII;
-    if (full_) {
-        sI = cv::sum(roi)[0];
-        sII = roi.dot(roi);
-    } else {
-        scratch_.create(roi.size(), CV_8UC1);
-        cv::bitwise_and(roi, mask_, scratch_);
-        sI = cv::sum(scratch_)[0];
-        sII = scratch_.dot(scratch_);
-    }
-    const double sTI = pattern_.dot(roi);
+    int64_t isI, isII, isTI;
+    windowSums(roi, pattern_, mask_, isI, isII, isTI);
+    const double sI = double(isI), sII = double(isII), sTI = double(isTI);
     const double varT = sTT_ - sT_ * sT_ / n_;
     const double varI = sII - sI * sI / n_;
     w.mean = sI / n_;

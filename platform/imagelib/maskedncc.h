@@ -31,5 +31,4 @@ private:
     cv::Mat mask_;      // 255 inside, empty when the mask is full
     bool full_ = true;
     double n_ = 0, sT_ = 0, sTT_ = 0;
-    mutable cv::Mat scratch_;
 };

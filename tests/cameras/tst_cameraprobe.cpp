@@ -162,7 +162,7 @@ void TestCameraProbe::usbCount_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("count");
     QTest::newRow("none") << QByteArray("N: Name=\"Power Button\"\n") << 0;
-    QTest::newRow("any case") << QByteArray("N: Name=\"USB Camera\"\nN: Name=\"HD WEBCAM\"\nN: Name=\"camera 2\"\n") << 3;
+    QTest::newRow("any case") << QByteArray("N: Name=\"USB Camera\"\nN: Name=\"HD CAMERA\"\nN: Name=\"camera 2\"\n") << 3;
     QTest::newRow("empty") << QByteArray() << 0;
 }
 

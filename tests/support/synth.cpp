@@ -70,11 +70,15 @@ Defect injectDefect(cv::Mat& img, cv::Point centre, int areaPx, int contrast)
             break;
     }
     d.area = cv::countNonZero(d.mask);
-    const double mean = cv::mean(img, d.mask)[0];
-    const int delta = mean >= 128 ? -contrast : contrast;
-    cv::Mat moved;
-    img.convertTo(moved, CV_8U, 1.0, delta);
-    moved.copyTo(img, d.mask);
+    const int c = std::clamp(contrast, 0, 127);
+    for (int y = 0; y < img.rows; ++y) {
+        const uchar* m = d.mask.ptr<uchar>(y);
+        uchar* p = img.ptr<uchar>(y);
+        for (int x = 0; x < img.cols; ++x) {
+            if (m[x])
+                p[x] = static_cast<uchar>(p[x] >= 128 ? p[x] - c : p[x] + c);
+        }
+    }
     return d;
 }
 

@@ -21,9 +21,9 @@ struct Defect {
     cv::Mat mask;  // 255 on the changed pixels, size of the picture
     int area = 0;  // changed pixels
 };
-// Paints a compact blob of about areaPx pixels centred at `centre`, every
-// pixel moved by `contrast` gray levels away from saturation (darker on
-// bright ground, brighter on dark ground).
+// Paints a compact blob of at least areaPx pixels centred at `centre`: every
+// pixel of it moves by exactly `contrast` (at most 127) gray levels, darker
+// where it is 128 or brighter, brighter where it is darker.
 Defect injectDefect(cv::Mat& img, cv::Point centre, int areaPx, int contrast);
 
 // The picture moved by (dx, dy) and turned by angleDeg (counter-clockwise on

@@ -8,6 +8,7 @@
 
 #include <QAbstractItemView>
 #include <QListView>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -28,6 +29,7 @@ private slots:
     void comboPressEmitsClicked();
     void comboItemHeight();
     void pixmapsLoad();
+    void generatedPicturesLoad();
 };
 
 void TestButtons::initTestCase()
@@ -226,6 +228,28 @@ void TestButtons::pixmapsLoad()
     LoadPixmaps();
     QCOMPARE(gpPixmapBG, bg);
     QVERIFY(!gpPixmapBG->isNull());
+}
+
+// The pictures drawn by the build's generator are all there and readable.
+void TestButtons::generatedPicturesLoad()
+{
+    const QString tool = QDir(QCoreApplication::applicationDirPath()).filePath("../tools/images/mm_make_images");
+    if (!QFileInfo(tool).isExecutable())
+        QSKIP("picture generator not built");
+    TestEnv env;
+    QProcess gen;
+    gen.start(tool, {env.path("images")});
+    QVERIFY(gen.waitForFinished(30000));
+    QCOMPARE(gen.exitCode(), 0);
+    LoadPixmaps();
+    QPixmap* all[] = {gpPixmapBG, gpPixmapTitle, gpPixmapLine, gpPixmapEdit, gpPixmapSlideru, gpPixmapSliderd,
+                      gpPixmapSlidert, gpPixmapButton[0], gpPixmapButton[1], gpPixmapOUT[0], gpPixmapOUT[1]};
+    for (QPixmap* p : all)
+        QVERIFY(p && !p->isNull());
+    for (QPixmap* p : gpPixmapMove)
+        QVERIFY(p && !p->isNull());
+    for (const char* extra : {"images/left.png", "images/right.png", "images/check.png"})
+        QVERIFY2(!QPixmap(env.path(extra)).isNull(), extra);
 }
 
 QTEST_MAIN(TestButtons)

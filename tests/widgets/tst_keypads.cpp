@@ -29,6 +29,7 @@ private slots:
     void focusOutHidesBothKeypads();
     void targetIsGuarded();
     void keysNeverTakeFocus();
+    void keypadOutlivesItsContainer();
 };
 
 void TestKeypads::initTestCase()
@@ -458,6 +459,36 @@ void TestKeypads::keysNeverTakeFocus()
     }
     QCOMPARE(gpNumPad->findChildren<QPushButton*>().size(), 12);
     QCOMPARE(gpNumCharPad->findChildren<QPushButton*>().size(), 41);
+}
+
+void TestKeypads::keypadOutlivesItsContainer()
+{
+    TestEnv env;
+    TestKeypadHost host;
+    KitScreen screen(1280, 800);
+    QPointer<NumberInput> pad = gpNumPad;
+    QPointer<NumCharInput> chars = gpNumCharPad;
+    {
+        QWidget dialog;
+        dialog.resize(800, 600);
+        auto* field = new Edit(5, &dialog, 1);
+        auto* name = new Edit(6, &dialog, 1);
+        touchField(field);
+        touchField(name);
+        QCOMPARE(gpNumPad->parentWidget(), &dialog);
+        QCOMPARE(gpNumCharPad->parentWidget(), &dialog);
+    }
+    QVERIFY(!pad.isNull());
+    QVERIFY(!chars.isNull());
+    QVERIFY(gpNumPad->parentWidget() == nullptr);
+    QVERIFY(gpNumPad->isHidden());
+    QWidget page;
+    page.resize(1280, 800);
+    Edit next(5, &page, 1);
+    touchField(&next);
+    pressDigit(8);
+    QCOMPARE(next.text(), QStringLiteral("8"));
+    QCOMPARE(gpNumPad->parentWidget(), &page);
 }
 
 QTEST_MAIN(TestKeypads)
