@@ -3,6 +3,7 @@
 #include "choosebox.h"
 #include "clock.h"
 #include "commandrunner.h"
+#include "cameraglobals.h"
 #include "cyclecounters.h"
 #include "databaseopener.h"
 #include "edit.h"

@@ -31,7 +31,6 @@ public:
     QSqlDatabase dbSerial;   // "dbT", SN.db
 
     int leftPairActive = 0;  // the left mould pair is the active one
-    int numCamera = 0;       // camera slots in use
     int screenOff = 0;       // backlight off; written only by LCDOnOff
     int calibrationArmed = 0;
     QTimer* calibrationTimer = nullptr;  // 3 s long press, runs TSClibrate

@@ -15,6 +15,7 @@
 #include "testenv.h"
 
 #include <QCoreApplication>
+#include <QStandardPaths>
 #include <QtTest>
 
 #include <condition_variable>
@@ -188,6 +189,9 @@ void TestGigeNetns::runInside()
     if (system.links() != QStringList{"lo"})
         QFAIL(qPrintable("refusing to run: interfaces besides lo: " + system.links().join(' ')));
 
+    for (const char* tool : {"ip", "nsenter"})
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            QSKIP(qPrintable(QStringLiteral("the %1 program is not available").arg(tool)));
     QString error;
     NamespaceHolder camera;
     if (!camera.start(&error))

@@ -122,6 +122,7 @@ class TestUvc : public QObject {
     Q_OBJECT
 private slots:
     void realGraphConfigures();
+    void filtersSetBeforeOpenApply();
     void pictureFitsProcessedSize_data();
     void pictureFitsProcessedSize();
     void contrastAndGammaMoveTheMean_data();
@@ -155,6 +156,19 @@ void TestUvc::realGraphConfigures()
     // ...until the next setting builds a working graph.
     QVERIFY(cap.setFilters("eq=contrast=1.200000:gamma=1.684000,unsharp=5:5:1.000000") >= 0);
     QCOMPARE(readPicture(cap, grey, 320, 240), 1);
+}
+
+void TestUvc::filtersSetBeforeOpenApply()
+{
+    TestEnv env;
+    env.writeFile("cam.yuv", yuyvFrames(32, 16, 1, 30));
+    UvcCapture cap(inputOf("rawvideo", rawOptions(32, 16)));
+    // Kept, and built with the first picture: zero contrast gives flat mid grey.
+    QCOMPARE(cap.setFilters("eq=contrast=0.000000:gamma=1.000000,unsharp=5:5:0.000000"), 0);
+    QVERIFY(cap.open(env.path("cam.yuv")));
+    std::vector<uint8_t> grey;
+    QCOMPARE(readPicture(cap, grey, 32, 16), 1);
+    QVERIFY(qAbs(meanOf(grey) - 128) < 3);
 }
 
 void TestUvc::pictureFitsProcessedSize_data()

@@ -66,6 +66,7 @@ private slots:
     void equalityIgnoresSelection();
     void failedSaveRollsBackAndIsReported();
     void saveNestsInCallersTransaction();
+    void saveWritesRowsItDidNotLoad();
     void relayNotice_data();
     void relayNotice();
 
@@ -432,6 +433,21 @@ void TestCammerSingleton::saveNestsInCallersTransaction()
     QVERIFY(s.SaveDatatoFile(db_, false));
     QVERIFY(db_.commit());
     QVERIFY(has(QStringLiteral("ROI0-0")));
+}
+
+void TestCammerSingleton::saveWritesRowsItDidNotLoad()
+{
+    // A set saved into a table that lacks its detect rows still lands.
+    CammerSingleton s(2);
+    s.roiCount[4] = 1;
+    s.detectOptions[4][0] = 2;
+    s.SetDefaultArea(4, 0);
+    QVERIFY(s.SaveDatatoFile(db_, false));
+    QCOMPARE(get(QStringLiteral("detect4")), QStringLiteral("1 2 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0"));
+    QCOMPARE(get(QStringLiteral("ROI4-0")), QStringLiteral("3 45 100 0 1 0 0 50 50 100 100"));
+    CammerSingleton back(2);
+    QVERIFY(back.LoadDatafromFile(db_, nullptr));
+    QVERIFY(back == s);
 }
 
 void TestCammerSingleton::relayNotice_data()
