@@ -1,7 +1,10 @@
 #include "startup.h"
 
 #include "cnt_net.h"
+#include "cameraservices.h"
+#include "commandrunner.h"
 #include "copy2movedisk.h"
+#include "gige_addressrepair.h"
 #include "glog.h"
 #include "globals.h"
 #include "messages.h"
@@ -10,6 +13,7 @@
 #include "paths.h"
 #include "pixmaps.h"
 #include "relaylink.h"
+#include "uvccapture.h"
 #include "wizardpara.h"
 
 #include <QCoreApplication>
@@ -63,6 +67,17 @@ void Startup::BeforeMainWindow(char** argv)
         new Copy2MoveDisk(nullptr);
     Copy2MoveDisk::_instance->start();
     gAppDirPath = QCoreApplication::applicationDirPath();
+    InstallCameraServices();
+}
+
+void Startup::InstallCameraServices()
+{
+    // Video devices are opened and GigE packets sent only on the panel;
+    // elsewhere the simulated camera bus is the only source of frames.
+    if (panelModeEnabled())
+        installUvcCapture();
+    if (auto repair = makeGigeAddressRepairFromEnvironment())
+        setAddressRepair(repair);
 }
 
 QWidget* Startup::MakeMainWindow()

@@ -30,6 +30,8 @@ public:
     static void OpenPanelDevice();
     // Steps 4 to 12, after the application object exists.
     void BeforeMainWindow(char** argv);
+    // The UVC capture path and the GigE address repair, on the panel only.
+    static void InstallCameraServices();
     // Steps 13 and 14; returns the main window.
     QWidget* MakeMainWindow();
 

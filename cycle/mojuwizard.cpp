@@ -98,6 +98,7 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
         gShowW = screen->geometry().width();
         gShowH = screen->geometry().height();
     }
+    setFixedSize(gShowW, gShowH);   // the panel has no window manager
 
     calibrationTimer = new QTimer(this);
     connect(calibrationTimer, &QTimer::timeout, this, &MoJuWizard::TSClibrate);

@@ -1,5 +1,6 @@
 // The start-up sequence: order of the log lines, when the relay is started,
 // the single USB copy worker, and a program directory without pictures.
+#include "cameraservices.h"
 #include "copy2movedisk.h"
 #include "globals.h"
 #include "pixmaps.h"
@@ -19,6 +20,7 @@ private slots:
     void existingCopyWorkerIsStartedNotReplaced();
     void missingPicturesAreTolerated();
     void panelDeviceAbsentLeavesDescriptorClosed();
+    void noCameraServicesOffThePanel();
 };
 
 namespace {
@@ -111,6 +113,16 @@ void TestStartup::panelDeviceAbsentLeavesDescriptorClosed()
     setPanelDevice(std::make_shared<LinuxPanelDevice>(env.path("no-led")));
     Startup::OpenPanelDevice();
     QVERIFY(gfLED < 0);
+}
+
+void TestStartup::noCameraServicesOffThePanel()
+{
+    TestEnv env;
+    qputenv("MOULDMON_GIGE_INTERFACES", "eth0");
+    Startup::InstallCameraServices();
+    QVERIFY(makeUvcSource() == nullptr);
+    QVERIFY(addressRepair() == nullptr);
+    qunsetenv("MOULDMON_GIGE_INTERFACES");
 }
 
 QTEST_MAIN(TestStartup)
