@@ -22,5 +22,7 @@ ChooseCaliNumWidget::~ChooseCaliNumWidget() = default;
 
 void ChooseCaliNumWidget::paintEvent(QPaintEvent*)
 {
-    PaintBox(this, message, QRect(50, 0, width(), height() / 2), Qt::AlignLeft | Qt::AlignVCenter, true);
+    // The question stands left of the combo and must not run under it.
+    const int right = pointsCombo->x() - 10;
+    PaintBox(this, message, QRect(50, 0, right - 50, height() / 2), Qt::AlignLeft | Qt::AlignVCenter, true);
 }

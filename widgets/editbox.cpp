@@ -35,8 +35,11 @@ void EditParam::ChangeLabelP(const QString& text)
 {
     if (!unitLabel)
         return;
-    // The unit follows the right end of the centred number.
-    unitLabelX = (width() - unitLabel->width() + int(text.length() * 27 * 0.5)) / 2;
+    // The unit follows the right end of the centred number, whose digits
+    // are half the font size wide; it never leaves the field.
+    const int px = font().pixelSize() > 0 ? font().pixelSize() : 27;
+    unitLabelX = (width() - unitLabel->width() + int(text.length() * px * 0.5)) / 2;
+    unitLabelX = qMin(unitLabelX, width() - unitLabel->width());
     unitLabel->move(unitLabelX, 1);
 }
 

@@ -85,8 +85,13 @@ void NumberInput::eraseContent()
         return;
     if (auto* param = qobject_cast<EditParam*>(target); param && param->box) {
         // The box's value is what counts: dropping the last digit of the
-        // value keeps the shown text and the value the same.
-        param->box->setValue(param->box->value() / 10);
+        // value keeps the shown text and the value the same.  Once no digit
+        // is left the next one starts a new number, as in a plain field
+        // (the limits may show the minimum instead of an empty field).
+        const int rest = param->box->value() / 10;
+        if (rest == 0)
+            firstKey = true;
+        param->box->setValue(rest);
         target->setCursorPosition(target->text().length());
         return;
     }

@@ -26,6 +26,24 @@ QString DrawableMessage(const QString& text)
     return out;
 }
 
+QFont FitMessageFont(const QFont& base, const QString& text, const QRect& rect, int* alignment)
+{
+    // A long text (often another language's) is drawn smaller rather than
+    // cut off at the box's edge or hidden under a control; only when even
+    // the smallest size does not fit are its lines wrapped.
+    auto fits = [&](const QFont& f) {
+        const QRect need = QFontMetrics(f).boundingRect(rect, *alignment, text);
+        return need.width() <= rect.width() && need.height() <= rect.height();
+    };
+    QFont font = base;
+    const int minPx = base.pixelSize() * 3 / 5;
+    while (!fits(font) && font.pixelSize() > minPx)
+        font.setPixelSize(font.pixelSize() - 1);
+    if (!fits(font))
+        *alignment |= Qt::TextWordWrap;
+    return font;
+}
+
 void PaintBox(QWidget* box, const QString& message, const QRect& textRect, int alignment, bool frame)
 {
     QPainter p(box);
@@ -34,8 +52,9 @@ void PaintBox(QWidget* box, const QString& message, const QRect& textRect, int a
     if (!frame)
         return;
     p.setPen(Qt::red);
-    p.setFont(MicroHei(IsLargeLayout() ? 40 : 20));
-    p.drawText(textRect, alignment, DrawableMessage(message));
+    const QString text = DrawableMessage(message);
+    p.setFont(FitMessageFont(MicroHei(IsLargeLayout() ? 40 : 20), text, textRect, &alignment));
+    p.drawText(textRect, alignment, text);
     p.setPen(QPen(Qt::white, 5));
     p.drawRect(0, 0, w - 1, h - 1);
 }

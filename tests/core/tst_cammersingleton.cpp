@@ -320,6 +320,15 @@ void TestCammerSingleton::everyAreaHasItsMask()
     const cv::Mat& ring = masks[4][1];
     QCOMPARE(int(ring.at<uchar>(ring.rows / 2, ring.cols / 2)), 0);
     QVERIFY(masks[4][5].empty());
+
+    // The work masks are rebuilt the same way from a copied set.
+    CammerSingleton work = s;
+    AreaMaskArray workMasks;
+    workMasks[4][6] = cv::Mat(3, 3, CV_8UC1);
+    work.RebuildMasks(workMasks);
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(cv::countNonZero(workMasks[4][i] != masks[4][i]), 0);
+    QVERIFY(workMasks[4][6].empty());
 }
 
 // --------------------------------------------------------------------------

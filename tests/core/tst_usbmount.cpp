@@ -30,6 +30,8 @@ void TestUsbMount::init()
     env_ = std::make_unique<TestEnv>();
     savedPaths_ = paths();
     paths().procMounts = env_->path("mounts");
+    // Only named in the recorded commands and the fake mounts file, never touched.
+    paths().mountPoint = "/mnt";
 }
 
 void TestUsbMount::cleanup()

@@ -1,10 +1,12 @@
 // What the main window does at start-up for the application core: database
 // recovery without a reboot, the start-up record, and the clock check.
 #include "globals.h"
+#include "logmanager.h"
 #include "messages.h"
 #include "mojuwizard.h"
 #include "numberinput.h"
 #include "numcharinput.h"
+#include "paths.h"
 #include "testenv.h"
 #include "choosebox.h"
 #include "warnbox.h"
@@ -27,6 +29,12 @@ private slots:
 };
 
 namespace {
+// The message log goes below the program directory, not beside the test binary.
+void keepLogsInside(const TestEnv& env)
+{
+    paths().qtLogDir = env.path("RECORD/LOG");
+}
+
 void writeFloor(TestEnv& env, const QDateTime& t)
 {
     env.writeFile("realytime.txt", QByteArray::number(t.toMSecsSinceEpoch()));
@@ -64,12 +72,15 @@ void TestMainWindowStartup::cleanup()
     gpChooseBox = nullptr;
     gpNumPad = nullptr;
     gpNumCharPad = nullptr;
+    delete LogManager::__instance;   // the next window makes one in its own directory
+    paths().qtLogDir.clear();
     closeAll();
 }
 
 void TestMainWindowStartup::firstStartMakesDatabasesAndWritesStartRecord()
 {
     TestEnv env;
+    keepLogsInside(env);
     writeFloor(env, env.clock->now().addDays(-1));
     new MoJuWizard;
     QVERIFY(QFile::exists(env.path("PARAM.db")));
@@ -84,6 +95,7 @@ void TestMainWindowStartup::firstStartMakesDatabasesAndWritesStartRecord()
 void TestMainWindowStartup::damagedRecordDatabaseIsRestoredWithoutReboot()
 {
     TestEnv env;
+    keepLogsInside(env);
     writeFloor(env, env.clock->now().addDays(-1));
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "maker");
@@ -127,6 +139,7 @@ void TestMainWindowStartup::clockCheck()
     QFETCH(bool, rebooted);
     QFETCH(bool, floorWritten);
     TestEnv env;
+    keepLogsInside(env);
     if (floorDays != 0)
         writeFloor(env, env.clock->now().addDays(floorDays));
     env.modalAnswers = std::vector<int>(answers.begin(), answers.end());
@@ -147,6 +160,7 @@ void TestMainWindowStartup::clockCheck()
 void TestMainWindowStartup::pressOnWindowHidesKeypadsKeepsTarget()
 {
     TestEnv env;
+    keepLogsInside(env);
     writeFloor(env, env.clock->now().addDays(-1));
     auto* w = new MoJuWizard;
     w->resize(800, 600);

@@ -12,6 +12,16 @@ TestEnv::TestEnv()
 {
     oldDir_ = QDir::currentPath();
     QDir::setCurrent(tmp_.path());
+    oldPaths_ = paths();
+    paths().qtLogDir = path(QStringLiteral("RECORD/LOG"));
+    paths().ledDevice = path(QStringLiteral("dev/led"));
+    paths().serialDevice = path(QStringLiteral("dev/ttyS%1"));
+    paths().mountPoint = path(QStringLiteral("mnt"));
+    paths().procMounts = path(QStringLiteral("proc/mounts"));
+    paths().procInputDevices = path(QStringLiteral("proc/bus/input/devices"));
+    paths().videoDevice = path(QStringLiteral("dev/video%1"));
+    paths().devDir = path(QStringLiteral("dev"));
+    paths().etcDir = path(QStringLiteral("etc"));
     oldRunner_ = setCommandRunner(runner);
     oldPanel_ = setPanelDevice(panel);
     oldClock_ = setAppClock(clock);
@@ -30,6 +40,7 @@ TestEnv::~TestEnv()
     setAppClock(oldClock_);
     setPanelDevice(oldPanel_);
     setCommandRunner(oldRunner_);
+    paths() = oldPaths_;
     QDir::setCurrent(oldDir_);
 }
 

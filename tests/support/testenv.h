@@ -1,11 +1,13 @@
 #pragma once
 // Every test runs in its own temporary program directory with the seams
 // replaced: commands are recorded (never run), the panel device records, the
-// clock is fake and modal boxes answer from a script.
+// clock is fake, modal boxes answer from a script, and the log folders and
+// device paths point into the temporary directory.
 #include "clock.h"
 #include "commandrunner.h"
 #include "modalhook.h"
 #include "paneldevice.h"
+#include "paths.h"
 
 #include <QDir>
 #include <QString>
@@ -42,4 +44,5 @@ private:
     std::shared_ptr<CommandRunner> oldRunner_;
     std::shared_ptr<PanelDevice> oldPanel_;
     std::shared_ptr<Clock> oldClock_;
+    Paths oldPaths_;
 };

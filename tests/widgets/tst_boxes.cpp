@@ -5,6 +5,7 @@
 #include "combobox.h"
 #include "editdatetime.h"
 #include "kitfixture.h"
+#include "kitlayout.h"
 #include "modifytimewidget.h"
 #include "testenv.h"
 #include "warnbox.h"
@@ -43,6 +44,10 @@ private slots:
     void ownNoticeLeavesWaitingBoxAlone();
     void dialogContents();
     void paintsWithoutPictures();
+    void longMessageFits_data();
+    void longMessageFits();
+    void calibrationQuestionLeftOfCombo_data();
+    void calibrationQuestionLeftOfCombo();
 };
 
 void TestBoxes::initTestCase()
@@ -225,6 +230,26 @@ void TestBoxes::setTextDoesNotShow()
     choose.setText(QStringLiteral("b"));
     QVERIFY(!choose.isVisible());
     QCOMPARE(choose.message, QStringLiteral("b"));
+
+    // On a box already shown the new text waits for the next repaint.
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            paints += e->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    warn.setVisible(true);
+    QVERIFY(QTest::qWaitForWindowExposed(&warn));
+    QCoreApplication::processEvents();
+    warn.installEventFilter(&counter);
+    warn.setText(QStringLiteral("c"));
+    QCoreApplication::processEvents();
+    QCOMPARE(counter.paints, 0);
+    QCOMPARE(warn.message, QStringLiteral("c"));
+    warn.update();
+    QTRY_VERIFY(counter.paints > 0);
 }
 
 // A notice raised and cleared by a timer while a page waits on its own box:
@@ -284,6 +309,72 @@ void TestBoxes::paintsWithoutPictures()
     // The white frame.
     QCOMPARE(img.pixelColor(1, 90), QColor(Qt::white));
     QCOMPARE(DrawableMessage(QStringLiteral("a\r\nb\rc")), QStringLiteral("a\nb\nc"));
+}
+
+// Long texts (other languages) are drawn smaller, and wrapped only as a
+// last resort, so that they stay inside their rectangle.
+void TestBoxes::longMessageFits_data()
+{
+    QTest::addColumn<int>("screenW");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("px");       // 0: smaller than the base size
+    QTest::addColumn<bool>("wrapped");
+    QTest::newRow("fits") << 1280 << "OK" << 400 << 40 << false;
+    QTest::newRow("shrinks") << 1280 << "Release hand into TS calibration" << 415 << 0 << false;
+    QTest::newRow("small shrinks") << 1024 << "Release hand into TS calibration" << 250 << 0 << false;
+    QTest::newRow("wraps") << 1024 << QString(60, QLatin1Char('W')).replace(20, 1, " ").replace(40, 1, " ") << 250
+                           << 12 << true;
+}
+
+void TestBoxes::longMessageFits()
+{
+    TestEnv env;
+    KitScreen screen(FETCHED(int, screenW), 600);
+    const QFont base = MicroHei(IsLargeLayout() ? 40 : 20);
+    const QRect rect(50, 0, FETCHED(int, width), 90);
+    const QString text = FETCHED(QString, text);
+    int align = Qt::AlignLeft | Qt::AlignVCenter;
+    const QFont f = FitMessageFont(base, text, rect, &align);
+    const int px = FETCHED(int, px);
+    if (px)
+        QCOMPARE(f.pixelSize(), px);
+    else
+        QVERIFY(f.pixelSize() < base.pixelSize());
+    QCOMPARE(bool(align & Qt::TextWordWrap), FETCHED(bool, wrapped));
+    if (!(align & Qt::TextWordWrap))
+        QVERIFY(QFontMetrics(f).boundingRect(rect, align, text).width() <= rect.width());
+}
+
+void TestBoxes::calibrationQuestionLeftOfCombo_data()
+{
+    QTest::addColumn<int>("screenW");
+    QTest::addColumn<int>("lan");
+    for (int w : {1280, 1024})
+        for (int lan : {0, 1, 2})
+            QTest::addRow("%d lan %d", w, lan) << w << lan;
+}
+
+void TestBoxes::calibrationQuestionLeftOfCombo()
+{
+    TestEnv env;
+    KitScreen screen(FETCHED(int, screenW), 600);
+    const int oldLan = gLan;
+    gLan = FETCHED(int, lan);
+    ChooseCaliNumWidget cali;
+    cali.setText(Msg(370), 370);
+    cali.pointsCombo->hide();
+    const QImage img = cali.grab().toImage();
+    gLan = oldLan;
+    int reddest = -1;
+    for (int y = 5; y < img.height() / 2; ++y)
+        for (int x = 5; x < img.width() - 5; ++x) {
+            const QColor c = img.pixelColor(x, y);
+            if (c.red() > 150 && c.green() < 80 && c.blue() < 80)
+                reddest = qMax(reddest, x);
+        }
+    QVERIFY(reddest > 50);                        // the question is drawn
+    QVERIFY2(reddest < cali.pointsCombo->x(), qPrintable(QString::number(reddest)));
 }
 
 QTEST_MAIN(TestBoxes)

@@ -25,7 +25,10 @@ private slots:
     void startsAtMinimum();
     void boxGeometry_data();
     void boxGeometry();
+    void unitLabelFollowsText_data();
     void unitLabelFollowsText();
+    void ipGeometry_data();
+    void ipGeometry();
     void octetClamp_data();
     void octetClamp();
     void octetOnKeypad();
@@ -183,17 +186,64 @@ void TestInputFields::boxGeometry()
     QVERIFY(box.plusOneButton->x() < box.plusFiveButton->x());
 }
 
+void TestInputFields::unitLabelFollowsText_data()
+{
+    QTest::addColumn<int>("screenW");
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<int>("scale");
+    QTest::addColumn<int>("raw");
+    QTest::addColumn<int>("x");
+    // (field width - label width + floor(characters * font size / 2)) / 2
+    QTest::newRow("large") << 1280 << "ms" << 1 << 123 << (137 - 64 + 40) / 2;
+    QTest::newRow("small scaled") << 1024 << "S" << 10 << 105 << (50 - 20 + 24) / 2;
+    QTest::newRow("small") << 1024 << "ms" << 1 << 100 << (50 - 30 + 18) / 2;
+    QTest::newRow("small stays inside") << 1024 << "ms" << 1 << 99999 << 50 - 30;
+}
+
 void TestInputFields::unitLabelFollowsText()
 {
     TestEnv env;
-    KitScreen screen(1280, 800);
-    EditBox box(0, 1000, nullptr, QStringLiteral("c"), QStringLiteral("ms"));
-    box.setValue(123);
-    // (137 - 64 + floor(3 * 13.5)) / 2
-    QCOMPARE(box.valueField->unitLabelX, (137 - 64 + 40) / 2);
+    KitScreen screen(FETCHED(int, screenW), 600);
+    const int scale = FETCHED(int, scale);
+    EditBox box(0, 100000, nullptr, QStringLiteral("c"), FETCHED(QString, unit),
+                scale > 1 ? EditBoxTypeScaled : EditBoxTypeInt, scale);
+    box.setValue(FETCHED(int, raw));
+    QCOMPARE(box.valueField->unitLabelX, FETCHED(int, x));
     QCOMPARE(box.valueField->unitLabel->pos(), QPoint(box.valueField->unitLabelX, 1));
     EditBox bare(0, 10, nullptr, QStringLiteral("c"));
     QVERIFY(bare.valueField->unitLabel == nullptr);
+}
+
+void TestInputFields::ipGeometry_data()
+{
+    QTest::addColumn<int>("screenW");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<QSize>("octet");
+    QTest::addColumn<int>("captionWidth");
+    QTest::addColumn<int>("fontPx");
+    QTest::newRow("large") << 1280 << 80 << QSize(100, 50) << 200 << 30;
+    QTest::newRow("small") << 1024 << 50 << QSize(50, 30) << 100 << 17;
+}
+
+void TestInputFields::ipGeometry()
+{
+    TestEnv env;
+    KitScreen screen(FETCHED(int, screenW), 600);
+    EditIP ip(QStringLiteral("IP"), nullptr);
+    QCOMPARE(ip.minimumHeight(), FETCHED(int, height));
+    QCOMPARE(ip.maximumHeight(), FETCHED(int, height));
+    QCOMPARE(ip.captionLabel->minimumWidth(), FETCHED(int, captionWidth));
+    QCOMPARE(ip.captionLabel->maximumWidth(), FETCHED(int, captionWidth));
+    QCOMPARE(ip.captionLabel->palette().color(QPalette::Active, QPalette::WindowText), QColor(Qt::yellow));
+    for (Edit* octet : ip.octetEdits) {
+        QCOMPARE(octet->size(), FETCHED(QSize, octet));
+        QCOMPARE(octet->font().pixelSize(), FETCHED(int, fontPx));
+        QCOMPARE(octet->font().family(), QStringLiteral("wenquanyi"));
+        QCOMPARE(octet->flags, 9);
+    }
+    for (QLabel* dot : ip.dotLabels)
+        QCOMPARE(dot->text(), QStringLiteral("."));
+    QCOMPARE(ip.captionLabel->font().pixelSize(), FETCHED(int, fontPx));
 }
 
 void TestInputFields::octetClamp_data()

@@ -137,6 +137,8 @@ void TestKeypads::editBoxDigits_data()
     QTest::newRow("backspace drops a digit of the value")
         << 0 << 1000 << "50B3" << QStringList{"5", "50", "5", "53"} << 53;
     QTest::newRow("backspace to below min") << 10 << 100 << "73B" << QStringList{"10", "100", "10"} << 10;
+    QTest::newRow("backspace of the last digit starts anew")
+        << 1 << 100 << "5B3" << QStringList{"5", "1", "3"} << 3;
     QTest::newRow("long digit string stays in range")
         << 0 << INT_MAX << "99999999999"
         << QStringList{"9", "99", "999", "9999", "99999", "999999", "9999999", "99999999", "999999999",

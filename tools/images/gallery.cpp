@@ -73,7 +73,7 @@ void buildPage(int page, QWidget* win)
     const int row = large ? 70 : 42;
     switch (page) {
     case 0: {
-        auto* exposure = new EditBox(0, 100, win, Msg(164), QStringLiteral("ms"));
+        auto* exposure = new EditBox(0, 1000, win, Msg(166), Msg(540), EditBoxTypeScaled, 10);
         exposure->move(20, 20);
         exposure->setValue(35);
         auto* sens = new EditBox(0, 100, win, Msg(23), QString(), EditBoxTypeScaled, 10);
@@ -102,8 +102,10 @@ void buildPage(int page, QWidget* win)
             s->setGeometry(20, (large ? 420 : 260) + i * (sliderH + 6), large ? 900 : 600, sliderH);
         }
         win->show();
+        // 99.9 and a unit: the widest text a value field shows.
         touch(exposure->valueField);
-        gpNumPad->setContent(4);
+        for (int id : {8, 8, 8})
+            gpNumPad->setContent(id);
         break;
     }
     case 1: {
