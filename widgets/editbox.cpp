@@ -17,7 +17,10 @@ EditParam::EditParam(EditBox* box, const QString& unit)
         unitLabel->setFixedSize(unitCharWidth * int(unit.length()) + 10, large ? 50 : 30);
         unitLabel->setFont(MicroHei(unitCharWidth));
         unitLabel->setAlignment(Qt::AlignCenter);
-        setTextMargins(0, 0, unitLabel->width(), 0);
+        // The typed text never runs under the unit.  The small field is too
+        // narrow to also keep the label's side padding free: there only the
+        // unit's characters are kept clear, or "99.9" would not show whole.
+        setTextMargins(0, 0, large ? unitLabel->width() : unitCharWidth * int(unit.length()), 0);
         auto* row = new QHBoxLayout(this);
         row->setSpacing(0);
         row->setContentsMargins(0, 0, 0, 0);

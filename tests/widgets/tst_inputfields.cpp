@@ -159,8 +159,11 @@ void TestInputFields::boxGeometry_data()
     QTest::addColumn<int>("spacing");
     QTest::addColumn<int>("fontPx");
     QTest::addColumn<QSize>("unit");
-    QTest::newRow("large") << 1280 << QSize(160, 50) << QSize(127, 50) << QSize(137, 50) << 10 << 27 << QSize(64, 50);
-    QTest::newRow("small") << 1024 << QSize(65, 28) << QSize(40, 28) << QSize(50, 28) << 5 << 12 << QSize(30, 30);
+    QTest::addColumn<int>("textMargin");
+    QTest::newRow("large") << 1280 << QSize(160, 50) << QSize(127, 50) << QSize(137, 50) << 10 << 27 << QSize(64, 50)
+                           << 64;
+    QTest::newRow("small") << 1024 << QSize(65, 28) << QSize(40, 28) << QSize(50, 28) << 5 << 12 << QSize(30, 30)
+                           << 20;
 }
 
 void TestInputFields::boxGeometry()
@@ -176,7 +179,7 @@ void TestInputFields::boxGeometry()
     QCOMPARE(box.valueField->font().pixelSize(), FETCHED(int, fontPx));
     QVERIFY(box.valueField->unitLabel);
     QCOMPARE(box.valueField->unitLabel->size(), FETCHED(QSize, unit));
-    QCOMPARE(box.valueField->textMargins().right(), box.valueField->unitLabel->width());
+    QCOMPARE(box.valueField->textMargins().right(), FETCHED(int, textMargin));
     QCOMPARE(box.valueField->flags, 9);
     // Left to right: caption, -5, -1, field, +1, +5.
     QVERIFY(box.captionLabel->x() < box.minusFiveButton->x());
