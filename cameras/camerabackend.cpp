@@ -4,6 +4,7 @@
 #include "cameraprobe.h"
 #include "camerathread.h"
 #include "frameconvert.h"
+#include "imageconvert.h"
 #include "paths.h"
 #include "rangemap.h"
 
@@ -442,7 +443,7 @@ void CameraBackend::CameraStop()
     // the thread finished and no polled frame arrives after the stop.
     if (grabThread) {
         grabThread->stopLoop();
-        grabThread->wait();
+        grabThread->join();
     }
 }
 
@@ -455,7 +456,7 @@ void CameraBackend::CameraClose()
         grabThread->stopLoop();
         if (uvc && grabThread->isRunning())
             uvc->close();   // interrupts a blocked read
-        grabThread->wait();
+        grabThread->join();
         delete grabThread;
         grabThread = nullptr;
     }
@@ -520,7 +521,7 @@ void CameraBackend::deliverGrey(const uint8_t* grey)
 void CameraBackend::deliverRgb(const uint8_t* rgb)
 {
     if (gisColor)
-        RgbToRgba(rgb, convertBuffer, imageLen());
+        RGB2RGBA(convertBuffer, rgb, gImageW, gImageH);   // the image library's layout, as the engine reads it
     else
         RgbToGrey(rgb, convertBuffer, imageLen());
     deliver(convertBuffer, colorLen());

@@ -60,12 +60,17 @@ public:
     virtual void setOutput(int out, int on) = 0;
     virtual void flashOutputs() = 0;
 
-    // The boxes of a camera loss, all without blocking.
+    // The boxes of a camera loss, all without blocking.  They are shown and
+    // hidden from the main loop's timer, so each is a box instance of its
+    // own: the warn box here is the host's camera notice box, never the
+    // shared gpWarnBox, which a page may be holding open in exec() (showing
+    // our text in it would replace that page's message, hiding it would end
+    // the page's wait).
     virtual void showLostCameraBox() = 0;
     virtual void hideLostCameraBox() = 0;
     virtual void showReconnectCameraBox() = 0;
-    virtual void showWarnBox(const QString& text) = 0;
-    virtual void hideWarnBox() = 0;
+    virtual void showWarnBox(const QString& text) = 0;   // message 39 of a loss
+    virtual void hideWarnBox() = 0;                      // on restart; only our own notice
     virtual void repaintNow() = 0;        // repaint and process pending events
 
     // The slot's view: NG flag cleared by a loss, repaint after a trigger change.

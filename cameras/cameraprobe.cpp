@@ -369,7 +369,11 @@ int CountCamerasOfKind()
     }
 }
 
-void CameraCheck(int cam)
+namespace {
+// reopenFailed: the restart found the full count but a camera did not open
+// again.  The counting kinds would see their count and call that no loss,
+// leaving the camera closed with the clamp free; it is a loss like any other.
+void checkLoss(int cam, bool reopenFailed)
 {
     if (gisLost || !gpCameraHost)
         return;
@@ -383,7 +387,7 @@ void CameraCheck(int cam)
         break;
     case CameraKindHikvision:
     case CameraKindDvp:
-        lost = CountCamerasOfKind() != numCamera;
+        lost = reopenFailed || CountCamerasOfKind() != numCamera;
         break;
     default:
         lost = false;
@@ -418,6 +422,12 @@ void CameraCheck(int cam)
     if (!sw.cameraCheck)
         host.showWarnBox(Msg(39));
 }
+}
+
+void CameraCheck(int cam)
+{
+    checkLoss(cam, false);
+}
 
 void CameraRestart()
 {
@@ -449,7 +459,7 @@ void CameraRestart()
         s = 0;
     for (int i = numCamera - 1; i >= 0; --i) {
         if (i < kCameraSlots && !host.cameraOpened[i]) {
-            CameraCheck(i);
+            checkLoss(i, true);
             return;
         }
     }

@@ -2,26 +2,33 @@
 
 #include "camerabackend.h"
 
+#include <chrono>
+
 CameraThread::CameraThread(CameraBackend* slot) : widget(slot) {}
 
 CameraThread::~CameraThread()
 {
     stopLoop();
-    wait();
+    join();
 }
 
 void CameraThread::stopLoop()
 {
-    QMutexLocker lock(&pauseMutex_);
+    std::lock_guard<std::mutex> lock(pauseMutex_);
     running = false;
-    pauseCv_.wakeAll();
+    pauseCv_.notify_all();
+}
+
+void CameraThread::join()
+{
+    wait();
+    std::lock_guard<std::mutex> lock(pauseMutex_);   // pairs with the lock at the end of run()
 }
 
 void CameraThread::pause(int ms)
 {
-    QMutexLocker lock(&pauseMutex_);
-    if (running)
-        pauseCv_.wait(&pauseMutex_, static_cast<unsigned long>(ms));
+    std::unique_lock<std::mutex> lock(pauseMutex_);
+    pauseCv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !running; });
 }
 
 void CameraThread::run()
@@ -31,4 +38,5 @@ void CameraThread::run()
         widget->grabOnce();
         pause(widget->grabPauseMs());
     }
+    std::lock_guard<std::mutex> lock(pauseMutex_);   // publishes the loop's last writes to join()
 }

@@ -2,11 +2,11 @@
 // The grab thread of one opened camera slot: polls the camera for the
 // polled kinds and idles for the kinds whose SDK calls back on its own
 // thread.
-#include <QMutex>
 #include <QThread>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 class CameraBackend;
 
@@ -22,6 +22,10 @@ public:
     CameraBackend* const widget;
 
     void stopLoop();
+    // Waits until the loop has ended; everything the loop wrote is then
+    // visible to the caller (also to race checkers, which cannot see inside
+    // QThread::wait).
+    void join();
 
 protected:
     void run() override;
@@ -29,6 +33,6 @@ protected:
 private:
     // Waits ms or until stopLoop(); pacing of the grab loop, real time.
     void pause(int ms);
-    QMutex pauseMutex_;
-    QWaitCondition pauseCv_;
+    std::mutex pauseMutex_;
+    std::condition_variable pauseCv_;
 };

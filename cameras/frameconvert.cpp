@@ -7,16 +7,6 @@ void GreyToRgba(const uint8_t* grey, uint8_t* rgba, size_t pixels)
         out[i] = 0xFF000000u | grey[i] * 0x010101u;
 }
 
-void RgbToRgba(const uint8_t* rgb, uint8_t* rgba, size_t pixels)
-{
-    for (size_t i = 0; i < pixels; ++i) {
-        rgba[4 * i] = rgb[3 * i];
-        rgba[4 * i + 1] = rgb[3 * i + 1];
-        rgba[4 * i + 2] = rgb[3 * i + 2];
-        rgba[4 * i + 3] = 255;
-    }
-}
-
 void RgbToGrey(const uint8_t* rgb, uint8_t* grey, size_t pixels)
 {
     for (size_t i = 0; i < pixels; ++i)

@@ -1,5 +1,6 @@
 #include "gige_addressrepair.h"
 
+#include "camerahost.h"
 #include "commandrunner.h"
 
 #include <QtGlobal>
@@ -12,7 +13,16 @@ GigeAddressRepair::GigeAddressRepair(GigeRepairEnv repair, EnsureReachEnv reach)
 int GigeAddressRepair::RepairAllCameraIP()
 {
     outcomes_.clear();
-    return ::RepairAllCameraIP(repair_, &outcomes_);
+    const int repaired = ::RepairAllCameraIP(repair_, &outcomes_);
+    // A camera left outside its subnet because no address could be verified
+    // free stays unreachable: the operator finds why in the record.
+    for (const GigeRepairOutcome& o : outcomes_) {
+        const bool gaveUp = o.result == GigeRepairOutcome::AllInUse
+            || o.result == GigeRepairOutcome::ProbeFailed || o.result == GigeRepairOutcome::NoCandidate;
+        if (gaveUp && gpCameraHost)
+            gpCameraHost->insertRecord(o.text());
+    }
+    return repaired;
 }
 
 int GigeAddressRepair::EnsureDeviceReach()

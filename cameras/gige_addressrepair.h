@@ -12,9 +12,11 @@
 class GigeAddressRepair : public AddressRepair {
 public:
     GigeAddressRepair(GigeRepairEnv repair, EnsureReachEnv reach);
-    int RepairAllCameraIP() override;
     int EnsureDeviceReach() override;
-    // Outcomes of the cameras the last repair could not re-address.
+    // Writes an operation record for each camera it gave up on (no address
+    // verified free).
+    int RepairAllCameraIP() override;
+    // Outcomes of the cameras the last repair found outside their subnet.
     const std::vector<GigeRepairOutcome>& lastOutcomes() const { return outcomes_; }
 private:
     GigeRepairEnv repair_;

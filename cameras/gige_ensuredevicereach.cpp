@@ -106,6 +106,19 @@ quint32 bChooseNoUseIp(quint32 cameraIp, quint32 hostIp, quint32 mask,
     return 0;
 }
 
+quint32 forceIpGateway(quint32 hostIp, quint32 mask, quint32 newIp)
+{
+    // Host .254 of the /24 the host sits in, as the cameras were always
+    // given; where that is no host of the real subnet (another mask) or is
+    // the camera itself, no gateway.
+    const quint32 gateway = (hostIp & 0xFFFFFF00u) + 254;
+    const bool hostOfSubnet = gigeaddr::network(gateway, mask) == gigeaddr::network(hostIp, mask)
+        && gateway != gigeaddr::network(hostIp, mask) && gateway != gigeaddr::broadcast(hostIp, mask);
+    if (!hostOfSubnet || gateway == newIp)
+        return 0;
+    return gateway;
+}
+
 bool DoForceIp(HikGigeSdk& sdk, const DeviceInfo& device, quint32 ip, quint32 mask, quint32 gateway)
 {
     Handle h = nullptr;
@@ -159,8 +172,7 @@ int EnsureDeviceReach(const EnsureReachEnv& env)
         const quint32 ip = bChooseNoUseIp(d.currentIp, host, mask, own, &budget);
         if (!ip)
             continue;
-        // No gateway is known for the camera's new subnet: 0.0.0.0.
-        if (DoForceIp(*env.sdk, d, ip, mask, 0))
+        if (DoForceIp(*env.sdk, d, ip, mask, forceIpGateway(host, mask, ip)))
             ++repaired;
     }
     return repaired;

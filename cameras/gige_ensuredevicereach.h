@@ -57,6 +57,9 @@ bool IsFreeIp(quint32 ip);
 // addresses are skipped.  0 when none was found within *pingBudget pings.
 quint32 bChooseNoUseIp(quint32 cameraIp, quint32 hostIp, quint32 mask,
                        const std::vector<quint32>& ownAddresses, int* pingBudget);
+// The gateway sent with a new address: the host's /24 network + 254 when that
+// is a host address of the subnet (hostIp, mask) other than newIp, else 0.
+quint32 forceIpGateway(quint32 hostIp, quint32 mask, quint32 newIp);
 // Sets the address through the SDK; true when every call succeeded.
 bool DoForceIp(HikGigeSdk& sdk, const simsdk::hik::DeviceInfo& device, quint32 ip, quint32 mask,
                quint32 gateway);

@@ -202,6 +202,11 @@ bool UvcCapture::open(const QString& url)
     avFormat->interrupt_callback.callback = &UvcCapture::interruptCallback;
     avFormat->interrupt_callback.opaque = this;
     device_ = isDeviceFormat(input_.format);
+    if (device_ && uvcNodeKind(url) == UvcNodeKind::NoCapture) {
+        // The metadata node of a camera: leave it, its capture node is the slot's.
+        release();
+        return false;
+    }
     if (device_)
         avFormat->flags |= AVFMT_FLAG_NONBLOCK;   // reads return, so a stop is seen at once
     for (auto it = input_.options.cbegin(); it != input_.options.cend(); ++it)

@@ -36,6 +36,25 @@ bool isFull(const cv::Mat& mask)
     return cv::countNonZero(mask) == mask.rows * mask.cols;
 }
 
+// Masked matchTemplate of OpenCV 4.6 throws when the model or the result is
+// exactly one column by four rows (it takes such an array for a scalar).
+// Those few cases are scored window by window with the same measure.
+void matchMasked(const cv::Mat& img, const cv::Mat& model, const cv::Mat& mask, cv::Mat& result)
+{
+    const int resultCols = img.cols - model.cols + 1;
+    const int resultRows = img.rows - model.rows + 1;
+    if ((model.cols == 1 && model.rows == 4) || (resultCols == 1 && resultRows == 4)) {
+        MaskedNcc ncc;
+        ncc.set(model, mask);
+        result.create(resultRows, resultCols, CV_32FC1);
+        for (int v = 0; v < resultRows; ++v)
+            for (int u = 0; u < resultCols; ++u)
+                result.at<float>(v, u) = static_cast<float>(ncc.at(img, u, v).ncc);
+        return;
+    }
+    cv::matchTemplate(img, model, result, cv::TM_CCOEFF_NORMED, mask);
+}
+
 double angleStepAt(const cv::Mat& model)
 {
     const int side = std::max(model.cols, model.rows);
@@ -185,7 +204,7 @@ bool FindShape::Find(const cv::Mat& search, int, int& x, int& y, double& score, 
             } else {
                 rotated(topModel, topMask, a, rm, rk);
             }
-            cv::matchTemplate(pyr[static_cast<size_t>(top)], rm, result, cv::TM_CCOEFF_NORMED, rk);
+            matchMasked(pyr[static_cast<size_t>(top)], rm, rk, result);
         }
         // Flat windows give 0/0: never a match.
         for (int r = 0; r < result.rows; ++r) {

@@ -19,7 +19,7 @@ void GrayMatch::Create(int w, int h, const cv::Mat& mask, int)
 
 void GrayMatch::AddTemp(const cv::Mat& cut)
 {
-    if (w_ == 0 || cut.cols != w_ || cut.rows != h_ || cut.type() != CV_8UC1)
+    if (w_ == 0 || cut.cols != w_ || cut.rows != h_ || cut.type() != CV_8UC1 || trained())
         return;
     if (count_ == 0) {
         min_ = cut.clone();
@@ -35,6 +35,8 @@ void GrayMatch::AddTemp(const cv::Mat& cut)
 
 void GrayMatch::Train(int sensitivity, int multiplier, int, int maxTolerance)
 {
+    if (trained())
+        return;
     valid_ = false;
     if (count_ == 0)
         return;

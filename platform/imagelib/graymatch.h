@@ -18,7 +18,9 @@ public:
     // Takes one template cut (8-bit, w x h; other sizes are ignored).  The
     // cut is read at once; the caller may overwrite it afterwards.
     void AddTemp(const cv::Mat& cut);
-    // Builds the envelope; valid when at least one template was added.
+    // Builds the envelope; valid when at least one template was added.  The
+    // templates are folded into the envelope, so once trained the model is
+    // fixed until the next Create: later AddTemp and Train calls do nothing.
     void Train(int sensitivity, int multiplier, int reserved = 100, int maxTolerance = 150);
     bool IsValid() const { return valid_; }
     void Clear();
@@ -33,6 +35,8 @@ public:
     int templateCount() const { return count_; }
 
 private:
+    bool trained() const { return count_ > 0 && min_.empty(); }
+
     int w_ = 0, h_ = 0;
     int count_ = 0;
     bool valid_ = false;

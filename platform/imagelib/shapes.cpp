@@ -24,9 +24,14 @@ double scaleY()
     return s > 0 ? s : 1.0;
 }
 
+// The scales are ratios of whole pixel counts held as doubles, so a view
+// coordinate on an image pixel's edge may divide to just below the whole
+// number (9 / (9 / 7.0) = 6.999...); the small margin keeps it on that pixel.
+// Real fractions are at least 1 / view size away from a whole number.
 int toImage(int v, double scale)
 {
-    return static_cast<int>(std::trunc(v / scale));
+    const double q = v / scale;
+    return static_cast<int>(std::trunc(q + (q < 0 ? -1e-6 : 1e-6)));
 }
 
 QRect normalised(const QRect& r)
@@ -332,8 +337,10 @@ void RePolygon::Resize(int handle, const QPoint& from, const QPoint& to, double 
     if (handle < 0 || handle >= count())
         return;
     const kvor::Geometry& g = kvor::geometry();
-    const int maxX = std::max(0, static_cast<int>(g.imageW * (showAW > 0 ? showAW : 1.0)) - 1);
-    const int maxY = std::max(0, static_cast<int>(g.imageH * (showAH > 0 ? showAH : 1.0)) - 1);
+    // Picture size in view pixels, rounded: imageW * (showW / imageW) may
+    // come out just below showW.
+    const int maxX = std::max(0, static_cast<int>(std::lround(g.imageW * (showAW > 0 ? showAW : 1.0))) - 1);
+    const int maxY = std::max(0, static_cast<int>(std::lround(g.imageH * (showAH > 0 ? showAH : 1.0))) - 1);
     QPoint& p = pts_[static_cast<size_t>(handle)];
     p.setX(std::clamp(p.x() + to.x() - from.x(), 0, maxX));
     p.setY(std::clamp(p.y() + to.y() - from.y(), 0, maxY));

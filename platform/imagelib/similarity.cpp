@@ -120,15 +120,20 @@ double SURF::Match(const cv::Mat& cut, cv::Mat& out) const
     const size_t nT = templates_.size();
     std::vector<Candidate> cand(nT);
 
-    // Flat templates and the exhaustive search at the coarsest level.
+    // The cut's own flatness, on the inner part every template compares with
+    // (all templates share the mask).
+    const MaskedNcc::Window win = templates_.front().levels.front().inner.at(cut, margin_, margin_);
+    const bool cutFlat = win.stddev < kFlatStdDev;
+
+    // Flat templates and the exhaustive search at the coarsest level.  A flat
+    // cut against a textured template scores 0 even when a faint trace of
+    // the pattern would still correlate.
     double bestCoarse = -2;
     for (size_t k = 0; k < nT; ++k) {
         const Template& t = templates_[k];
-        if (t.flat) {
-            const MaskedNcc& base = t.levels.front().inner;
-            const MaskedNcc::Window win = base.at(cut, margin_, margin_);
-            cand[k] = {win.stddev < kFlatStdDev && std::abs(win.mean - t.mean) <= kFlatMeanTolerance ? 1.0 : -1.0,
-                       margin_, margin_};
+        if (t.flat || cutFlat) {
+            const bool same = t.flat && cutFlat && std::abs(win.mean - t.mean) <= kFlatMeanTolerance;
+            cand[k] = {same ? 1.0 : -1.0, margin_, margin_};
             continue;
         }
         const int top = static_cast<int>(t.levels.size()) - 1;
@@ -151,7 +156,7 @@ double SURF::Match(const cv::Mat& cut, cv::Mat& out) const
     // Refinement, +-1 pixel per finer level.
     for (size_t k = 0; k < nT; ++k) {
         const Template& t = templates_[k];
-        if (t.flat)
+        if (t.flat || cutFlat)
             continue;
         const int top = static_cast<int>(t.levels.size()) - 1;
         if (top > 0 && cand[k].ncc < bestCoarse - kPruneMargin) {

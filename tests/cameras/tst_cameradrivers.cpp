@@ -3,6 +3,7 @@
 #include "cameraprobe.h"
 #include "camerathread.h"
 #include "fakecamerahost.h"
+#include "imageconvert.h"
 #include "testenv.h"
 
 #include <QImage>
@@ -62,6 +63,8 @@ private slots:
     void dvpDecimation();
     void greyExpandedForColourProcessing_data();
     void greyExpandedForColourProcessing();
+    void colourFramesInImageLibraryLayout_data();
+    void colourFramesInImageLibraryLayout();
     void wrongSizeFramesDropped_data();
     void wrongSizeFramesDropped();
     void staticSceneStillCountsFrames();
@@ -242,10 +245,19 @@ void TestCameraDrivers::handOverNewestWinsWithoutTearing()
 {
     QFETCH(QString, family);
     QVERIFY(start(devices(dev(family, "CAM0000001", 320, 240, "\"source\":{\"kind\":\"sequence\"}"))));
-    if (family == "galaxy")
-        gContrast[0] = 0;
     CameraBackend& b = *host_->cams[0];
+    // Time the run from the first frame: the grab thread settles 300 ms first.
+    QTRY_VERIFY_WITH_TIMEOUT(b.framesDelivered() > 0, 3000);
     std::vector<uint8_t> proc(static_cast<size_t>(gColorLen));
+    if (family == "galaxy") {
+        // Software contrast 0 passes the frame numbers unchanged; frames made
+        // with the old contrast are flushed before the run.
+        host_->live[0].contrast = 50;
+        b.SetContrast();
+        const uint64_t n = b.framesDelivered();
+        QTRY_VERIFY_WITH_TIMEOUT(b.framesDelivered() > n + 1, 3000);
+        TakeNewFrame(&b, proc.data());
+    }
     int taken = 0;
     int last = -1;
     QElapsedTimer t;
@@ -322,6 +334,41 @@ void TestCameraDrivers::greyExpandedForColourProcessing()
         QCOMPARE(proc[i + 2], v);
         QCOMPARE(proc[i + 3], uint8_t(255));
     }
+}
+
+void TestCameraDrivers::colourFramesInImageLibraryLayout_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("model");
+    QTest::newRow("mindvision rgb") << "mindvision" << "";
+    QTest::newRow("hikvision bayer") << "hikvision" << "MV-CA013-20GC";
+    QTest::newRow("dvp rgb") << "dvp" << "";
+}
+
+void TestCameraDrivers::colourFramesInImageLibraryLayout()
+{
+    // A colour camera's frame must reach the engine in the words its
+    // conversions read (RGB2RGBA's layout), or hue and grey come out wrong.
+    QFETCH(QString, family);
+    QFETCH(QString, model);
+    QImage img(64, 48, QImage::Format_RGB888);
+    img.fill(QColor(200, 100, 30));
+    QVERIFY(img.save(env_->path("colour.png")));
+    QVERIFY(start(devices(dev(family, "CAM0000001", 64, 48,
+                              QString("\"model\":\"%1\",\"mono\":false,\"source\":{\"kind\":\"files\",\"files\":[\"%2\"]}")
+                                  .arg(model, env_->path("colour.png")))), 1));
+    QCOMPARE(gSensorColor, 1);
+    std::vector<uint8_t> proc(static_cast<size_t>(gColorLen), 0);
+    bool got = false;
+    QTRY_VERIFY_WITH_TIMEOUT(got = got || TakeNewFrame(host_->cams[0].get(), proc.data()), 3000);
+    const uint8_t rgb[3] = {200, 100, 30};
+    std::vector<uint8_t> expected(4);
+    RGB2RGBA(expected.data(), rgb, 1, 1);
+    const size_t centre = 4 * (static_cast<size_t>(gImageW) * (gImageH / 2) + gImageW / 2);
+    QCOMPARE(std::vector<uint8_t>(proc.begin() + centre, proc.begin() + centre + 4), expected);
+    unsigned char grey = 0;
+    RGBA2Gray(&grey, proc.data() + centre, 1, 1);
+    QVERIFY2(qAbs(grey - (200 * 299 + 100 * 587 + 30 * 114) / 1000) <= 1, qPrintable(QString::number(grey)));
 }
 
 void TestCameraDrivers::wrongSizeFramesDropped_data()

@@ -56,6 +56,7 @@ private slots:
     void lossEpisode();
     void lossCheckCountsForHikvisionAndDvp();
     void galaxyRecovers();
+    void galaxyReportsEarlierCropWindow();
     void callbacksRaiseLostSignal();
 
 private:
@@ -350,6 +351,17 @@ void TestCameraProbe::lossCheckCountsForHikvisionAndDvp()
         camsim::bus().find("CAM0000002")->setPlugged(false);
         CameraCheck(1);
         QCOMPARE(gisLost, 1);
+        // Counted again but the camera does not open: still lost, same episode.
+        camsim::bus().find("CAM0000002")->setOpenFailCode(-7);
+        camsim::bus().find("CAM0000002")->setPlugged(true);
+        CameraRestart();
+        QCOMPARE(gisLost, 1);
+        QCOMPARE(gLost, 1);
+        QVERIFY(!host.cameraOpened[1]);
+        camsim::bus().find("CAM0000002")->setOpenFailCode(0);
+        CameraRestart();
+        QCOMPARE(gisLost, 0);
+        QVERIFY(host.cameraOpened[0] && host.cameraOpened[1]);
         host.closeAll();
         camsim::bus().clear();
     }
@@ -371,6 +383,27 @@ void TestCameraProbe::galaxyRecovers()
     CameraRestart();
     QCOMPARE(gisLost, 0);
     QVERIFY(host.cameraOpened[0]);
+}
+
+void TestCameraProbe::galaxyReportsEarlierCropWindow()
+{
+    // The probe reads the window features that the open sets to the crop
+    // size, so a camera still holding that window reports it as its size.
+    QVERIFY(camsim::bus().loadJson(devices(dev("galaxy", "G1", 1280, 1024))));
+    CheckCameraID();
+    QCOMPARE(gImageW, 1120);
+    applyGeometry();
+    {
+        FakeCameraHost host;
+        host.buildSlots();
+        QVERIFY(host.cameraOpened[0]);
+    }
+    resetCameraGlobals();
+    CheckCameraID();
+    QCOMPARE(gCameraID, int(CameraKindGalaxy));
+    QCOMPARE(gOW, 1120);
+    QCOMPARE(gImageW, 1120);
+    QCOMPARE(gImageH, 840);
 }
 
 void TestCameraProbe::callbacksRaiseLostSignal()

@@ -35,11 +35,14 @@ private slots:
     void mapping_data();
     void mapping();
     void editCopyWhileDialogShown();
+    void ignoredSwitches_data();
+    void ignoredSwitches();
     void galaxyContrast_data();
     void galaxyContrast();
     void uvcFilterText();
     void restoreDefaults_data();
     void restoreDefaults();
+    void mindVisionRestoreRestartsAllCameras();
 
 private:
     void open(const QString& family, const QString& extra = {});
@@ -136,6 +139,32 @@ void TestCameraSettings::editCopyWhileDialogShown()
     QCOMPARE(d->value("Exposure"), 5000.0);
 }
 
+void TestCameraSettings::ignoredSwitches_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("feature");
+    QTest::addColumn<double>("expected");
+    // Every switch on: automatic exposure, automatic shading, external trigger.
+    QTest::newRow("hikvision exposure stays manual") << "hikvision" << "ExposureAuto" << 0.0;
+    QTest::newRow("hikvision exposure time written") << "hikvision" << "ExposureTime" << 10000.0;
+    QTest::newRow("galaxy trigger stays off") << "galaxy" << "0x30000BBD" << 0.0;
+    QTest::newRow("galaxy acquisition continuous") << "galaxy" << "0x30000BB8" << 2.0;
+}
+
+void TestCameraSettings::ignoredSwitches()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, feature);
+    QFETCH(double, expected);
+    open(family);
+    host_->liveSwitches.autoExposure = 1;
+    host_->liveSwitches.autoShading = 1;
+    host_->liveSwitches.externalTrigger = 1;
+    host_->cams[0]->SetExposeTime();
+    host_->cams[0]->CameraChangeTrig(true);
+    QCOMPARE(camsim::bus().find("CAM0000001")->value(feature, -1), expected);
+}
+
 void TestCameraSettings::galaxyContrast_data()
 {
     QTest::addColumn<int>("contrast");
@@ -174,6 +203,21 @@ void TestCameraSettings::uvcFilterText()
     host_->live[0].contrast = 100;
     host_->cams[0]->SetContrast();
     QCOMPARE(filters.last(), QString("eq=contrast=0.000000:gamma=1.684000,unsharp=5:5:0.000000"));
+
+    // Restoring defaults shows the values at once; the picture follows with
+    // the next contrast, gamma or sharpness setting.
+    host_->live[0].gamma = 100;
+    host_->live[0].sharpness = 80;
+    host_->cams[0]->SetGamma();
+    const int built = filters.size();
+    host_->cams[0]->RestoreDefaultSettings();
+    QCOMPARE(host_->edit[0].contrast, 140);
+    QCOMPARE(host_->edit[0].gamma, 40);
+    QCOMPARE(host_->edit[0].sharpness, 0);
+    QCOMPARE(filters.size(), built);
+    host_->settingsVisible = true;   // the dialog shows the restored values
+    host_->cams[0]->SetSharp();
+    QCOMPARE(filters.last(), QString("eq=contrast=0.800000:gamma=1.684000,unsharp=5:5:0.000000"));
 }
 
 void TestCameraSettings::restoreDefaults_data()
@@ -203,6 +247,25 @@ void TestCameraSettings::restoreDefaults()
     QCOMPARE((QList<int>{v.exposure, v.gain, v.sharpness, v.contrast, v.gamma}), expected);
     QVERIFY(host_->cameraOpened[0]);
     QVERIFY(camsim::bus().find("CAM0000001")->streaming());
+}
+
+void TestCameraSettings::mindVisionRestoreRestartsAllCameras()
+{
+    QVERIFY(camsim::bus().loadJson(
+        "{\"devices\":[{\"family\":\"mindvision\",\"serial\":\"CAM0000001\",\"width\":64,\"height\":48,\"fps\":50},"
+        "{\"family\":\"mindvision\",\"serial\":\"CAM0000002\",\"width\":64,\"height\":48,\"fps\":50}]}"));
+    CheckCameraID();
+    applyGeometry();
+    host_ = std::make_unique<FakeCameraHost>();
+    host_->buildSlots();
+    QCOMPARE(numCamera, 2);
+    camsim::bus().log().clear();
+    host_->cams[0]->RestoreDefaultSettings();
+    // Its own camera around the load, then every camera for the frame rate.
+    QCOMPARE(camsim::bus().log().linesStartingWith("CameraStop").size(), 3);
+    QCOMPARE(camsim::bus().log().linesStartingWith("CameraPlay").size(), 3);
+    QVERIFY(camsim::bus().find("CAM0000001")->streaming());
+    QVERIFY(camsim::bus().find("CAM0000002")->streaming());
 }
 
 QTEST_GUILESS_MAIN(TestCameraSettings)

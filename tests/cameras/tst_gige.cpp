@@ -2,6 +2,7 @@
 // interface filter, the address choice, the discovery list and force-IP on
 // fakes; one loopback run with real UDP sockets and the fake camera on
 // 127.0.0.1; the Hikvision reachability path on a recording command runner.
+#include "fakecamerahost.h"
 #include "fakegige.h"
 #include "gige_addressrepair.h"
 #include "gige_arping.h"
@@ -200,11 +201,14 @@ private slots:
     void forceIpExchange();
     void forceIpGivesUpAfterFourUnansweredSends();
     void repairOnFakes();
+    void repairRecordsCamerasGivenUp();
     void repairOverLoopbackReadsBothSockets();
     void hikvisionPingOrder();
     void hikvisionPingAnswers_data();
     void hikvisionPingAnswers();
     void hikvisionEnsureReach();
+    void hikvisionGateway_data();
+    void hikvisionGateway();
     void noRepairOffThePanel();
 };
 
@@ -537,6 +541,31 @@ void TestGige::repairOnFakes()
     }
 }
 
+void TestGige::repairRecordsCamerasGivenUp()
+{
+    TestEnv env;
+    FakeCameraHost host;
+    FakeRepair f;
+    f.cameras = {device(ip(198, 51, 100, 7), k24)};
+    f.rng->values = {ip(10, 10, 10, 50), ip(10, 10, 10, 51), ip(10, 10, 10, 52), ip(10, 10, 10, 53),
+                     ip(10, 10, 10, 54)};
+    f.prober->answers = {0};   // every candidate answers ARP
+    GigeAddressRepair repair(f.env, EnsureReachEnv());
+    QCOMPARE(repair.RepairAllCameraIP(), 0);
+    QVERIFY(f.forceIpCommands.empty());
+    QCOMPARE(host.events, QStringList{"record GigE camera 00:11:1c:02:03:04 at 198.51.100.7 on eth0: "
+                                      "every candidate address is in use"});
+
+    // A repaired camera, or one that did not acknowledge, writes no record.
+    host.events.clear();
+    f.rng->next = 4;
+    f.prober->answers = {1};
+    f.prober->probed.clear();
+    QCOMPARE(repair.RepairAllCameraIP(), 0);
+    QCOMPARE(f.forceIpCommands.size(), size_t(2));
+    QVERIFY(host.events.isEmpty());
+}
+
 void TestGige::repairOverLoopbackReadsBothSockets()
 {
     // Real UDP sockets, all on loopback: the fake camera answers straight
@@ -684,7 +713,7 @@ void TestGige::hikvisionEnsureReach()
     e.sdk = sdk;
     QCOMPARE(EnsureDeviceReach(e), 1);
     QCOMPARE(sdk->forced.size(), size_t(1));
-    QCOMPARE(sdk->forced[0], std::make_tuple(ip(192, 0, 2, 12), k24, 0u));
+    QCOMPARE(sdk->forced[0], std::make_tuple(ip(192, 0, 2, 12), k24, ip(192, 0, 2, 254)));
     QCOMPARE(env.runner->lines(), QStringList({"ping 192.0.2.11 -w 1", "ping 192.0.2.12 -w 1"}));
     QCOMPARE(sdk->created, sdk->destroyed);
 
@@ -699,6 +728,29 @@ void TestGige::hikvisionEnsureReach()
     e.maxPings = 5;
     QCOMPARE(EnsureDeviceReach(e), 0);
     QCOMPARE(env.runner->lines().size(), 5);
+}
+
+void TestGige::hikvisionGateway_data()
+{
+    QTest::addColumn<quint32>("host");
+    QTest::addColumn<quint32>("mask");
+    QTest::addColumn<quint32>("newIp");
+    QTest::addColumn<quint32>("gateway");
+    QTest::newRow("/24: host .254") << ip(192, 168, 1, 10) << k24 << ip(192, 168, 1, 250) << ip(192, 168, 1, 254);
+    QTest::newRow("/16: .254 of the host's /24") << ip(10, 1, 2, 3) << ip(255, 255, 0, 0) << ip(10, 1, 2, 9)
+                                                 << ip(10, 1, 2, 254);
+    QTest::newRow("/25: .254 outside the subnet") << ip(192, 0, 2, 10) << ip(255, 255, 255, 128)
+                                                  << ip(192, 0, 2, 11) << 0u;
+    QTest::newRow("/24: the camera itself") << ip(192, 0, 2, 10) << k24 << ip(192, 0, 2, 254) << 0u;
+}
+
+void TestGige::hikvisionGateway()
+{
+    QFETCH(quint32, host);
+    QFETCH(quint32, mask);
+    QFETCH(quint32, newIp);
+    QFETCH(quint32, gateway);
+    QCOMPARE(forceIpGateway(host, mask, newIp), gateway);
 }
 
 void TestGige::noRepairOffThePanel()

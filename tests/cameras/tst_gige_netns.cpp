@@ -158,9 +158,11 @@ void TestGigeNetns::repairInOwnNamespace()
 void TestGigeNetns::runOutside()
 {
     // Re-run this test function alone in a new network namespace: as root
-    // directly, elsewhere in a new user namespace mapped to root.
-    QStringList args = ::geteuid() == 0 ? QStringList{"--net", "--fork"}
-                                         : QStringList{"--map-root-user", "--net", "--fork"};
+    // directly, elsewhere in a new user namespace mapped to root.  Should
+    // unshare be killed (time-out), its child goes with it, and with the
+    // child the namespaces and their links.
+    QStringList args = ::geteuid() == 0 ? QStringList{"--net", "--fork", "--kill-child"}
+                                         : QStringList{"--map-root-user", "--net", "--fork", "--kill-child"};
     args << "--" << QCoreApplication::applicationFilePath() << "repairInOwnNamespace";
     qputenv(kChildVar, "1");
     const CommandResult r = real_.run("unshare", args, 120000);

@@ -125,6 +125,8 @@ private slots:
     void filtersSetBeforeOpenApply();
     void pictureFitsProcessedSize_data();
     void pictureFitsProcessedSize();
+    void frameConversion_data();
+    void frameConversion();
     void contrastAndGammaMoveTheMean_data();
     void contrastAndGammaMoveTheMean();
     void pictureFormatChangeRebuildsGraph();
@@ -228,6 +230,51 @@ void TestUvc::pictureFitsProcessedSize()
     // Scaled edges may blend with black by a pixel.
     QVERIFY2(wrongInside <= 2 * (placed.width() + placed.height()),
              qPrintable(QString::number(wrongInside)));
+}
+
+void TestUvc::frameConversion_data()
+{
+    // The graph always delivers grey; the conversion fits it to a 64 x 48
+    // processed image, as grey or as RGB24 for colour processing.
+    QTest::addColumn<bool>("colour");
+    QTest::addColumn<int>("w");
+    QTest::addColumn<int>("h");
+    QTest::addColumn<QRect>("placed");
+    QTest::newRow("grey, small centred") << false << 32 << 16 << QRect(16, 16, 32, 16);
+    QTest::newRow("colour, small centred") << true << 32 << 16 << QRect(16, 16, 32, 16);
+    QTest::newRow("colour, exact") << true << 64 << 48 << QRect(0, 0, 64, 48);
+    QTest::newRow("colour, larger scaled") << true << 128 << 48 << QRect(0, 12, 64, 24);
+}
+
+void TestUvc::frameConversion()
+{
+    QFETCH(bool, colour);
+    QFETCH(int, w);
+    QFETCH(int, h);
+    QFETCH(QRect, placed);
+    AVFrame* frame = av_frame_alloc();
+    frame->width = w;
+    frame->height = h;
+    frame->format = AV_PIX_FMT_GRAY8;
+    QCOMPARE(av_frame_get_buffer(frame, 0), 0);
+    for (int y = 0; y < h; ++y)
+        memset(frame->data[0] + y * frame->linesize[0], 200, size_t(w));
+    const cv::Mat img = avframe_to_cvmat(frame, 64, 48, colour);
+    av_frame_free(&frame);
+    QCOMPARE(img.cols, 64);
+    QCOMPARE(img.rows, 48);
+    QCOMPARE(img.channels(), colour ? 3 : 1);
+    int wrong = 0;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const uchar* p = img.ptr<uchar>(y) + x * img.channels();
+            const int want = placed.contains(x, y) ? 200 : 0;
+            for (int c = 0; c < img.channels(); ++c)
+                wrong += qAbs(p[c] - want) > 2;
+            if (colour)
+                wrong += p[0] != p[1] || p[1] != p[2];   // grey also in colour
+        }
+    QCOMPARE(wrong, 0);
 }
 
 void TestUvc::contrastAndGammaMoveTheMean_data()

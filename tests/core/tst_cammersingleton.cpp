@@ -59,6 +59,8 @@ private slots:
     void missingRowsAreZeroedAndCreated();
     void sharedOutputTakesHigherDetection();
     void everyAreaHasItsMask();
+    void failedLoadIsReported_data();
+    void failedLoadIsReported();
 
     void saveDeletesSurplusRows();
     void unusableCountKeepsRowsUntilAreasReturn();
@@ -329,6 +331,32 @@ void TestCammerSingleton::everyAreaHasItsMask()
     for (int i = 0; i < 4; ++i)
         QCOMPARE(cv::countNonZero(workMasks[4][i] != masks[4][i]), 0);
     QVERIFY(workMasks[4][6].empty());
+}
+
+void TestCammerSingleton::failedLoadIsReported_data()
+{
+    QTest::addColumn<bool>("closed");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("closed database") << true << "not open";
+    QTest::newRow("table without value column") << false << "cammer3";
+}
+
+void TestCammerSingleton::failedLoadIsReported()
+{
+    QFETCH(bool, closed);
+    QFETCH(QString, error);
+    QVERIFY(QSqlQuery(db_).exec(QStringLiteral("create table cammer3 (name text)")));
+    if (closed)
+        db_.close();
+    CammerSingleton s(3);
+    AreaMaskArray masks;
+    masks[0][0] = cv::Mat(3, 3, CV_8UC1);
+    QVERIFY(!s.LoadDatafromFile(db_, &masks));
+    QVERIFY2(s.lastError().contains(error), qPrintable(s.lastError()));
+    for (int d = 0; d < kDetections; ++d)
+        QCOMPARE(s.roiCount[d], 0);
+    if (!closed)
+        QVERIFY(masks[0][0].empty());
 }
 
 // --------------------------------------------------------------------------

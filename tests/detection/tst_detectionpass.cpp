@@ -44,9 +44,12 @@ private slots:
     void distance();
     void areaErrors_data();
     void areaErrors();
+    void areaReachingOutIsClipped();
     void laterAreaWinsInResultImage();
     void resultRecords_data();
     void resultRecords();
+    void recordLimits_data();
+    void recordLimits();
 };
 
 void TestDetectionPass::noAreasIsOk()
@@ -388,6 +391,26 @@ void TestDetectionPass::areaErrors()
     QVERIFY(g_listParamROI.isEmpty());
 }
 
+void TestDetectionPass::areaReachingOutIsClipped()
+{
+    EngineRig rig;
+    rig.setTemplate(0, 0, ground());
+    rig.host.values.detectEnabled[0] = 1;
+    const int i = rig.addRect(0, cv::Rect(280, 100, 40, 40), AreaFuncWhiteArea, 0, 150, 5000);
+    // Stored for a wider picture: 20 columns lie beyond the image.
+    rig.saved.roiRect[0][i].imgRight = 339;
+    rig.slot.liveMask[0][i] = cv::Mat(40, 60, CV_8UC1, cv::Scalar(255));
+    rig.build();
+    cv::Mat frame = ground();
+    frame(cv::Rect(300, 110, 15, 15)).setTo(200);
+    rig.setFrame(frame);
+    rig.engine->Run(0);
+    QVERIFY(rig.host.records.isEmpty());
+    QCOMPARE(rig.slot.roiValue[0][i], 225);
+    QCOMPARE(int(rig.slot.isOK), 1);
+    QCOMPARE(cv::countNonZero(rig.result()), 225);
+}
+
 void TestDetectionPass::laterAreaWinsInResultImage()
 {
     EngineRig rig;
@@ -452,6 +475,48 @@ void TestDetectionPass::resultRecords()
     QCOMPARE(c.algorithmPremin, 0);
     QCOMPARE(c.algorithmPremax, 5);
     QCOMPARE(c.stageOk, 0); // passed, but the camera already failed
+}
+
+void TestDetectionPass::recordLimits_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::addColumn<int>("b");
+    QTest::addColumn<int>("c");
+    QTest::addColumn<int>("premin");
+    QTest::addColumn<int>("premax");
+    QTest::newRow("defect, global limit") << int(AreaFuncDefect) << 45 << 500 << 0 << 500;
+    QTest::newRow("spot") << int(AreaFuncSpot) << 7 << 300 << 7 << 300;
+    QTest::newRow("black area") << int(AreaFuncBlackArea) << 50 << 300 << 0 << 300;
+    QTest::newRow("white area") << int(AreaFuncWhiteArea) << 150 << 300 << 0 << 300;
+    QTest::newRow("similarity") << int(AreaFuncSimilarity) << 80 << 0 << 80 << -1;
+    QTest::newRow("white count") << int(AreaFuncWhiteCount) << 150 << (7 | 3 << 16) << 3 << 7;
+    QTest::newRow("direction") << int(AreaFuncDirection) << 10 << 5000 << 0 << 0;
+    QTest::newRow("distance") << int(AreaFuncDistance) << 10 << 123 << 0 << 123;
+}
+
+void TestDetectionPass::recordLimits()
+{
+    QFETCH(int, method);
+    QFETCH(int, b);
+    QFETCH(int, c);
+    QFETCH(int, premin);
+    QFETCH(int, premax);
+    EngineRig rig;
+    rig.setTemplate(0, 0, ground());
+    rig.host.values.detectEnabled[0] = 1;
+    rig.host.values.netEnabled = 1;
+    rig.host.triggerSource = 1;
+    const int i = rig.addRect(0, kArea, method, method == AreaFuncSpot ? (170 | 190 << 8) : 0, b, c);
+    rig.build();
+    rig.setFrame(withSquare(20, 180));
+    rig.engine->Run(0);
+    QCOMPARE(g_listParamROI.size(), 1);
+    const param_roi& r = g_listParamROI[0];
+    QCOMPARE(r.algorithmType, method);
+    QCOMPARE(r.algorithmResult, rig.slot.roiValue[0][i]);
+    QCOMPARE(r.algorithmPremin, premin);
+    QCOMPARE(r.algorithmPremax, premax);
+    QCOMPARE(r.stageOk, int(rig.slot.roiOK[0][i]));
 }
 
 QTEST_GUILESS_MAIN(TestDetectionPass)

@@ -55,6 +55,8 @@ private slots:
     void tooSmallRectangleFindsNothing();
     void lastColumnIsAlwaysAPeak();
     void lonePeakAfterBelowIsNotReported();
+    void peakScan_data();
+    void peakScan();
     void minGradientSuppressesWeakSteps();
     void verticalScanReportsAlongY();
     void colourPictureIsMeasuredOnGray();
@@ -215,6 +217,47 @@ void TestEdgePoint::lonePeakAfterBelowIsNotReported()
     QVERIFY(r.ok);
     QCOMPARE(int(r.p.edgePoints.size()), 1);
     QCOMPARE(r.p.edgePoints[0].x, 51.0);
+}
+
+void TestEdgePoint::peakScan_data()
+{
+    // Unsmoothed gradients g[k] (list index k = strip column; g[0] is always
+    // 0) on a 30-column strip whose x equals the strip column.
+    QTest::addColumn<QList<int>>("gradient");
+    QTest::addColumn<QList<double>>("expected");
+    auto at = [](int from, QList<int> values) {
+        QList<int> g(from, 0);
+        g += values;
+        return g;
+    };
+    QTest::newRow("plateau reached by a rise: its middle") << at(10, {3, 5, 5, 5, 5, 2}) << QList<double>{12.5};
+    QTest::newRow("plateau from below: its middle") << at(10, {5, 5, 5, 2}) << QList<double>{11.0};
+    QTest::newRow("falling after a peak is no second peak") << at(10, {4, 9, 7, 3}) << QList<double>{11.0};
+    QTest::newRow("last column rising") << at(28, {10, 20}) << QList<double>{29.0};
+    QTest::newRow("last column flat") << at(28, {20, 20}) << QList<double>{28.5};
+    QTest::newRow("last column falling") << at(28, {20, 10}) << QList<double>{29.0};
+    QTest::newRow("peaks, then the last column") << at(5, {2, 6, 1, 0, 3, 8, 2, 0, 4, 7, 1}) + QList<int>(13, 0) + QList<int>{5}
+                                                 << QList<double>{6.0, 14.0, 29.0};
+}
+
+void TestEdgePoint::peakScan()
+{
+    QFETCH(QList<int>, gradient);
+    QFETCH(QList<double>, expected);
+    const int n = 30;
+    cv::Mat img(4, n, CV_8UC1);
+    int level = 20;
+    for (int k = 0; k < n; ++k) {
+        if (k > 0 && k < int(gradient.size()))
+            level += gradient[k];
+        img.col(k).setTo(level);
+    }
+    Measure m(img, cv::Rect(0, 0, n, 4), 0, 0, 1);
+    QList<double> got;
+    for (const cv::Point2d& e : m.p.edgePoints)
+        got << e.x;
+    QCOMPARE(got, expected);
+    QCOMPARE(m.ok, !expected.isEmpty());
 }
 
 void TestEdgePoint::minGradientSuppressesWeakSteps()

@@ -22,6 +22,8 @@ private slots:
     void modelRectangleAndWindow_data();
     void modelRectangleAndWindow();
     void mixedPositioningAreasDoNotCrash();
+    void leastMatchFromFirstArea_data();
+    void leastMatchFromFirstArea();
     void rotationAllowedOnlyInRange_data();
     void rotationAllowedOnlyInRange();
     void plainCopy_data();
@@ -90,6 +92,36 @@ void TestPositioning::mixedPositioningAreasDoNotCrash()
     rig.engine->ShapeMatch();
     const cv::Rect inner(60, 60, 200, 120);
     QVERIFY(meanAbsDiff(rig.aligned(), synth::mould(320, 240), inner) < 1.0);
+}
+
+void TestPositioning::leastMatchFromFirstArea_data()
+{
+    QTest::addColumn<int>("firstLeast");
+    QTest::addColumn<int>("lastLeast");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("first strict") << 99 << 5 << false;
+    QTest::newRow("first lenient") << 5 << 99 << true;
+}
+
+void TestPositioning::leastMatchFromFirstArea()
+{
+    QFETCH(int, firstLeast);
+    QFETCH(int, lastLeast);
+    QFETCH(bool, found);
+    EngineRig rig;
+    const cv::Mat tmpl = synth::mould(320, 240);
+    rig.setTemplate(0, 0, tmpl);
+    rig.host.values.motionCorrection = 0;
+    rig.host.values.maxOffset = 30;
+    rig.host.values.detectEnabled[0] = 1;
+    rig.addRect(0, cv::Rect(20, 20, 60, 40), AreaFuncPosition, firstLeast);
+    rig.addCircle(0, cv::Point(160, 120), 30, 0, AreaFuncPosition, lastLeast);
+    rig.build();
+    // A noisy frame scores clearly above 5 and below 99.
+    rig.setFrame(synth::noise(synth::transform(tmpl, 6, -4, 0, {0, 0}), 25.0));
+    std::fill(rig.slot.alignedFrame.begin(), rig.slot.alignedFrame.end(), 0);
+    rig.engine->ShapeMatch();
+    QCOMPARE(rig.slot.alignedFrame != rig.slot.procFrame, found);
 }
 
 void TestPositioning::rotationAllowedOnlyInRange_data()

@@ -82,6 +82,8 @@ private slots:
     void noFalseFindWithoutMarker_data();
     void noFalseFindWithoutMarker();
     void searchSmallerThanModel();
+    void searchAsWideAsTheModel_data();
+    void searchAsWideAsTheModel();
     void moveImageReplicatesEdges_data();
     void moveImageReplicatesEdges();
     void moveImageInPlace();
@@ -228,6 +230,45 @@ void TestFindShape::searchSmallerThanModel()
     QVERIFY(f.Find(tpl(kModel).clone(), 0, x, y, score, angle));
     QCOMPARE(x, kModel.x);
     QCOMPARE(y, kModel.y);
+}
+
+void TestFindShape::searchAsWideAsTheModel_data()
+{
+    // A search window exactly as wide as the model leaves one column of
+    // positions; with 4 rows of them OpenCV's masked matcher used to throw.
+    QTest::addColumn<QSize>("modelSize");
+    QTest::addColumn<int>("extraRows"); // at full resolution
+    QTest::addColumn<bool>("masked");
+    QTest::addColumn<int>("angleRange");
+    QTest::newRow("one level, masked, 4 positions") << QSize(30, 20) << 3 << true << 0;
+    QTest::newRow("one level, rotation, 4 positions") << QSize(30, 20) << 3 << false << 10;
+    QTest::newRow("two levels, masked, 4 coarse positions") << QSize(80, 60) << 6 << true << 0;
+    QTest::newRow("two levels, rotation, 4 coarse positions") << QSize(80, 60) << 6 << false << 10;
+    QTest::newRow("one level, masked, 3 positions") << QSize(30, 20) << 2 << true << 0;
+}
+
+void TestFindShape::searchAsWideAsTheModel()
+{
+    QFETCH(QSize, modelSize);
+    QFETCH(int, extraRows);
+    QFETCH(bool, masked);
+    QFETCH(int, angleRange);
+    const cv::Mat tpl = scene(320, 240, 11);
+    const cv::Rect r(120, 90, modelSize.width(), modelSize.height());
+    cv::Mat mask;
+    if (masked) {
+        mask = cv::Mat::zeros(r.size(), CV_8UC1);
+        cv::ellipse(mask, {r.width / 2, r.height / 2}, {r.width / 2 - 1, r.height / 2 - 1}, 0, 0, 360, cv::Scalar(255),
+                    cv::FILLED);
+    }
+    FindShape f;
+    QVERIFY(f.CreateShape(tpl(r), 0.0, 0, angleRange, r.x + r.width / 2, r.y + r.height / 2, false, 255, mask, 50, 0));
+    const cv::Rect sr(r.x, r.y - extraRows / 2, r.width, r.height + extraRows);
+    int x = 0, y = 0;
+    double score = 0, angle = 0;
+    QVERIFY(f.Find(tpl(sr).clone(), 0, x, y, score, angle));
+    QCOMPARE(x - sr.x, 0);
+    QCOMPARE(y - sr.y, 0); // frame and template agree: no shift
 }
 
 void TestFindShape::moveImageReplicatesEdges_data()

@@ -60,6 +60,7 @@ private slots:
     void resizeMovesTheHandlesEdges_data();
     void resizeMovesTheHandlesEdges();
     void polygonResizeStaysInPicture();
+    void polygonResizeReachesTheLastViewPixel();
     void checkInRangeCoordinate_data();
     void checkInRangeCoordinate();
     void checkInRangeRect_data();
@@ -96,6 +97,8 @@ void TestShapes::rectImageRect_data()
                                       << QRect(QPoint(10, 5), QPoint(20, 15));
     QTest::newRow("clipped to the image") << 1.0 << 1.0 << QRect(QPoint(-5, -3), QPoint(80, 60))
                                           << QRect(QPoint(0, 0), QPoint(63, 47));
+    QTest::newRow("scale 9/7, view points on pixel edges") << 9.0 / 7 << 9.0 / 7 << QRect(QPoint(9, 18), QPoint(36, 36))
+                                                         << QRect(QPoint(7, 14), QPoint(28, 28));
     QTest::newRow("scale 0.8 clipped") << 0.8 << 0.8 << QRect(QPoint(40, 30), QPoint(60, 45))
                                        << QRect(QPoint(50, 37), QPoint(63, 47));
 }
@@ -389,6 +392,22 @@ void TestShapes::polygonResizeStaysInPicture()
     QCOMPARE(p.point(0), QPoint(13, 14));
     p.Resize(7, QPoint(0, 0), QPoint(3, 4), 1.5, 1.5); // no such vertex
     QCOMPARE(p.point(2), QPoint(30, 50));
+}
+
+void TestShapes::polygonResizeReachesTheLastViewPixel()
+{
+    // 21 image columns on 51 view columns: 21 * (51 / 21.0) is just below 51.
+    kvor::Geometry g = geometryFor(51.0 / 21, 1.0);
+    g.imageW = 21;
+    g.showW = 51;
+    kvor::setGeometry(g);
+    const QPoint pts[] = {{10, 10}, {40, 12}, {30, 30}};
+    RePolygon p(3, pts);
+    p.Resize(1, QPoint(0, 0), QPoint(100, 0), g.showAW, g.showAH);
+    QCOMPARE(p.point(1).x(), 50);
+    int x = 100;
+    CheckInRange(x, 1); // the same bound as the range check
+    QCOMPARE(p.point(1).x(), x);
 }
 
 void TestShapes::checkInRangeCoordinate_data()
