@@ -1,5 +1,7 @@
 #include "gige_arping.h"
 
+#include "gige_netbytes.h"
+
 #include <QFile>
 
 #include <arpa/inet.h>
@@ -15,23 +17,10 @@
 namespace arp {
 namespace {
 
-void put16(QByteArray& b, int at, quint16 v)
-{
-    b[at] = char(v >> 8);
-    b[at + 1] = char(v & 0xFF);
-}
-
-void put32(QByteArray& b, int at, quint32 v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = char((v >> (24 - 8 * i)) & 0xFF);
-}
-
-quint32 get32(const QByteArray& b, int at)
-{
-    return (quint32(quint8(b[at])) << 24) | (quint32(quint8(b[at + 1])) << 16)
-        | (quint32(quint8(b[at + 2])) << 8) | quint32(quint8(b[at + 3]));
-}
+using netbytes::get16;
+using netbytes::get32;
+using netbytes::put16;
+using netbytes::put32;
 
 } // namespace
 

@@ -1,32 +1,16 @@
 #include "gige_gvcp.h"
 
+#include "gige_netbytes.h"
+
 #include <QStringList>
 
 namespace gvcp {
 namespace {
 
-void put16(QByteArray& b, int at, quint16 v)
-{
-    b[at] = char(v >> 8);
-    b[at + 1] = char(v & 0xFF);
-}
-
-void put32(QByteArray& b, int at, quint32 v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = char((v >> (24 - 8 * i)) & 0xFF);
-}
-
-quint16 get16(const QByteArray& b, int at)
-{
-    return quint16((quint8(b[at]) << 8) | quint8(b[at + 1]));
-}
-
-quint32 get32(const QByteArray& b, int at)
-{
-    return (quint32(quint8(b[at])) << 24) | (quint32(quint8(b[at + 1])) << 16)
-        | (quint32(quint8(b[at + 2])) << 8) | quint32(quint8(b[at + 3]));
-}
+using netbytes::get16;
+using netbytes::get32;
+using netbytes::put16;
+using netbytes::put32;
 
 QByteArray header(quint16 command, quint16 length, quint16 requestId, int total)
 {
