@@ -235,7 +235,8 @@ void TestFindShape::searchSmallerThanModel()
 void TestFindShape::searchAsWideAsTheModel_data()
 {
     // A search window exactly as wide as the model leaves one column of
-    // positions; with 4 rows of them OpenCV's masked matcher used to throw.
+    // positions; with 4 rows of them, or with a model of one column by four
+    // rows, OpenCV's masked matcher used to throw.
     QTest::addColumn<QSize>("modelSize");
     QTest::addColumn<int>("extraRows"); // at full resolution
     QTest::addColumn<bool>("masked");
@@ -245,6 +246,7 @@ void TestFindShape::searchAsWideAsTheModel_data()
     QTest::newRow("two levels, masked, 4 coarse positions") << QSize(80, 60) << 6 << true << 0;
     QTest::newRow("two levels, rotation, 4 coarse positions") << QSize(80, 60) << 6 << false << 10;
     QTest::newRow("one level, masked, 3 positions") << QSize(30, 20) << 2 << true << 0;
+    QTest::newRow("1 x 4 model, rotation") << QSize(1, 4) << 6 << false << 10;
 }
 
 void TestFindShape::searchAsWideAsTheModel()
