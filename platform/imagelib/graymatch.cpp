@@ -1,5 +1,7 @@
 #include "graymatch.h"
 
+#include "maskedncc.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -11,10 +13,7 @@ void GrayMatch::Create(int w, int h, const cv::Mat& mask, int)
     h_ = std::max(0, h);
     if (w_ == 0 || h_ == 0)
         return;
-    if (!mask.empty() && mask.cols == w_ && mask.rows == h_ && mask.type() == CV_8UC1)
-        cv::compare(mask, 0, mask_, cv::CMP_NE);
-    else
-        mask_ = cv::Mat(h_, w_, CV_8UC1, cv::Scalar(255));
+    mask_ = NormalisedMask(w_, h_, mask);
 }
 
 void GrayMatch::AddTemp(const cv::Mat& cut)

@@ -89,3 +89,13 @@ MaskedNcc::Window MaskedNcc::at(const cv::Mat& image, int x, int y) const
     w.ncc = (sTI - sT_ * sI / n_) / std::sqrt(varT * varI);
     return w;
 }
+
+cv::Mat NormalisedMask(int w, int h, const cv::Mat& mask)
+{
+    cv::Mat out;
+    if (!mask.empty() && mask.cols == w && mask.rows == h && mask.type() == CV_8UC1)
+        cv::compare(mask, 0, out, cv::CMP_NE);
+    else
+        out = cv::Mat(h, w, CV_8UC1, cv::Scalar(255));
+    return out;
+}

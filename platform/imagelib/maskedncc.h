@@ -4,6 +4,11 @@
 // coarse-to-fine search refines).  Internal to the image library.
 #include <opencv2/core.hpp>
 
+// A w x h mask of 255 inside, 0 outside, from mask's non-zero pixels; all 255
+// when mask is missing or is not 8-bit w x h (a wrong mask never narrows
+// what a matcher inspects).
+cv::Mat NormalisedMask(int w, int h, const cv::Mat& mask);
+
 class MaskedNcc {
 public:
     MaskedNcc() = default;

@@ -1,5 +1,7 @@
 #include "similarity.h"
 
+#include "maskedncc.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -36,10 +38,7 @@ void SURF::Create(int w, int h, const cv::Mat& mask)
     h_ = std::max(0, h);
     if (w_ == 0 || h_ == 0)
         return;
-    if (!mask.empty() && mask.cols == w_ && mask.rows == h_ && mask.type() == CV_8UC1)
-        cv::compare(mask, 0, mask_, cv::CMP_NE);
-    else
-        mask_ = cv::Mat(h_, w_, CV_8UC1, cv::Scalar(255));
+    mask_ = NormalisedMask(w_, h_, mask);
     margin_ = std::min({kMaxMargin, w_ / 8, h_ / 8});
     const int innerSide = std::min(w_, h_) - 2 * margin_;
     levels_ = 1;

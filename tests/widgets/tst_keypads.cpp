@@ -32,6 +32,26 @@ private slots:
     void keypadOutlivesItsContainer();
 };
 
+// A full-screen page holding one field at (100, 100), with the keypads made.
+struct FieldPage {
+    explicit FieldPage(int flags) : field(flags, &page, 1)
+    {
+        page.resize(1280, 800);
+        field.setGeometry(100, 100, 200, 50);
+    }
+    bool showActive()
+    {
+        page.show();
+        page.activateWindow();
+        return QTest::qWaitForWindowActive(&page);
+    }
+    TestEnv env;
+    TestKeypadHost host;
+    KitScreen screen{1280, 800};
+    QWidget page;
+    Edit field;
+};
+
 void TestKeypads::initTestCase()
 {
     FillMessageTable();
@@ -303,18 +323,12 @@ void TestKeypads::characterKeysAppend()
 
 void TestKeypads::passwordField()
 {
-    TestEnv env;
-    TestKeypadHost host;
-    KitScreen screen(1280, 800);
-    QWidget page;
-    page.resize(1280, 800);
-    Edit field(5, &page, 1);
-    field.setGeometry(100, 100, 200, 50);
+    FieldPage p(5);
+    Edit& field = p.field;
+    TestKeypadHost& host = p.host;
     field.setEchoMode(QLineEdit::Password);
     field.setText(QStringLiteral("secret"));
-    page.show();
-    page.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&page));
+    QVERIFY(p.showActive());
     field.setFocus();
     QVERIFY(!field.hasFocus());
     QVERIFY(field.text().isEmpty());
@@ -344,16 +358,9 @@ void TestKeypads::passwordField()
 
 void TestKeypads::confirmMovesFocusAway()
 {
-    TestEnv env;
-    TestKeypadHost host;
-    KitScreen screen(1280, 800);
-    QWidget page;
-    page.resize(1280, 800);
-    Edit field(5, &page, 1);
-    field.setGeometry(100, 100, 200, 50);
-    page.show();
-    page.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&page));
+    FieldPage p(5);
+    Edit& field = p.field;
+    QVERIFY(p.showActive());
     field.setFocus();
     QVERIFY(field.hasFocus());
     touchField(&field);
@@ -361,44 +368,30 @@ void TestKeypads::confirmMovesFocusAway()
     QSignalSpy check(gpNumPad, &NumberInput::chkpassword);
     gpNumPad->confirmKey->click();
     QVERIFY(!field.hasFocus());
-    QVERIFY(host.target.isNull());
+    QVERIFY(p.host.target.isNull());
     QVERIFY(!gpNumPad->isVisible());
     QCOMPARE(check.count(), 0);
 }
 
 void TestKeypads::characterConfirmKeepsFocus()
 {
-    TestEnv env;
-    TestKeypadHost host;
-    KitScreen screen(1280, 800);
-    QWidget page;
-    page.resize(1280, 800);
-    Edit field(6, &page, 1);
-    field.setGeometry(100, 100, 200, 50);
-    page.show();
-    page.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&page));
+    FieldPage p(6);
+    Edit& field = p.field;
+    QVERIFY(p.showActive());
     field.setFocus();
     touchField(&field);
     QVERIFY(gpNumCharPad->isVisible());
     gpNumCharPad->confirmKey->click();
     QVERIFY(!gpNumCharPad->isVisible());
     QVERIFY(field.hasFocus());
-    QCOMPARE(host.target.data(), &field);
+    QCOMPARE(p.host.target.data(), &field);
 }
 
 void TestKeypads::returnKeyTogglesKeypad()
 {
-    TestEnv env;
-    TestKeypadHost host;
-    KitScreen screen(1280, 800);
-    QWidget page;
-    page.resize(1280, 800);
-    Edit chars(6, &page, 1);
-    chars.setGeometry(100, 100, 200, 50);
-    page.show();
-    page.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&page));
+    FieldPage p(6);
+    Edit& chars = p.field;
+    QVERIFY(p.showActive());
     chars.setFocus();
     QVERIFY(!gpNumCharPad->isVisible());
     QTest::keyClick(&chars, Qt::Key_Return);
