@@ -77,11 +77,11 @@ QStringList Texts(const Rows& rows)
 }
 
 // The rows of "sysparam" and their value counts (0 = text row), in load order.
-struct RowSpec {
+struct StoredRow {
     const char* name;
     int count;
 };
-const RowSpec kRowSpecs[] = {
+const StoredRow kStoredRows[] = {
     {"trigInDelay", 8}, {"exposeTime", 4}, {"adjustPlus", 4}, {"numFailDetect", 8},
     {"numAllDetect", 8}, {"isPswUsed", 1}, {"password", 0}, {"system1", 9},
     {"system2", 18}, {"system3", 11}, {"system4", 15}, {"sharp", 4},
@@ -117,8 +117,8 @@ int Golden(const QString& row, int pos)
     const QString key = row + QLatin1Char(':') + QString::number(pos);
     if (inRange.contains(key))
         return inRange.value(key);
-    for (int i = 0; i < int(std::size(kRowSpecs)); ++i) {
-        if (row == QLatin1String(kRowSpecs[i].name))
+    for (int i = 0; i < int(std::size(kStoredRows)); ++i) {
+        if (row == QLatin1String(kStoredRows[i].name))
             return (i + 1) * 100 + pos;
     }
     return -1;
@@ -136,14 +136,14 @@ const QMap<QString, QString> kGoldenTexts = {
 Rows GoldenParam()
 {
     Rows rows;
-    for (const RowSpec& spec : kRowSpecs) {
-        const QString name = QLatin1String(spec.name);
-        if (spec.count == 0) {
+    for (const StoredRow& row : kStoredRows) {
+        const QString name = QLatin1String(row.name);
+        if (row.count == 0) {
             rows[name] = kGoldenTexts.value(name);
             continue;
         }
         QStringList values;
-        for (int pos = 1; pos <= spec.count; ++pos)
+        for (int pos = 1; pos <= row.count; ++pos)
             values << QString::number(Golden(name, pos));
         rows[name] = values.join(QLatin1Char(' '));
     }
@@ -317,11 +317,11 @@ void TestWizardParaStore::cleanup()
 void TestWizardParaStore::layoutMatchesRows()
 {
     const std::vector<ParamRow>& rows = SysParamRows();
-    QCOMPARE(int(rows.size()), int(std::size(kRowSpecs)));
+    QCOMPARE(int(rows.size()), int(std::size(kStoredRows)));
     for (int i = 0; i < int(rows.size()); ++i) {
-        QCOMPARE(rows[i].name, kRowSpecs[i].name);
+        QCOMPARE(rows[i].name, kStoredRows[i].name);
         const int count = rows[i].kind == ParamRowKind::Text ? 0 : int(rows[i].values.size());
-        QCOMPARE(count, kRowSpecs[i].count);
+        QCOMPARE(count, kStoredRows[i].count);
     }
     // Save order: the numeric rows first, camera rows before the switches.
     QStringList order;
