@@ -18,13 +18,20 @@ bool DatabaseOpener::IsUsable(QSqlDatabase& db)
 }
 
 namespace {
-bool tryOpen(const QString& connection, const QString& file, QString* error)
+// The named connection, closed and pointed at file (made on first use).
+QSqlDatabase connectionOn(const QString& connection, const QString& file)
 {
     QSqlDatabase db = QSqlDatabase::contains(connection)
                           ? QSqlDatabase::database(connection, false)
                           : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
     db.close();
     db.setDatabaseName(file);
+    return db;
+}
+
+bool tryOpen(const QString& connection, const QString& file, QString* error)
+{
+    QSqlDatabase db = connectionOn(connection, file);
     // A missing file would silently become a new empty database.
     if (!QFileInfo::exists(file)) {
         *error = QStringLiteral("%1 is missing").arg(file);
@@ -56,11 +63,7 @@ DatabaseOpenResult DatabaseOpener::Open(const QString& connection, const QString
     DatabaseOpenResult r;
     if (!QFileInfo::exists(file) && !QFileInfo::exists(defaultCopy)) {
         // Nothing to lose and nothing to restore: SQLite makes the file.
-        QSqlDatabase db = QSqlDatabase::contains(connection)
-                              ? QSqlDatabase::database(connection, false)
-                              : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.close();
-        db.setDatabaseName(file);
+        QSqlDatabase db = connectionOn(connection, file);
         r.ok = db.open() && IsUsable(db);
         r.created = r.ok;
         if (!r.ok)

@@ -220,8 +220,8 @@ void MoJuWizard::OpenDatabases()
         // (no reboot loop) and says so.
         LOG(ERROR) << d.file.toStdString() << ": " << r.error.toStdString()
                    << (r.restored ? " (default copy restored)" : "");
-        const int message = d.message == 135 ? 135 : 160;
-        gpWarnBox->setText(d.message == 135 ? Msg(message, LanEnglish) : Msg(message), message);
+        // The record database's message is shown in English, as on the panel.
+        gpWarnBox->setText(d.message == 135 ? Msg(135, LanEnglish) : Msg(d.message), d.message);
         gpWarnBox->exec();
     }
 }

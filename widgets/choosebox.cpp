@@ -3,16 +3,12 @@
 #include "colorbutton.h"
 #include "kitlayout.h"
 #include "messages.h"
-#include "modalhook.h"
-#include "warnbox.h"
 
 ChooseBox* gpChooseBox = nullptr;
 
 ChooseBox::ChooseBox(QWidget* parent)
-    : QDialog(parent)
+    : KitBox(parent)
 {
-    setWindowFlags(Qt::CustomizeWindowHint);
-    setGeometry(CentredBoxGeometry());
     yesButton = new ColorButton(Msg(122), this, ColorButtonSizeNormal);
     noButton = new ColorButton(Msg(123), this, ColorButtonSizeNormal);
     if (IsLargeLayout()) {
@@ -24,36 +20,11 @@ ChooseBox::ChooseBox(QWidget* parent)
     }
     connect(yesButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(noButton, &QPushButton::clicked, this, &QDialog::reject);
-    hide();
 }
 
 ChooseBox::~ChooseBox() = default;
 
-void ChooseBox::setText(const QString& text, int id)
-{
-    message = text;
-    messageId = id;
-}
-
-int ChooseBox::exec()
-{
-    if (modal::hooked())
-        return modal::answer({QString::fromLatin1(metaObject()->className()), messageId, message});
-    return QDialog::exec();
-}
-
 void ChooseBox::paintEvent(QPaintEvent*)
 {
     PaintBox(this, message, QRect(0, 0, width(), height() / 2), Qt::AlignCenter, true);
-}
-
-void ChooseBox::showEvent(QShowEvent* event)
-{
-    setGeometry(CentredBoxGeometry());
-    QDialog::showEvent(event);
-}
-
-void ChooseBox::hideEvent(QHideEvent* event)
-{
-    QWidget::hideEvent(event);
 }
