@@ -5,10 +5,7 @@
 CheckBox::CheckBox(QWidget* parent, const QString& text)
     : QCheckBox(text, parent)
 {
-    QPalette pal = palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        pal.setColor(group, QPalette::WindowText, Qt::yellow);
-    setPalette(pal);
+    SetTextColor(this, Qt::yellow);
     const bool large = IsLargeLayout();
     setFont(MicroHei(large ? 28 : 14));
     const int side = large ? 32 : 16;
@@ -16,7 +13,6 @@ CheckBox::CheckBox(QWidget* parent, const QString& text)
                                  "QCheckBox::indicator:checked {border-image: url(images/check.png);}")
                       .arg(side)
                       .arg(side));
-    installEventFilter(this);
 }
 
 CheckBox::~CheckBox() = default;
@@ -29,9 +25,4 @@ int CheckBox::value() const
 void CheckBox::setValue(int v)
 {
     setChecked(v != 0);
-}
-
-bool CheckBox::eventFilter(QObject* watched, QEvent* event)
-{
-    return QCheckBox::eventFilter(watched, event);
 }

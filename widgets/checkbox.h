@@ -10,7 +10,4 @@ public:
 
     int value() const;       // 1 when ticked, else 0
     void setValue(int v);    // ticked for any non-zero v
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 };

@@ -46,11 +46,6 @@ void EditParam::ChangeLabelP(const QString& text)
     unitLabel->move(unitLabelX, 1);
 }
 
-void EditParam::focusInEvent(QFocusEvent* event)
-{
-    QLineEdit::focusInEvent(event);
-}
-
 void EditParam::focusOutEvent(QFocusEvent* event)
 {
     emit focusOut();
@@ -60,7 +55,7 @@ void EditParam::focusOutEvent(QFocusEvent* event)
 EditBox::EditBox(int min, int max, QWidget* parent, const QString& caption, QString unit, int type,
                  int scale)
     : QWidget(parent), rangeMin(min), rangeMax(max), currentValue(min), scale(qMax(1, scale)),
-      type(type), caption(caption)
+      type(type)
 {
     const bool large = IsLargeLayout();
     const QFont font = MicroHei(large ? 27 : 12);
@@ -68,10 +63,7 @@ EditBox::EditBox(int min, int max, QWidget* parent, const QString& caption, QStr
     captionLabel = new QLabel(caption, this);
     captionLabel->setFixedSize(large ? 160 : 65, large ? 50 : 28);
     captionLabel->setFont(font);
-    QPalette pal = captionLabel->palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        pal.setColor(group, QPalette::WindowText, Qt::yellow);
-    captionLabel->setPalette(pal);
+    SetTextColor(captionLabel, Qt::yellow);
     captionLabel->setAlignment(Qt::AlignCenter);
 
     auto stepButton = [&](const QString& sign, int units) {
@@ -153,8 +145,4 @@ void EditBox::CheckRange()
 void EditBox::setText(const QString& text)
 {
     captionLabel->setText(text);
-}
-
-void EditBox::paintEvent(QPaintEvent*)
-{
 }

@@ -33,7 +33,6 @@ public slots:
     void ChangeLabelP(const QString& text);
 
 protected:
-    void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 };
 
@@ -52,7 +51,6 @@ public:
     bool use0 = false;
     int scale = 1;
     int type = EditBoxTypeInt;
-    QString caption;
 
     QLabel* captionLabel = nullptr;
     ColorButton* minusFiveButton = nullptr;
@@ -75,9 +73,6 @@ public slots:
     void setValue();
     void CheckRange();
     void setText(const QString& text);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
 
 private:
     void step(int delta);

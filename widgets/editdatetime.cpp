@@ -35,10 +35,7 @@ EditDateTime::EditDateTime(const QString& caption, QWidget* parent)
 
     captionLabel = new QLabel(caption, this);
     captionLabel->setFont(font);
-    QPalette pal = captionLabel->palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        pal.setColor(group, QPalette::WindowText, Qt::yellow);
-    captionLabel->setPalette(pal);
+    SetTextColor(captionLabel, Qt::yellow);
     captionLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     dateTime = appClock().now();

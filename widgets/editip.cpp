@@ -7,16 +7,6 @@
 #include <QIntValidator>
 #include <QLabel>
 
-namespace {
-void paintYellow(QLabel* label, const QColor& color)
-{
-    QPalette pal = label->palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        pal.setColor(group, QPalette::WindowText, color);
-    label->setPalette(pal);
-}
-}
-
 EditIP::EditIP(const QString& caption, QWidget* parent)
     : QWidget(parent)
 {
@@ -28,14 +18,14 @@ EditIP::EditIP(const QString& caption, QWidget* parent)
 
     captionLabel = new QLabel(caption, this);
     captionLabel->setFont(font);
-    paintYellow(captionLabel, captionColor);
+    SetTextColor(captionLabel, Qt::yellow);
     captionLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     captionLabel->setFixedWidth(2 * octetW);
 
     for (int i = 0; i < 3; ++i) {
         dotLabels[i] = new QLabel(QStringLiteral("."), this);
         dotLabels[i]->setFont(font);
-        paintYellow(dotLabels[i], captionColor);
+        SetTextColor(dotLabels[i], Qt::yellow);
         dotLabels[i]->setAlignment(Qt::AlignBottom | Qt::AlignHCenter);
     }
     for (int i = 0; i < 4; ++i) {

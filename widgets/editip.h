@@ -23,7 +23,6 @@ public:
     QLabel* dotLabels[3] = {};
     Edit* octetEdits[4] = {};
     QHBoxLayout* rowLayout = nullptr;
-    QColor captionColor = Qt::yellow;
     QString address;
 
 signals:

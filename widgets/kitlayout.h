@@ -4,6 +4,8 @@
 #include "globals.h"
 
 #include <QFont>
+#include <QPalette>
+#include <QWidget>
 #include <QString>
 
 inline bool IsLargeLayout()
@@ -17,6 +19,15 @@ inline QFont KitFont(const QString& family, int pixelSize)
     QFont f(family);
     f.setPixelSize(pixelSize);
     return f;
+}
+
+// Text colour of a label or check box in every state (the kit's captions are yellow).
+inline void SetTextColor(QWidget* widget, const QColor& color)
+{
+    QPalette pal = widget->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        pal.setColor(group, QPalette::WindowText, color);
+    widget->setPalette(pal);
 }
 
 inline QFont MicroHei(int pixelSize) { return KitFont(QStringLiteral("wqy-microhei"), pixelSize); }

@@ -56,6 +56,13 @@ Slider::~Slider() = default;
 void Slider::applySettings(int min, int max, int pageStep, int value, const QString& name)
 {
     setObjectName(name);
+    // A long name in another language is drawn smaller rather than cut off;
+    // the name changes only here, so its font is fitted once.
+    const SliderLayout& L = sliderLayout();
+    nameFont = MicroHei(L.fontPx);
+    const int minPx = L.fontPx * 3 / 5;
+    while (nameFont.pixelSize() > minPx && QFontMetrics(nameFont).horizontalAdvance(name) > L.nameWidth)
+        nameFont.setPixelSize(nameFont.pixelSize() - 1);
     setMinimum(min);
     setMaximum(max);
     setPageStep(pageStep);
@@ -154,12 +161,6 @@ void Slider::paintEvent(QPaintEvent*)
     const int h = height();
     QPainter p(this);
     p.setPen(Qt::green);
-    p.setFont(MicroHei(L.fontPx));
-    // A long name in another language is drawn smaller rather than cut off.
-    QFont nameFont = p.font();
-    const int minPx = L.fontPx * 3 / 5;
-    while (nameFont.pixelSize() > minPx && QFontMetrics(nameFont).horizontalAdvance(objectName()) > L.nameWidth)
-        nameFont.setPixelSize(nameFont.pixelSize() - 1);
     p.setFont(nameFont);
     p.drawText(QRect(0, 0, L.nameWidth, h), Qt::AlignLeft | Qt::AlignVCenter, objectName());
     p.setFont(MicroHei(L.fontPx));

@@ -3,6 +3,7 @@
 // knob, +1.  Dragging near the knob, the two repeat buttons or the numeric
 // keypad (through a hidden field behind the value box) change the value.
 #include <QAbstractSlider>
+#include <QFont>
 
 class ColorButton;
 class Edit;
@@ -41,6 +42,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    QFont nameFont;   // the name's font, fitted to the name column
     void applySettings(int min, int max, int pageStep, int value, const QString& name);
     void openValueKeypad();
 };

@@ -194,13 +194,6 @@ const QList<Picture>& pictures()
 }
 }
 
-QStringList InterfaceImageNames()
-{
-    QStringList names;
-    for (const Picture& pic : pictures())
-        names << QString::fromLatin1(pic.name);
-    return names;
-}
 
 QStringList MakeInterfaceImages(const QString& dir)
 {

@@ -6,5 +6,3 @@
 // Writes all pictures into dir (made when missing); returns the files that
 // could not be written (empty on success).
 QStringList MakeInterfaceImages(const QString& dir);
-// The names of the pictures MakeInterfaceImages writes.
-QStringList InterfaceImageNames();
