@@ -2,8 +2,8 @@
 // hand-over and take: frames per camera per second and CPU time per frame.
 #include "camerabackend.h"
 #include "cameraglobals.h"
-#include "camerahost.h"
 #include "cameraprobe.h"
+#include "fakecamerahost.h"
 #include "simcamerabus.h"
 
 #include <benchmark/benchmark.h>
@@ -12,31 +12,15 @@
 #include <QThread>
 
 #include <ctime>
-#include <memory>
 #include <vector>
 
 namespace {
-class BenchHost : public CameraHost {
-public:
-    std::unique_ptr<CameraBackend> cams[kCameraSlots];
-    CameraBackend* cameraBackend(int slot) override { return cams[slot].get(); }
-    bool settingsPageVisible() const override { return false; }
-    CameraValues cameraValues(int, bool) const override { return CameraValues{10, 0, 0, 150, 40, 0, 0}; }
-    CameraSwitches cameraSwitches(bool) const override { return {}; }
-    void storeEditCameraValues(int, const CameraValues&) override {}
-    void insertRecord(const QString&) override {}
-    void setOutput(int, int) override {}
-    void flashOutputs() override {}
-    void showLostCameraBox() override {}
-    void hideLostCameraBox() override {}
-    void showReconnectCameraBox() override {}
-    void showWarnBox(const QString&) override {}
-    void hideWarnBox() override {}
-    void repaintNow() override {}
-    void clearCameraOk(int) override {}
-    void repaintView(int) override {}
-    QSqlDatabase serialDatabase() override { return {}; }
-};
+// The cameras' values for the whole run: exposure 10 ms, gain and sharpness 0.
+void benchValues(FakeCameraHost& host)
+{
+    for (int k = 0; k < kCameraSlots; ++k)
+        host.live[k] = host.edit[k] = CameraValues{10, 0, 0, 150, 40, 0, 0};
+}
 
 double processCpuSeconds()
 {
@@ -65,16 +49,9 @@ void BM_EightCameras(benchmark::State& state)
     CheckCameraID();
     gImageLen = gImageW * gImageH;
     gColorLen = gImageLen;
-    BenchHost host;
-    gpCameraHost = &host;
-    numCamera = 0;
-    for (int k = 0; k < kCameraSlots; ++k) {
-        host.cams[k] = std::make_unique<CameraBackend>(&host, k);
-        host.cams[k]->CameraOpen();
-        numCamera += host.cameraOpened[k] ? 1 : 0;
-    }
-    for (int k = 0; k < kCameraSlots; ++k)
-        host.cams[k]->CameraStart();
+    FakeCameraHost host;   // the process's camera host while it lives
+    benchValues(host);
+    host.buildSlots();
     QThread::msleep(500);   // past the grab threads' start-up wait
 
     std::vector<uint8_t> proc(static_cast<size_t>(gColorLen));
@@ -105,12 +82,8 @@ void BM_EightCameras(benchmark::State& state)
         produced += d->framesProduced();
     delivered -= delivered0;
     produced -= produced0;
-    for (int k = 0; k < kCameraSlots; ++k) {
-        host.cams[k]->CameraStop();
-        host.cams[k]->CameraClose();
-    }
+    host.closeAll();
     camsim::bus().clear();
-    gpCameraHost = nullptr;
 
     state.counters["cameras"] = numCamera;
     state.counters["produced_per_cam_s"] = produced / seconds / numCamera;
@@ -134,7 +107,8 @@ void BM_HandOverOneFrame(benchmark::State& state)
     gImageLen = gImageW * gImageH;
     gColorLen = gisColor ? 4 * gImageLen : gImageLen;
     gCameraID = CameraKindDvp;
-    BenchHost host;
+    FakeCameraHost host;
+    benchValues(host);
     CameraBackend cam(&host, 0);
     std::vector<uint8_t> frame(static_cast<size_t>(gImageLen), 7), proc(static_cast<size_t>(gColorLen));
     simsdk::dvp::Frame info{simsdk::dvp::FORMAT_MONO8, 1280, 1024, gImageLen, 0};

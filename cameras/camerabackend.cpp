@@ -3,10 +3,10 @@
 #include "cameraglobals.h"
 #include "cameraprobe.h"
 #include "camerathread.h"
-#include "frameconvert.h"
 #include "imageconvert.h"
 #include "paths.h"
 #include "rangemap.h"
+#include "simcamerabus.h"
 
 #include <QMutex>
 #include <QSet>
@@ -35,6 +35,27 @@ QString storedSerial(int slot)
 {
     return QString::fromLatin1(gSerialNB[slot], static_cast<int>(strnlen(gSerialNB[slot], kSerialTextSize)));
 }
+
+// UVC filter fragments from the panel's values (contrast 0..200, gamma
+// 0..250, sharpness 0..100).
+std::string formatted(const char* format, double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+std::string contrastFilter(int contrast)
+{
+    return formatted("eq=contrast=%f:", static_cast<double>(contrast * 0.02f - 2.0f));
+}
+std::string gammaFilter(int gamma)
+{
+    return formatted("gamma=%f,", static_cast<double>(gamma * 0.0396f + 0.1f));
+}
+std::string sharpnessFilter(int sharpness)
+{
+    return formatted("unsharp=5:5:%f", static_cast<double>(sharpness * 0.05f));
+}
 }
 
 CameraBackend::CameraBackend(CameraHost* host, int index) : camIndex(index), host_(host)
@@ -51,12 +72,9 @@ CameraBackend::CameraBackend(CameraHost* host, int index) : camIndex(index), hos
 
     // UVC filter fragments from the live parameters.
     const CameraValues v = host_ ? host_->cameraValues(camIndex, false) : CameraValues{};
-    std::snprintf(filterText, sizeof filterText, "eq=contrast=%f:", static_cast<double>(v.contrast * 0.02f - 2.0f));
-    filterContrast = filterText;
-    std::snprintf(filterText, sizeof filterText, "gamma=%f,", static_cast<double>(v.gamma * 0.0396f + 0.1f));
-    filterGamma = filterText;
-    std::snprintf(filterText, sizeof filterText, "unsharp=5:5:%f", static_cast<double>(v.sharpness * 0.05f));
-    filterSharp = filterText;
+    filterContrast = contrastFilter(v.contrast);
+    filterGamma = gammaFilter(v.gamma);
+    filterSharp = sharpnessFilter(v.sharpness);
     filterExtra.clear();
 }
 
@@ -323,11 +341,6 @@ bool CameraBackend::openHikvision()
     hik::MV_CC_SetBoolValue(hikDevice, "SharpnessEnable", true);
     hik::MV_CC_SetBoolValue(hikDevice, "GammaEnable", true);
     hik::MV_CC_SetIntValue(hikDevice, "GevHeartbeatTimeout", 500);
-    hikConvert = hik::ConvertParam{};
-    hikConvert.width = static_cast<unsigned>(gImageW);
-    hikConvert.height = static_cast<unsigned>(gImageH);
-    hikConvert.dstPixelType = hik::PixelType_RGB8_Packed;
-    hikConvert.dstBufferSize = static_cast<unsigned>(3 * imageLen());
     hik::MV_CC_RegisterImageCallBack(hikDevice, &CameraBackend::ImageCallBack, this);
     hik::MV_CC_RegisterExceptionCallBack(hikDevice, &CameraBackend::ExceptionImageCallBack, this);
     hik::MV_CC_SetEnumValue(hikDevice, "PixelFormat", hikPixelFormat());
@@ -511,7 +524,7 @@ void CameraBackend::deliver(const uint8_t* frame, size_t length)
 void CameraBackend::deliverGrey(const uint8_t* grey)
 {
     if (gisColor) {
-        GreyToRgba(grey, convertBuffer, imageLen());
+        Gray2RGBA(grey, convertBuffer, gImageW, gImageH);
         deliver(convertBuffer, colorLen());
     } else {
         deliver(grey, imageLen());
@@ -523,7 +536,7 @@ void CameraBackend::deliverRgb(const uint8_t* rgb)
     if (gisColor)
         RGB2RGBA(convertBuffer, rgb, gImageW, gImageH);   // the image library's layout, as the engine reads it
     else
-        RgbToGrey(rgb, convertBuffer, imageLen());
+        camsim::rgbToMono(rgb, convertBuffer, gImageW, gImageH);   // the grey formula the SDK stand-ins use
     deliver(convertBuffer, colorLen());
 }
 
@@ -532,8 +545,6 @@ bool CameraBackend::grabOnce()
     lastGrabError_ = false;
     switch (gCameraID) {
     case CameraKindGalaxy: {
-        gxFrame.imgBuf = gxImageStore.data();
-        gxFrame.imgBufSize = gImageLen;
         const int rc = gx::GXGetImage(gxDevice, &gxFrame, 100);
         if (rc != gx::GX_STATUS_SUCCESS) {
             lastGrabError_ = rc != gx::GX_STATUS_TIMEOUT;
@@ -623,7 +634,9 @@ void CameraBackend::ImageCallBack(unsigned char* data, hik::FrameOutInfo* info, 
         return;
     }
     if (gisColor && gSensorColor && info->pixelType != hik::PixelType_Mono8) {
-        hik::ConvertParam p = self->hikConvert;
+        hik::ConvertParam p;
+        p.width = static_cast<unsigned>(gImageW);
+        p.height = static_cast<unsigned>(gImageH);
         p.srcPixelType = info->pixelType;
         p.srcData = data;
         p.srcDataLen = info->frameLen;
@@ -823,8 +836,7 @@ void CameraBackend::SetSharp()
     }
     case CameraKindUvc: {
         QMutexLocker lock(pMutex[camIndex]);
-        std::snprintf(filterText, sizeof filterText, "unsharp=5:5:%f", static_cast<double>(s * 0.05f));
-        filterSharp = filterText;
+        filterSharp = sharpnessFilter(s);
         rebuildFilters();
         break;
     }
@@ -855,8 +867,7 @@ void CameraBackend::SetContrast()
     }
     case CameraKindUvc: {
         QMutexLocker lock(pMutex[camIndex]);
-        std::snprintf(filterText, sizeof filterText, "eq=contrast=%f:", static_cast<double>(k * 0.02f - 2.0f));
-        filterContrast = filterText;
+        filterContrast = contrastFilter(k);
         rebuildFilters();
         break;
     }
@@ -894,8 +905,7 @@ void CameraBackend::SetGamma()
     }
     case CameraKindUvc: {
         QMutexLocker lock(pMutex[camIndex]);
-        std::snprintf(filterText, sizeof filterText, "gamma=%f,", static_cast<double>(m * 0.0396f + 0.1f));
-        filterGamma = filterText;
+        filterGamma = gammaFilter(m);
         rebuildFilters();
         break;
     }
@@ -1016,12 +1026,9 @@ void CameraBackend::RestoreDefaultSettings()
         back.sharpness = 0;
         host_->storeEditCameraValues(camIndex, back);
         QMutexLocker lock(pMutex[camIndex]);
-        std::snprintf(filterText, sizeof filterText, "eq=contrast=%f:", 0.8);
-        filterContrast = filterText;
-        std::snprintf(filterText, sizeof filterText, "gamma=%f,", static_cast<double>(40 * 0.0396f + 0.1f));
-        filterGamma = filterText;
-        std::snprintf(filterText, sizeof filterText, "unsharp=5:5:%f", 0.0);
-        filterSharp = filterText;
+        filterContrast = contrastFilter(back.contrast);
+        filterGamma = gammaFilter(back.gamma);
+        filterSharp = sharpnessFilter(back.sharpness);
         filterExtra.clear();
         return;   // the graph takes them with the next contrast, gamma or sharpness setting
     }

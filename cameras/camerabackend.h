@@ -90,11 +90,9 @@ public:
     // Hikvision: a copy of the entry opened (the list is replaced by a new enumeration)
     simsdk::hik::Handle hikDevice = nullptr;
     simsdk::hik::DeviceInfo hikDevInfo;
-    simsdk::hik::ConvertParam hikConvert;
     // UVC
     std::unique_ptr<UvcSource> uvc;
     QString uvcNode;
-    char filterText[128] = {};
     std::string filterContrast, filterGamma, filterSharp, filterExtra;
     // DVP
     simsdk::dvp::CameraInfo dvpInfo;

@@ -12,11 +12,11 @@ GigeAddressRepair::GigeAddressRepair(GigeRepairEnv repair, EnsureReachEnv reach)
 
 int GigeAddressRepair::RepairAllCameraIP()
 {
-    outcomes_.clear();
-    const int repaired = ::RepairAllCameraIP(repair_, &outcomes_);
+    std::vector<GigeRepairOutcome> outcomes;
+    const int repaired = ::RepairAllCameraIP(repair_, &outcomes);
     // A camera left outside its subnet because no address could be verified
     // free stays unreachable: the operator finds why in the record.
-    for (const GigeRepairOutcome& o : outcomes_) {
+    for (const GigeRepairOutcome& o : outcomes) {
         const bool gaveUp = o.result == GigeRepairOutcome::AllInUse
             || o.result == GigeRepairOutcome::ProbeFailed || o.result == GigeRepairOutcome::NoCandidate;
         if (gaveUp && gpCameraHost)

@@ -16,12 +16,9 @@ public:
     // Writes an operation record for each camera it gave up on (no address
     // verified free).
     int RepairAllCameraIP() override;
-    // Outcomes of the cameras the last repair found outside their subnet.
-    const std::vector<GigeRepairOutcome>& lastOutcomes() const { return outcomes_; }
 private:
     GigeRepairEnv repair_;
     EnsureReachEnv reach_;
-    std::vector<GigeRepairOutcome> outcomes_;
 };
 
 // The interfaces named in MOULDMON_GIGE_INTERFACES.

@@ -2,7 +2,6 @@
 
 #include "gige_netbytes.h"
 
-#include <QFile>
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <random>
@@ -69,10 +68,8 @@ bool CBroadcastSocket::Init()
         const quint16 p = quint16(ports(rng));
         if (!bindTo(recvFd_, 0xFFFFFFFFu, p))
             continue;   // the next port, same sockets
-        if (bindTo(sendFd_, interfaceIp_, p)) {
-            port_ = p;
+        if (bindTo(sendFd_, interfaceIp_, p))
             return true;
-        }
         closeAll();     // the receive socket is bound: start over with new sockets
     }
     closeAll();

@@ -36,7 +36,6 @@ public:
     // Up to 1000 attempts to bind both sockets; false leaves them unset.
     bool Init();
     bool isReady() const { return recvFd_ >= 0 && sendFd_ >= 0; }
-    quint16 localPort() const { return port_; }
 
     int send(const QByteArray& datagram) override;
     int recv(QByteArray& datagram, int waitMs) override;
@@ -48,6 +47,5 @@ private:
     GvcpEndpoint endpoint_;
     int recvFd_ = -1;
     int sendFd_ = -1;
-    quint16 port_ = 0;
     bool preferSend_ = false;   // alternate when both have data
 };

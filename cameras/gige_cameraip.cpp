@@ -147,6 +147,15 @@ std::vector<NetInterface> CIpConfig::usableInterfaces(const std::vector<NetInter
     return out;
 }
 
+std::unique_ptr<GvcpTransport> CIpConfig::makeTransport(quint32 interfaceIp) const
+{
+    if (env_.transport)
+        return env_.transport(interfaceIp);
+    auto s = std::make_unique<CBroadcastSocket>(interfaceIp, env_.endpoint);
+    s->Init();
+    return s;
+}
+
 int CIpConfig::DeviceEnumeInit()
 {
     const std::vector<NetInterface> all = env_.interfaces ? env_.interfaces->addresses()
@@ -157,15 +166,7 @@ int CIpConfig::DeviceEnumeInit()
     interfaces_ = usableInterfaces(all, env_.allowedInterfaces);
     clients_.clear();
     for (const NetInterface& n : interfaces_) {
-        std::unique_ptr<GvcpTransport> t;
-        if (env_.transport) {
-            t = env_.transport(n.ip);
-        } else {
-            auto s = std::make_unique<CBroadcastSocket>(n.ip, env_.endpoint);
-            s->Init();
-            t = std::move(s);
-        }
-        clients_.push_back(std::make_unique<CGevDiscovery>(std::move(t), env_.manufacturerPrefix,
+        clients_.push_back(std::make_unique<CGevDiscovery>(makeTransport(n.ip), env_.manufacturerPrefix,
                                                            env_.timing.recvWaitMs));
     }
     return int(interfaces_.size());
@@ -176,7 +177,7 @@ int CIpConfig::RefreshDevList()
     devices_.clear();
     for (auto& c : clients_)
         c->SendDiscovery();
-    // The receive threads collect the answers meanwhile.
+    // Real time, not the program clock: the receive threads collect real replies meanwhile.
     QThread::msleep(static_cast<unsigned long>(qMax(env_.timing.discoveryWaitMs, 0)));
     for (size_t i = 0; i < clients_.size(); ++i)
         for (const auto& ack : clients_[i]->GetDiscoveryList())
@@ -226,14 +227,7 @@ GigeRepairOutcome CIpConfig::AutoSetIpAddr(const Device& device)
     if (!chosen)
         return out;   // every candidate answered: give up for this camera
     out.newIp = chosen;
-    std::unique_ptr<GvcpTransport> t;
-    if (env_.transport) {
-        t = env_.transport(iface.ip);
-    } else {
-        auto s = std::make_unique<CBroadcastSocket>(iface.ip, env_.endpoint);
-        s->Init();
-        t = std::move(s);
-    }
+    const std::unique_ptr<GvcpTransport> t = makeTransport(iface.ip);
     const bool ok = CGevForceIp::GevSetForceIpCustom(*t, device.ack.mac, chosen, iface.mask, 0,
                                                      env_.timing.forceIp);
     out.result = ok ? GigeRepairOutcome::Repaired : GigeRepairOutcome::NotAcknowledged;
@@ -254,12 +248,12 @@ int RepairAllCameraIP(const GigeRepairEnv& env, std::vector<GigeRepairOutcome>* 
         if (CIpConfig::IsDevIPValid(d.ack, config.interfaces().at(size_t(d.interfaceIndex))))
             continue;
         const GigeRepairOutcome o = config.AutoSetIpAddr(d);
-        if (o.result == GigeRepairOutcome::Repaired)
+        if (o.result == GigeRepairOutcome::Repaired) {
             ++repaired;
-        if (o.result == GigeRepairOutcome::Repaired)
             qInfo().noquote() << o.text();
-        else
+        } else {
             qWarning().noquote() << o.text();
+        }
         if (report)
             report->push_back(o);
     }

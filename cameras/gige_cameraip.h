@@ -136,6 +136,9 @@ public:
                                                       const QStringList& allowed);
 
 private:
+    // The environment's transport, or a broadcast socket on the interface.
+    std::unique_ptr<GvcpTransport> makeTransport(quint32 interfaceIp) const;
+
     const GigeRepairEnv& env_;
     std::vector<NetInterface> interfaces_;
     std::vector<quint32> ownAddresses_;

@@ -166,8 +166,7 @@ int EnsureDeviceReach(const EnsureReachEnv& env)
         if (!iface || !env.allowedInterfaces.contains(iface->name))
             continue;
         const quint32 mask = iface->mask;
-        if ((d.currentIp & mask) == (host & mask) && d.currentIp != host
-            && gigeaddr::isFreeForCamera(d.currentIp, host, mask, {}))
+        if (gigeaddr::isFreeForCamera(d.currentIp, host, mask, {}))
             continue;   // reachable already
         const quint32 ip = bChooseNoUseIp(d.currentIp, host, mask, own, &budget);
         if (!ip)

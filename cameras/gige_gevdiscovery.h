@@ -5,7 +5,7 @@
 #include "gige_gvcp.h"
 
 #include <QByteArray>
-#include <QRecursiveMutex>
+#include <QMutex>
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -39,7 +39,7 @@ private:
     std::unique_ptr<GvcpTransport> transport_;
     QByteArray prefix_;
     int recvWaitMs_;
-    mutable QRecursiveMutex mutex_;
+    mutable QMutex mutex_;
     std::vector<gvcp::DiscoveryAck> list_;
     quint16 requestId_ = 0;
     std::atomic<bool> stop_{false};

@@ -64,7 +64,6 @@ std::optional<DiscoveryAck> parseDiscoveryAck(const QByteArray& d)
     a.ip = get32(d, 44);
     a.mask = get32(d, 60);
     a.manufacturerInfo = d.mid(176, 48);
-    a.raw = d.left(kDiscoveryAckSize);
     return a;
 }
 

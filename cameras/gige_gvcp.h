@@ -34,14 +34,12 @@ struct AckHeader {
     quint16 requestId = 0;
 };
 
-// The fields of a discovery acknowledge the repair uses, plus the whole
-// acknowledge as received.
+// The fields of a discovery acknowledge the repair uses.
 struct DiscoveryAck {
     Mac mac{};
     quint32 ip = 0;
     quint32 mask = 0;
     QByteArray manufacturerInfo;   // 48 bytes
-    QByteArray raw;                // 256 bytes
 };
 
 QByteArray encodeDiscovery(quint16 requestId);

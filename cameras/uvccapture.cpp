@@ -8,7 +8,6 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
-#include <cstring>
 #include <mutex>
 
 #include <fcntl.h>
@@ -49,14 +48,15 @@ bool isDeviceFormat(const QString& format)
 
 } // namespace
 
-cv::Mat avframe_to_cvmat(const AVFrame* frame, int imageW, int imageH, bool colour,
-                         SwsContext** scaler)
+void avframe_to_cvmat(const AVFrame* frame, cv::Mat& out, cv::Mat& scratch, SwsContext** scaler)
 {
-    cv::Mat out(std::max(imageH, 0), std::max(imageW, 0), colour ? CV_8UC3 : CV_8UC1,
-                cv::Scalar::all(0));
+    out.setTo(cv::Scalar::all(0));
+    const int imageW = out.cols;
+    const int imageH = out.rows;
     if (!frame || frame->width <= 0 || frame->height <= 0 || frame->format < 0
         || imageW <= 0 || imageH <= 0)
-        return out;
+        return;
+    const bool colour = out.type() == CV_8UC3;
     const int w = frame->width;
     const int h = frame->height;
     int tw = w, th = h;
@@ -74,19 +74,26 @@ cv::Mat avframe_to_cvmat(const AVFrame* frame, int imageW, int imageH, bool colo
     if (scaler)
         *scaler = ctx;
     if (!ctx)
-        return out;
+        return;
     // The scaler may write a few pixels past the width of a row, so it writes
     // into rows padded to 64 pixels, never straight into the black frame.
-    cv::Mat scaled(th, (tw + 63) / 64 * 64, out.type());
-    uint8_t* dst[4] = {scaled.data, nullptr, nullptr, nullptr};
-    int dstStride[4] = {static_cast<int>(scaled.step), 0, 0, 0};
+    scratch.create(th, (tw + 63) / 64 * 64, out.type());
+    uint8_t* dst[4] = {scratch.data, nullptr, nullptr, nullptr};
+    int dstStride[4] = {static_cast<int>(scratch.step), 0, 0, 0};
     sws_scale(ctx, frame->data, frame->linesize, 0, h, dst, dstStride);
     if (!scaler)
         sws_freeContext(ctx);
-    scaled(cv::Rect(0, 0, tw, th)).copyTo(out(cv::Rect((imageW - tw) / 2, (imageH - th) / 2, tw, th)));
-    return out;
+    scratch(cv::Rect(0, 0, tw, th)).copyTo(out(cv::Rect((imageW - tw) / 2, (imageH - th) / 2, tw, th)));
 }
 
+cv::Mat avframe_to_cvmat(const AVFrame* frame, int imageW, int imageH, bool colour,
+                         SwsContext** scaler)
+{
+    cv::Mat out(std::max(imageH, 0), std::max(imageW, 0), colour ? CV_8UC3 : CV_8UC1);
+    cv::Mat scratch;
+    avframe_to_cvmat(frame, out, scratch, scaler);
+    return out;
+}
 
 UvcNodeKind uvcNodeKind(const QString& node)
 {
@@ -147,11 +154,6 @@ bool UvcCapture::hasGraph() const
     return avGraph != nullptr;
 }
 
-void UvcCapture::interrupt()
-{
-    abort_ = true;
-}
-
 void UvcCapture::close()
 {
     abort_ = true;               // a waiting read returns now...
@@ -180,7 +182,6 @@ void UvcCapture::release()
     avStream = -1;
     sws_freeContext(scaler_);
     scaler_ = nullptr;
-    url_.clear();
     deadlineUs_ = 0;
 }
 
@@ -254,7 +255,6 @@ bool UvcCapture::open(const QString& url)
         return false;
     }
     armDeadline(0);
-    url_ = url;
     QMutexLocker lock(&graphLock_);
     graphW_ = avCodec->width;
     graphH_ = avCodec->height;
@@ -442,8 +442,8 @@ int UvcCapture::readGrey(uint8_t* dst, int width, int height)
         return 0;
     if (r < 0)
         return r;
-    const cv::Mat img = avframe_to_cvmat(filtered_, width, height, false, &scaler_);
+    cv::Mat img(height, width, CV_8UC1, dst);   // converted in place, no copy
+    avframe_to_cvmat(filtered_, img, scaleRows_, &scaler_);
     av_frame_unref(filtered_);
-    std::memcpy(dst, img.data, size_t(width) * size_t(height));
     return 1;
 }

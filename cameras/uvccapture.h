@@ -50,6 +50,11 @@ void installUvcCapture(const UvcInput& input = UvcInput());
 // conversion context between calls (may be null: one is made and freed).
 cv::Mat avframe_to_cvmat(const AVFrame* frame, int imageW, int imageH, bool colour,
                          SwsContext** scaler = nullptr);
+// The same into out (CV_8UC1 grey or CV_8UC3 RGB24, its size the processed
+// size), without allocating once scratch (rows padded for the scaler) has
+// grown to the picture.
+void avframe_to_cvmat(const AVFrame* frame, cv::Mat& out, cv::Mat& scratch,
+                      SwsContext** scaler = nullptr);
 
 // What a V4L2 device node offers.  Only character devices are queried;
 // anything else is Unknown.  A UVC camera usually has a second, metadata
@@ -71,20 +76,14 @@ public:
     void close() override;
 
     bool isOpen() const { return avFormat != nullptr; }
-    QString url() const { return url_; }
     int width() const;
     int height() const;
     bool hasGraph() const;
 
-    // Makes a waiting read return at once and keeps later reads from
-    // waiting, without freeing anything (stop).  open clears it.
-    void interrupt();
-
     // Builds the graph for description between the decoder and a grey-only
     // sink.  0 or positive on success, a negative FFmpeg error otherwise.
-    // Call with graphLock() held (setFilters does).
+    // Call with the graph lock held (setFilters does).
     int init_filters(const char* description);
-    QMutex& graphLock() { return graphLock_; }
 
     // The FFmpeg state of the slot.
     AVFormatContext* avFormat = nullptr;
@@ -108,7 +107,6 @@ private:
     int filterPicture();
 
     UvcInput input_;
-    QString url_;
     bool device_ = false;
     std::atomic<bool> abort_{false};
     std::atomic<std::int64_t> deadlineUs_{0};   // 0: no deadline
@@ -125,4 +123,5 @@ private:
     AVFrame* filtered_ = nullptr;
     AVFrame* scratch_ = nullptr;
     SwsContext* scaler_ = nullptr;
+    cv::Mat scaleRows_;   // the scaler's padded rows, kept between frames
 };

@@ -78,12 +78,10 @@ int dvpOpenByName(const char* name, int mode, dvpHandle* h)
 {
     log(QStringLiteral("dvpOpenByName %1 0x%2").arg(QLatin1String(name)).arg(mode, 0, 16));
     auto d = bus().find(QString::fromLatin1(name));
-    if (!d || d->config().family != Family::Dvp || !d->plugged())
+    if (!d || d->config().family != Family::Dvp)
         return DVP_STATUS_NOT_FOUND;
-    if (d->openFailCode() != 0)
-        return d->openFailCode();
-    if (!d->tryOpen())
-        return DVP_STATUS_FAILED;
+    if (const int rc = openDevice(*d, DVP_STATUS_NOT_FOUND, DVP_STATUS_FAILED))   // 0: open (DVP_STATUS_OK is 1)
+        return rc;
     auto* s = new DvpSession(d);
     s->handle = static_cast<dvpHandle>(gHandles.add(s));
     *h = s->handle;
@@ -96,9 +94,7 @@ int dvpClose(dvpHandle h)
     auto* s = static_cast<DvpSession*>(gHandles.take(static_cast<int>(h)));
     if (!s)
         return DVP_STATUS_INVALID_HANDLE;
-    s->dev->stopStream();
-    s->dev->close();
-    delete s;
+    closeAndDelete(s);
     return DVP_STATUS_OK;
 }
 

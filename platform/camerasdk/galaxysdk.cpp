@@ -22,12 +22,10 @@ void log(const QString& s) { bus().log().add(s); }
 
 int openDevice(const std::shared_ptr<Device>& d, DeviceHandle* h)
 {
-    if (!d || !d->plugged())
+    if (!d)
         return GX_STATUS_NOT_FOUND_DEVICE;
-    if (d->openFailCode() != 0)
-        return d->openFailCode();
-    if (!d->tryOpen())
-        return GX_STATUS_ERROR;
+    if (const int rc = camsim::openDevice(*d, GX_STATUS_NOT_FOUND_DEVICE, GX_STATUS_ERROR))
+        return rc;
     *h = new GxSession(d);
     return GX_STATUS_SUCCESS;
 }
@@ -76,9 +74,7 @@ int GXCloseDevice(DeviceHandle h)
     log(QStringLiteral("GXCloseDevice"));
     if (!h)
         return GX_STATUS_INVALID_HANDLE;
-    h->stop();
-    h->dev->close();
-    delete h;
+    closeAndDelete(h);
     return GX_STATUS_SUCCESS;
 }
 

@@ -129,14 +129,10 @@ int MV_CC_OpenDevice(Handle h, unsigned accessMode, unsigned short key)
     log(QStringLiteral("MV_CC_OpenDevice %1 %2").arg(accessMode).arg(key));
     if (!h)
         return MV_E_HANDLE;
-    Device& d = *S(h)->dev;
-    if (!d.plugged())
-        return MV_E_NODATA;
-    if (d.openFailCode() != 0)
-        return d.openFailCode();
-    if (!d.tryOpen())
-        return MV_E_ACCESS_DENIED;
+    if (const int rc = openDevice(*S(h)->dev, MV_E_NODATA, MV_E_ACCESS_DENIED))
+        return rc;
     S(h)->opened = true;
+    S(h)->closed = false;   // a handle may open its device again
     return MV_OK;
 }
 
@@ -145,8 +141,7 @@ int MV_CC_CloseDevice(Handle h)
     log(QStringLiteral("MV_CC_CloseDevice"));
     if (!h || !S(h)->opened)
         return MV_E_HANDLE;
-    S(h)->stop();
-    S(h)->dev->close();
+    S(h)->close();
     S(h)->opened = false;
     return MV_OK;
 }

@@ -12,7 +12,6 @@ namespace {
 struct MvSession : Session {
     using Session::Session;
     Frame held;                     // the buffer handed out by CameraGetImageBuffer
-    bool holding = false;
     ConnectionCallback cb = nullptr;
     void* cbContext = nullptr;
     CameraHandle handle = 0;
@@ -75,12 +74,10 @@ int CameraInit(const DeviceInfo* info, int paramLoad, int team, CameraHandle* h)
 {
     log(QStringLiteral("CameraInit %1 %2 %3").arg(QString::fromLatin1(info->serial)).arg(paramLoad).arg(team));
     auto d = bus().find(QString::fromLatin1(info->serial));
-    if (!d || d->config().family != Family::MindVision || !d->plugged())
+    if (!d || d->config().family != Family::MindVision)
         return CAMERA_STATUS_NO_DEVICE_FOUND;
-    if (d->openFailCode() != 0)
-        return d->openFailCode();
-    if (!d->tryOpen())
-        return CAMERA_STATUS_ACCESS_DENY;
+    if (const int rc = openDevice(*d, CAMERA_STATUS_NO_DEVICE_FOUND, CAMERA_STATUS_ACCESS_DENY))
+        return rc;
     auto* s = new MvSession(d);
     s->handle = gHandles.add(s);
     *h = s->handle;
@@ -93,9 +90,7 @@ int CameraUnInit(CameraHandle h)
     auto* s = static_cast<MvSession*>(gHandles.take(h));
     if (!s)
         return CAMERA_STATUS_FAILED;
-    s->stop();
-    s->dev->close();
-    delete s;
+    closeAndDelete(s);
     return CAMERA_STATUS_SUCCESS;
 }
 
@@ -211,7 +206,6 @@ int CameraGetImageBuffer(CameraHandle h, FrameHead* head, uint8_t** raw, unsigne
         return CAMERA_STATUS_FAILED;
     if (!s->waitFrame(&s->held, static_cast<int>(timeoutMs)))
         return s->dev->plugged() ? CAMERA_STATUS_TIME_OUT : CAMERA_STATUS_DEVICE_LOST;
-    s->holding = true;
     head->width = s->held.width;
     head->height = s->held.height;
     head->length = static_cast<int>(s->held.data.size());
@@ -232,10 +226,8 @@ int CameraImageProcess(CameraHandle h, const uint8_t* raw, uint8_t* out, FrameHe
 
 int CameraReleaseImageBuffer(CameraHandle h, uint8_t*)
 {
-    MvSession* s = get(h);
-    if (!s)
+    if (!get(h))
         return CAMERA_STATUS_FAILED;
-    s->holding = false;
     return CAMERA_STATUS_SUCCESS;
 }
 

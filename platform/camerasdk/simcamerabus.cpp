@@ -107,7 +107,10 @@ void monoToRgb(const uint8_t* mono, uint8_t* rgb, int w, int h)
 // ---------------------------------------------------------------- device
 
 Device::Device(const DeviceConfig& cfg)
-    : cfg_(cfg), plugged_(cfg.plugged), stalled_(cfg.stalled), openFail_(cfg.openFailCode),
+    : cfg_(cfg),
+      source_(cfg.source == QLatin1String("sequence") ? Source::Sequence
+              : cfg.source == QLatin1String("files") ? Source::Files : Source::Synthetic),
+      plugged_(cfg.plugged), stalled_(cfg.stalled), openFail_(cfg.openFailCode),
       wrongSize_(cfg.wrongFrameSize)
 {
     winW_ = cfg.windowWidth > 0 ? cfg.windowWidth : cfg.width;
@@ -473,7 +476,7 @@ void Device::buildBase()
         }
         base_.push_back(std::move(out));
     };
-    if (cfg_.source == QLatin1String("files")) {
+    if (source_ == Source::Files) {
         for (const QString& file : cfg_.files) {
             QImage img(file);
             if (img.isNull())
@@ -523,7 +526,7 @@ void Device::makeFrame(Frame* out)
     out->number = n;
     const size_t len = static_cast<size_t>(w) * h * bytesPerPixel(format_);
     out->data.resize(len);
-    if (cfg_.source == QLatin1String("sequence")) {
+    if (source_ == Source::Sequence) {
         std::memset(out->data.data(), static_cast<int>(n & 0xFF), len);
         return;
     }
@@ -538,7 +541,7 @@ void Device::makeFrame(Frame* out)
             std::memcpy(out->data.data() + static_cast<size_t>(y) * w * bpp,
                         b.data() + static_cast<size_t>(y) * baseW_ * bpp, static_cast<size_t>(w) * bpp);
     }
-    if (cfg_.source != QLatin1String("files") && len >= 8)
+    if (source_ != Source::Files && len >= 8)
         std::memcpy(out->data.data(), &n, 8);   // frame stamp: consecutive frames differ
 }
 

@@ -149,6 +149,8 @@ private:
     void defineDefaults();
 
     const DeviceConfig cfg_;
+    enum class Source { Synthetic, Sequence, Files };
+    const Source source_;   // cfg_.source, read once
     std::atomic<bool> plugged_;
     std::atomic<bool> stalled_;
     std::atomic<int> openFail_;

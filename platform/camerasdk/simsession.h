@@ -11,11 +11,30 @@
 
 namespace camsim {
 
+// The open check every family makes: the device must still be on the bus
+// (else notFound), may carry an injected failure code, and must not be open
+// already (else busy).  0 once the device is open for the caller.
+inline int openDevice(Device& d, int notFound, int busy)
+{
+    if (!d.plugged())
+        return notFound;
+    if (d.openFailCode() != 0)
+        return d.openFailCode();
+    if (!d.tryOpen())
+        return busy;
+    return 0;
+}
+
 struct Session {
     explicit Session(std::shared_ptr<Device> d) : dev(std::move(d)) {}
-    ~Session() { dev->stopStream(); }
+    ~Session()
+    {
+        if (!closed)
+            dev->stopStream();   // the sink refers to this session
+    }
 
     std::shared_ptr<Device> dev;
+    bool closed = false;   // close() has stopped the stream already
 
     // Polled delivery: the stream keeps the newest frame here.
     std::mutex m;
@@ -32,11 +51,7 @@ struct Session {
         }
         dev->startStream([this](const Frame& f) {
             std::lock_guard<std::mutex> lk(m);
-            latest.width = f.width;
-            latest.height = f.height;
-            latest.format = f.format;
-            latest.number = f.number;
-            latest.data.assign(f.data.begin(), f.data.end());
+            latest = f;   // reuses the buffer waitFrame swapped in
             cv.notify_all();
         }, std::move(lost));
     }
@@ -44,6 +59,19 @@ struct Session {
     void stop()
     {
         dev->stopStream();
+        endAcquiring();
+    }
+
+    // Closes the device, which stops the stream, and wakes a waiting poll.
+    void close()
+    {
+        dev->close();
+        closed = true;
+        endAcquiring();
+    }
+
+    void endAcquiring()
+    {
         std::lock_guard<std::mutex> lk(m);
         acquiring = false;
         cv.notify_all();
@@ -63,10 +91,19 @@ struct Session {
         out->height = latest.height;
         out->format = latest.format;
         out->number = latest.number;
-        out->data.assign(latest.data.begin(), latest.data.end());
+        // Swapped, not copied: latest.number stays, so a repeat call fails
+        // until the next frame overwrites the caller's old buffer.
+        out->data.swap(latest.data);
         return true;
     }
 };
+
+// Closes the session's device and frees the session.
+inline void closeAndDelete(Session* s)
+{
+    s->close();
+    delete s;
+}
 
 // Integer handles for the families whose SDKs use them.
 class HandleTable {

@@ -59,10 +59,8 @@ int is_InitCamera(HIDS* h, void*)
     if (index < 1 || index > static_cast<int>(list.size()))
         return IS_NO_SUCCESS;
     const auto& d = list[index - 1];
-    if (d->openFailCode() != 0)
-        return d->openFailCode();
-    if (!d->tryOpen())
-        return IS_NO_SUCCESS;
+    if (const int rc = openDevice(*d, IS_NO_SUCCESS, IS_NO_SUCCESS))
+        return rc;
     auto* s = new UeyeSession(d);
     s->handle = static_cast<HIDS>(index);
     {
@@ -85,9 +83,7 @@ int is_ExitCamera(HIDS h)
         s = it->second;
         gOpen.erase(it);
     }
-    s->stop();
-    s->dev->close();
-    delete s;
+    closeAndDelete(s);
     return IS_SUCCESS;
 }
 

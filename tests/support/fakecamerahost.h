@@ -1,6 +1,6 @@
 #pragma once
-// A camera host for tests: parameter records in memory, every box, record
-// and output request kept as a line, and eight camera back-ends.
+// A camera host for tests and benchmarks: parameter records in memory, every
+// box, record and output request kept as a line, and eight camera back-ends.
 #include "camerabackend.h"
 #include "cameraglobals.h"
 #include "camerahost.h"
