@@ -52,8 +52,7 @@ void Startup::BeforeMainWindow(char** argv)
 {
     // UTF-8 is Qt 6's codec for everything: nothing to set.
     const QString glogDir = paths().glogDir;
-    if (!QDir(glogDir).exists())
-        QDir().mkpath(glogDir);
+    QDir().mkpath(glogDir);
     if (!gGlog && argv)
         gGlog = new GLog(glogDir.toStdString(), argv, QCoreApplication::instance());
     parts_.logInfo(QString::fromLatin1(kVersionLine));
@@ -63,9 +62,7 @@ void Startup::BeforeMainWindow(char** argv)
     LoadPixmaps();
 
     gpNet = parts_.makeNet();
-    if (!Copy2MoveDisk::_instance)
-        new Copy2MoveDisk(nullptr);
-    Copy2MoveDisk::_instance->start();
+    Copy2MoveDisk::instance()->start();
     gAppDirPath = QCoreApplication::applicationDirPath();
     InstallCameraServices();
 }
@@ -83,7 +80,7 @@ void Startup::InstallCameraServices()
 QWidget* Startup::MakeMainWindow()
 {
     QWidget* window = parts_.makeMainWindow();
-    if (parts_.netEnabled() && gpNet && gpNet->serverOpen()) {
+    if (parts_.netEnabled() && RelayReady(false)) {
         parts_.startRelay(gpNet);
         parts_.logInfo(QString::fromLatin1(kRelayLine));
     }

@@ -2,9 +2,10 @@
 
 #include "messages.h"
 #include "modalhook.h"
+#include "namevaluerows.h"
 #include "relaylink.h"
+#include "storedints.h"
 
-#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -31,26 +32,6 @@ QString queryError(const QSqlQuery& q)
 }
 
 } // namespace
-
-// ---------------------------------------------------------------------------
-
-IntRowReader::IntRowReader(const QString& text)
-    : tokens_(text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
-{
-}
-
-int IntRowReader::next()
-{
-    if (broken_ || pos_ >= tokens_.size())
-        return 0;
-    bool ok = false;
-    const int v = tokens_.at(pos_++).toInt(&ok, 10);
-    if (!ok) {
-        broken_ = true;
-        return 0;
-    }
-    return v;
-}
 
 // ---------------------------------------------------------------------------
 
@@ -141,12 +122,12 @@ cv::Mat CammerSingleton::SetDefaultArea(int d, int i)
 
 QString CammerSingleton::DetectRowText(int d) const
 {
-    QStringList v;
+    QVector<int> v;
     v.reserve(1 + kDetectOptions);
-    v << QString::number(roiCount[d]);
+    v << roiCount[d];
     for (int k = 0; k < kDetectOptions; ++k)
-        v << QString::number(detectOptions[d][k]);
-    return v.join(QLatin1Char(' '));
+        v << detectOptions[d][k];
+    return JoinStoredInts(v);
 }
 
 QString CammerSingleton::NgCountRowText(int d) const
@@ -201,14 +182,18 @@ cv::Mat CammerSingleton::ParseRoiRow(int d, int i, const QString& value, bool* r
         return SetDefaultArea(d, i);
     };
 
-    IntRowReader r(value);
-    const int a = r.next();
-    const int b = r.next();
-    const int c = r.next();
-    const int method = r.next();
-    const int shape = r.next();
-    int output = r.next();
-    const int v = r.next();
+    // Past the items of the row every value reads 0.
+    const QByteArray bytes = value.toUtf8();
+    const QVector<int> items = ParseStoredInts(bytes, int(bytes.size() / 2) + 1, StoredIntRule::WholeItem);
+    int at = 0;
+    auto next = [&]() { return at < items.size() ? items[at++] : 0; };
+    const int a = next();
+    const int b = next();
+    const int c = next();
+    const int method = next();
+    const int shape = next();
+    int output = next();
+    const int v = next();
     if (static_cast<unsigned>(output) > 3u)
         output = 0;
 
@@ -224,8 +209,8 @@ cv::Mat CammerSingleton::ParseRoiRow(int d, int i, const QString& value, bool* r
         std::vector<QPoint> pts;
         pts.reserve(static_cast<size_t>(v));
         for (int k = 0; k < v; ++k) {
-            int x = r.next();
-            int y = r.next();
+            int x = next();
+            int y = next();
             CheckInRange(x, 1);
             CheckInRange(y, 0);
             pts.emplace_back(x, y);
@@ -234,11 +219,11 @@ cv::Mat CammerSingleton::ParseRoiRow(int d, int i, const QString& value, bool* r
         break;
     }
     case RoiShapeCircle: {
-        int cx = r.next();
-        int cy = r.next();
+        int cx = next();
+        int cy = next();
         CheckInRange(cx, 1);
         CheckInRange(cy, 0);
-        const quint32 packed = static_cast<quint32>(r.next());
+        const quint32 packed = static_cast<quint32>(next());
         Circle& circle = roiCircle[d][i];
         circle.cx = cx;
         circle.cy = cy;
@@ -248,12 +233,12 @@ cv::Mat CammerSingleton::ParseRoiRow(int d, int i, const QString& value, bool* r
         break;
     }
     case RoiShapeRect: {
-        int left = r.next();
-        int top = r.next();
+        int left = next();
+        int top = next();
         CheckInRange(left, 1);
         CheckInRange(top, 0);
-        int right = r.next();
-        int bottom = r.next();
+        int right = next();
+        int bottom = next();
         CheckInRange(right, 1);
         CheckInRange(bottom, 0);
         // Corners stored the wrong way round still describe the same area.
@@ -293,61 +278,62 @@ bool CammerSingleton::ensureTable(QSqlDatabase& db)
 
 namespace {
 
+// The row helpers, with the table and row named in the error text.
+
 // select value from <table> where name=<name>.  False on a statement failure.
 bool selectValue(QSqlDatabase& db, const QString& table, const QString& name, QString* value, bool* found,
                  QString* error)
 {
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("select value from %1 where name=?").arg(table));
-    q.addBindValue(name);
-    if (!q.exec()) {
-        *error = QStringLiteral("%1: select %2: %3").arg(table, name, queryError(q));
+    QVariant v;
+    const namevaluerows::Lookup lookup = namevaluerows::Select(db, table, name, &v, error);
+    if (lookup == namevaluerows::Lookup::Failed) {
+        *error = QStringLiteral("%1: select %2: %3").arg(table, name, *error);
         return false;
     }
-    *found = q.next();
-    *value = *found ? q.value(0).toString() : QString();
+    *found = lookup == namevaluerows::Lookup::Found;
+    *value = *found ? v.toString() : QString();
     return true;
 }
 
 bool insertRow(QSqlDatabase& db, const QString& table, const QString& name, const QString& value, QString* error)
 {
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("insert into %1 values(?, ?)").arg(table));
-    q.addBindValue(name);
-    q.addBindValue(value);
-    if (!q.exec()) {
-        *error = QStringLiteral("%1: insert %2: %3").arg(table, name, queryError(q));
+    if (namevaluerows::Insert(db, table, name, value, error))
+        return true;
+    *error = QStringLiteral("%1: insert %2: %3").arg(table, name, *error);
+    return false;
+}
+
+// Reads the row, inserting "0" when it does not exist.  *found tells
+// whether value holds a stored text.  False on a statement failure.
+bool selectOrInsertZero(QSqlDatabase& db, const QString& table, const QString& name, QString* value, bool* found,
+                        QString* error)
+{
+    if (!selectValue(db, table, name, value, found, error)) {
+        *found = false;
         return false;
     }
-    return true;
+    return *found || insertRow(db, table, name, QStringLiteral("0"), error);
 }
 
 // Updates the row, inserting it when it does not exist.
 bool writeRow(QSqlDatabase& db, const QString& table, const QString& name, const QString& value, QString* error)
 {
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("update %1 set value=? where name=?").arg(table));
-    q.addBindValue(value);
-    q.addBindValue(name);
-    if (!q.exec()) {
-        *error = QStringLiteral("%1: update %2: %3").arg(table, name, queryError(q));
+    int affected = 0;
+    if (!namevaluerows::Update(db, table, name, value, error, &affected)) {
+        *error = QStringLiteral("%1: update %2: %3").arg(table, name, *error);
         return false;
     }
-    if (q.numRowsAffected() > 0)
+    if (affected > 0)
         return true;
     return insertRow(db, table, name, value, error);
 }
 
 bool deleteRow(QSqlDatabase& db, const QString& table, const QString& name, QString* error)
 {
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("delete from %1 where name=?").arg(table));
-    q.addBindValue(name);
-    if (!q.exec()) {
-        *error = QStringLiteral("%1: delete %2: %3").arg(table, name, queryError(q));
-        return false;
-    }
-    return true;
+    if (namevaluerows::Delete(db, table, name, error))
+        return true;
+    *error = QStringLiteral("%1: delete %2: %3").arg(table, name, *error);
+    return false;
 }
 
 } // namespace
@@ -375,31 +361,24 @@ bool CammerSingleton::LoadDatafromFile(QSqlDatabase db, AreaMaskArray* masks, co
         bool found = false;
 
         // 1. count and options
-        if (!selectValue(db, table, QStringLiteral("detect%1").arg(g), &value, &found, &error)) {
+        if (!selectOrInsertZero(db, table, QStringLiteral("detect%1").arg(g), &value, &found, &error))
             fail(error);
-            found = false;
-        } else if (!found && !insertRow(db, table, QStringLiteral("detect%1").arg(g), QStringLiteral("0"), &error)) {
-            fail(error);
-        }
         {
-            IntRowReader r(found ? value : QString());
-            roiCount[g] = r.next();
+            const QVector<int> v =
+                ParseStoredInts(found ? value.toUtf8() : QByteArray(), 1 + kDetectOptions, StoredIntRule::WholeItem);
+            roiCount[g] = v[0];
             for (int k = 0; k < kDetectOptions; ++k)
-                detectOptions[g][k] = r.next();
+                detectOptions[g][k] = v[1 + k];
         }
 
         // 2. NG counters
-        if (!selectValue(db, table, QStringLiteral("detect%1NGCount").arg(g), &value, &found, &error)) {
+        if (!selectOrInsertZero(db, table, QStringLiteral("detect%1NGCount").arg(g), &value, &found, &error))
             fail(error);
-            found = false;
-        } else if (!found
-                   && !insertRow(db, table, QStringLiteral("detect%1NGCount").arg(g), QStringLiteral("0"), &error)) {
-            fail(error);
-        }
         {
-            IntRowReader r(found ? value : QString());
+            const QVector<int> v =
+                ParseStoredInts(found ? value.toUtf8() : QByteArray(), kAreas, StoredIntRule::WholeItem);
             for (int i = 0; i < kAreas; ++i)
-                roiNgCount[g][i] = r.next();
+                roiNgCount[g][i] = v[i];
         }
 
         // 3. count check
@@ -486,8 +465,8 @@ bool CammerSingleton::SaveDatatoFile(QSqlDatabase db, bool netEnabled)
         return false;
     }
 
-    for (int g = 0; g < kDetections; ++g) {
-        if (netEnabled && gpNet && gpNet->serverOpen() && gpNet->linkAlive())
+    if (netEnabled && RelayReady(true)) {
+        for (int g = 0; g < kDetections; ++g)
             gpNet->CNT_SendROIParam(cameraIndex, g);
     }
     return true;

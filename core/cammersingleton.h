@@ -116,17 +116,3 @@ private:
     bool ensureTable(QSqlDatabase& db);
     QString lastError_;
 };
-
-// Helpers for the stored rows: decimal integers separated by white space;
-// values missing at the end, or after text that is not a number, read as 0.
-class IntRowReader {
-public:
-    explicit IntRowReader(const QString& text);
-    int next();
-    bool atEnd() const { return pos_ >= tokens_.size(); }
-
-private:
-    QStringList tokens_;
-    int pos_ = 0;
-    bool broken_ = false;
-};

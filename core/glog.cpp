@@ -21,7 +21,6 @@ GLog::GLog(const std::string& logDir, char** argv, QObject* parent)
     FLAGS_stop_logging_if_full_disk = true;
     FLAGS_logtostderr = false;
     google::SetLogFilenameExtension("log");
-    FLAGS_logtostderr = false;
 
     // glog aborts on a second initialisation; a second GLog only re-applies the flags.
     if (!google::IsGoogleLoggingInitialized()) {

@@ -38,9 +38,9 @@ LogManager::LogManager(QObject* parent) : QObject(parent)
     QDir dir(__CurTaskPath);
     if (!dir.exists())
         dir.mkpath(QStringLiteral("."));
-    previous_ = qInstallMessageHandler(&LogManager::outputMessage);
-    if (previous_ != &LogManager::outputMessage)
-        gPreviousHandler = previous_;
+    const QtMessageHandler previous = qInstallMessageHandler(&LogManager::outputMessage);
+    if (previous != &LogManager::outputMessage)
+        gPreviousHandler = previous;
 
     // One file less per start once the folder is full.
     const QFileInfoList files = dir.entryInfoList({QStringLiteral("*_log.txt")}, QDir::Files,
@@ -51,7 +51,7 @@ LogManager::LogManager(QObject* parent) : QObject(parent)
 
 LogManager::~LogManager()
 {
-    qInstallMessageHandler(previous_ == &LogManager::outputMessage ? nullptr : previous_);
+    qInstallMessageHandler(gPreviousHandler);
     if (__instance == this)
         __instance = nullptr;
 }

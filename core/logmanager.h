@@ -32,7 +32,4 @@ public:
     // "[W 2026/01/01-08:00:00.000] text": the line written for one message.
     static QString FormatLine(QtMsgType type, const QDateTime& time, const QString& msg);
     static QChar LevelLetter(QtMsgType type);
-
-private:
-    QtMessageHandler previous_ = nullptr;
 };

@@ -15,8 +15,6 @@ bool gisRunWTD = false;
 namespace {
 
 constexpr int kNoCamera = 0;   // gCameraID of a panel without cameras
-constexpr unsigned long kBacklightOn = 0x5A018B00UL;
-constexpr unsigned long kBacklightOff = 0x5A018A00UL;
 
 enum class Touch { None, Press, Release };
 
@@ -110,7 +108,7 @@ void PanelBacklight(int on)
 {
     PanelDevice& panel = panelDevice();
     if (panel.isOpen())
-        panel.control(on ? kBacklightOn : kBacklightOff, 0);
+        panel.control(on ? PanelDevice::RequestBacklightOn : PanelDevice::RequestBacklightOff, 0);
 }
 
 void StopWTD()

@@ -129,7 +129,7 @@ bool OperationRecord::insertAt(const QDateTime& at, const QString& text)
             return false;
         }
     }
-    if (gpWPara && gpWPara->netEnabled && gpNet && gpNet->serverOpen())
+    if (gpWPara && gpWPara->netEnabled && RelayReady(false))
         gpNet->CNT_SendRecord(at, level, text);
     return true;
 }

@@ -27,6 +27,13 @@ public:
 // The remote link, made by main before the main window; null before that.
 extern RelayLink* gpNet;
 
+// gpNet can take a message: its server listens and, when needAlive, the
+// relay is connected with a fresh heartbeat.
+inline bool RelayReady(bool needAlive)
+{
+    return gpNet && gpNet->serverOpen() && (!needAlive || gpNet->linkAlive());
+}
+
 // Keeps every call as one line of text, for tests.
 class RecordingRelayLink : public RelayLink {
 public:

@@ -10,7 +10,7 @@ bool IsSpace(char c)
 }
 }  // namespace
 
-QVector<int> ParseStoredInts(const QByteArray& text, int count)
+QVector<int> ParseStoredInts(const QByteArray& text, int count, StoredIntRule rule)
 {
     QVector<int> values(count, 0);
     const char* p = text.constData();
@@ -24,12 +24,18 @@ QVector<int> ParseStoredInts(const QByteArray& text, int count)
         if (p >= end || *p < '0' || *p > '9')
             break;   // end of text or not a number: this and every later value stay 0
         long long v = 0;
+        bool capped = false;   // digits past INT_MAX were dropped
         for (; p < end && *p >= '0' && *p <= '9'; ++p) {
             if (v <= INT_MAX)
                 v = v * 10 + (*p - '0');
+            else
+                capped = true;
         }
         if (negative)
             v = -v;
+        if (rule == StoredIntRule::WholeItem
+            && (capped || v > INT_MAX || v < INT_MIN || (p < end && !IsSpace(*p))))
+            break;
         values[i] = v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : int(v);
     }
     return values;

@@ -8,6 +8,14 @@
 #include <QString>
 #include <QVector>
 
-QVector<int> ParseStoredInts(const QByteArray& text, int count);
+enum class StoredIntRule {
+    // "12abc" reads 12 and stops after it; too large a number saturates.
+    Stream,
+    // An item must be a whole number that fits an int: "12abc" or too large
+    // a number reads 0, and so does every later value.
+    WholeItem,
+};
+
+QVector<int> ParseStoredInts(const QByteArray& text, int count, StoredIntRule rule = StoredIntRule::Stream);
 // The stored form: single spaces, none at either end.
 QString JoinStoredInts(const QVector<int>& values);

@@ -1,6 +1,6 @@
 #include "wizardpara.h"
 
-#include <QStringDecoder>
+#include "utf8text.h"
 
 const int TriginNo[8] = {1, 3, 4, 5, 6, 7, 8, 9};
 const int OutputNo[8] = {2, 4, 5, 6, 7, 8, 9, 1};
@@ -44,9 +44,5 @@ bool WizardPara::SetText(char (&field)[kParamTextLen], const QString& text)
 QString WizardPara::Text(const char (&field)[kParamTextLen])
 {
     const QByteArray bytes(field, int(qstrnlen(field, kParamTextLen)));
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = utf8(bytes);
-    if (utf8.hasError())
-        return QString::fromLatin1(bytes);
-    return text;
+    return IsUtf8(bytes) ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
 }

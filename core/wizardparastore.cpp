@@ -4,14 +4,14 @@
 
 #include "ionames.h"
 #include "messages.h"
+#include "namevaluerows.h"
 #include "relaylink.h"
 #include "storedints.h"
+#include "utf8text.h"
 
 #include <QFile>
 #include <QSaveFile>
 #include <QSqlError>
-#include <QSqlQuery>
-#include <QStringDecoder>
 #include <QTextStream>
 #include <QVariant>
 
@@ -31,7 +31,7 @@ public:
     }
     RowBuilder& v(const char* field, std::size_t offset)
     {
-        row_.values.push_back({field, -1, offset, offset, false});
+        row_.values.push_back({field, offset, offset, false});
         return *this;
     }
     // Elements first .. first + count - 1 of an int array.
@@ -39,20 +39,20 @@ public:
     {
         for (int i = first; i < first + count; ++i) {
             const std::size_t at = offset + std::size_t(i) * sizeof(int);
-            row_.values.push_back({field, i, at, at, false});
+            row_.values.push_back({field, at, at, false});
         }
         return *this;
     }
     RowBuilder& language()
     {
-        row_.values.push_back({"gLan", -1, 0, 0, true});
+        row_.values.push_back({"gLan", 0, 0, true});
         return *this;
     }
     // The machine mode: the load reads systemMode, the save writes the
     // mode chosen for the next start.
     RowBuilder& machineMode()
     {
-        row_.values.push_back({"systemMode", -1, offsetof(WizardPara, systemMode),
+        row_.values.push_back({"systemMode", offsetof(WizardPara, systemMode),
                               offsetof(WizardPara, systemModePending), false});
         return *this;
     }
@@ -247,50 +247,19 @@ std::vector<ParamRow> BuildRows()
 
 // ---------------------------------------------------------------- SQL helpers
 
-const QString kSelect = QStringLiteral("select value from sysparam where name=?");
+using namevaluerows::Exec;
+using namevaluerows::Lookup;
 
-enum class Lookup { Found, Missing, Failed };
+const QString kSysParam = QStringLiteral("sysparam");
 
 Lookup SelectValue(const QSqlDatabase& db, const QString& name, QVariant* value, QString* error)
 {
-    QSqlQuery q(db);
-    if (!q.prepare(kSelect)) {
-        *error = q.lastError().text();
-        return Lookup::Failed;
-    }
-    q.addBindValue(name);
-    if (!q.exec()) {
-        *error = q.lastError().text();
-        return Lookup::Failed;
-    }
-    if (!q.next())
-        return Lookup::Missing;
-    *value = q.value(0);
-    return Lookup::Found;
-}
-
-bool Exec(const QSqlDatabase& db, const QString& sql, const QVariantList& values, QString* error,
-          int* rowsAffected = nullptr)
-{
-    QSqlQuery q(db);
-    if (!q.prepare(sql)) {
-        *error = q.lastError().text();
-        return false;
-    }
-    for (const QVariant& v : values)
-        q.addBindValue(v);
-    if (!q.exec()) {
-        *error = q.lastError().text();
-        return false;
-    }
-    if (rowsAffected)
-        *rowsAffected = q.numRowsAffected();
-    return true;
+    return namevaluerows::Select(db, kSysParam, name, value, error);
 }
 
 bool InsertRow(const QSqlDatabase& db, const QString& name, const QString& value, QString* error)
 {
-    return Exec(db, QStringLiteral("insert into sysparam values(?, ?)"), {name, value}, error);
+    return namevaluerows::Insert(db, kSysParam, name, value, error);
 }
 
 bool EnsureRow(const QSqlDatabase& db, const QString& name, QString* error)
@@ -314,9 +283,7 @@ QByteArray StoredTextBytes(const QVariant& value)
     if (value.typeId() != QMetaType::QByteArray)
         return value.toString().toUtf8();
     const QByteArray raw = value.toByteArray();
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = utf8(raw);
-    return utf8.hasError() ? QString::fromLatin1(raw).toUtf8() : raw;
+    return IsUtf8(raw) ? raw : QString::fromLatin1(raw).toUtf8();
 }
 
 // ---------------------------------------------------------------- load steps
@@ -694,8 +661,8 @@ ParamStoreResult WizardPara::SaveDatatoFile(QSqlDatabase paramDb) const
         int affected = 0;
         // Every row is written: a row missing from the file is made first.
         written = EnsureRow(paramDb, name, &error)
-                  && Exec(paramDb, QStringLiteral("update sysparam set value=? where name=?"),
-                          {SysParamRowValue(*this, *row), name}, &error, &affected);
+                  && namevaluerows::Update(paramDb, kSysParam, name, SysParamRowValue(*this, *row), &error,
+                                           &affected);
         if (written && affected < 1) {
             written = false;
             error = QStringLiteral("row not updated");
@@ -714,7 +681,7 @@ ParamStoreResult WizardPara::SaveDatatoFile(QSqlDatabase paramDb) const
     }
 
     // Only what is committed goes to the relay.
-    if (netEnabled && gpNet && gpNet->serverOpen() && gpNet->linkAlive())
+    if (netEnabled && RelayReady(true))
         gpNet->CNT_SendParam();
     return result;
 }

@@ -16,7 +16,6 @@ enum class ParamRowKind {
 // Where the value at one position of a row lives.
 struct ParamSlot {
     const char* field;       // field name ("gLan" for the language)
-    int index;               // element of an array field, -1 for a scalar or text
     std::size_t offset;      // byte offset of the field (element) read by the load
     std::size_t saveOffset;  // ... and written by the save (differ only for the machine mode)
     bool language;           // the global gLan instead of a field

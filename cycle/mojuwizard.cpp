@@ -17,11 +17,9 @@
 #include "numcharinput.h"
 #include "operationrecord.h"
 #include "paneldevice.h"
-#include "relaylink.h"
 #include "warnbox.h"
 #include "wizardpara.h"
 
-#include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QGuiApplication>
@@ -203,7 +201,8 @@ void MoJuWizard::OpenDatabases()
         QSqlDatabase* db;
     } dbs[] = {
         {OperationRecord::kParamConnection, "PARAM.db", "./paraGroup/default/PARAM.db", 160, &dbParam},
-        {OperationRecord::kRecordConnection, "RECORD.db", "RECORDNULL.db", 135, &dbRecord},
+        {OperationRecord::kRecordConnection, OperationRecord::kRecordFile, OperationRecord::kTemplateFile, 135,
+         &dbRecord},
         {OperationRecord::kSerialConnection, "SN.db", "./paraGroup/default/SN.db", 160, &dbSerial},
     };
     for (Db& d : dbs) {

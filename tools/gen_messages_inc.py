@@ -106,10 +106,7 @@ def write_tsv(path, rows):
     lines = [TSV_COMMENT, TSV_COLUMNS]
     for ident in sorted(rows):
         lines.append("\t".join([str(ident)] + [escape_field(x) for x in rows[ident]]))
-    tmp = path + ".tmp"
-    with open(tmp, "w", encoding="utf-8", newline="") as f:
-        f.write("\n".join(lines) + "\n")
-    os.replace(tmp, path)
+    write_file(path, "\n".join(lines) + "\n")
 
 
 def placeholders(text):

@@ -61,12 +61,12 @@ bool RealCommandRunner::startDetached(const QString& program, const QStringList&
 // ---------------------------------------------------------------- dry run
 CommandResult DryRunCommandRunner::execute(const QString& program, const QStringList& args, int timeoutMs)
 {
+    Q_UNUSED(timeoutMs);
+    const CommandCall call{program, args, false};
     {
         QMutexLocker lock(&mutex_);
-        calls_.push_back({program, args, false});
+        calls_.push_back(call);
     }
-    Q_UNUSED(timeoutMs);
-    CommandCall call{program, args, false};
     qInfo().noquote() << "dry run, not executed:" << call.line()
                       << (isDestructive(program, args) ? "(would change the machine)" : "");
     return CommandResult{};
