@@ -7,13 +7,11 @@
 #include "cammersingleton.h"
 #include "edgepoint.h"
 #include "enginehost.h"
-#include "geometry.h"
 #include "globals.h"
 #include "synth.h"
 
 #include <benchmark/benchmark.h>
 #include <opencv2/core.hpp>
-#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <cstring>
@@ -42,11 +40,6 @@ struct Rig {
 
     Rig()
     {
-        kvor::Geometry g;
-        g.imageW = g.showW = kW;
-        g.imageH = g.showH = kH;
-        g.showAW = g.showAH = 1.0;
-        kvor::setGeometry(g);
         gImageW = kW;
         gImageH = kH;
         gImageLen = gColorLen = kW * kH;
@@ -54,6 +47,7 @@ struct Rig {
         gShowH = kH;
         gShowAW = gShowAH = 1.0;
         gisColor = 0;
+        SyncImageGeometry();
         slot.AllocateSlotBuffers(kW, kH, false, kTemplates);
         slot.savedSet = &saved;
         slot.workSet = &work;

@@ -1,7 +1,6 @@
 #include "autogeneration.h"
 
 #include "geometry.h"
-#include "imageconvert.h"
 #include "shapes.h"
 
 #include <opencv2/imgproc.hpp>
@@ -25,10 +24,7 @@ cv::Mat basePlane(CameraSlotState& slot, int d)
     if (!slot.color)
         return cv::Mat(slot.imageH, slot.imageW, CV_8UC1, buffer.data());
     cv::Mat plane(slot.imageH, slot.imageW, CV_8UC1);
-    if (gisGrayHue == 0)
-        RGBA2Hue(plane.data, buffer.data(), slot.imageW, slot.imageH);
-    else
-        RGBA2Gray(plane.data, buffer.data(), slot.imageW, slot.imageH);
+    RgbaToDetectionPlane(buffer.data(), slot.imageW, slot.imageH, plane.data);
     return plane;
 }
 

@@ -1,5 +1,7 @@
 #include "cameraslotstate.h"
 
+#include "imageconvert.h"
+
 void CameraSlotState::AllocateSlotBuffers(int w, int h, bool isColor, int slotCount)
 {
     imageW = std::max(w, 0);
@@ -29,9 +31,10 @@ cv::Mat CameraSlotState::PlaneView(std::vector<uchar>& buffer) const
     return cv::Mat(imageH, imageW, CV_8UC1, buffer.data());
 }
 
-cv::Mat CameraSlotState::FrameView(std::vector<uchar>& buffer) const
+void RgbaToDetectionPlane(const uchar* rgba, int w, int h, uchar* plane)
 {
-    if (colorLen <= 0 || buffer.size() < static_cast<size_t>(colorLen))
-        return {};
-    return cv::Mat(imageH, imageW, color ? CV_8UC4 : CV_8UC1, buffer.data());
+    if (gisGrayHue == 0)
+        RGBA2Hue(plane, rgba, w, h);
+    else
+        RGBA2Gray(plane, rgba, w, h);
 }

@@ -94,7 +94,10 @@ struct CameraSlotState {
     std::vector<std::array<RoiAlarm, kAreas>> roiAlarm = std::vector<std::array<RoiAlarm, kAreas>>(kDetections);
     uchar testShown = 0;
 
-    // 8-bit views over the buffers (empty Mat when not allocated).
+    // 8-bit view over a plane buffer (empty Mat when not allocated).
     cv::Mat PlaneView(std::vector<uchar>& buffer) const;
-    cv::Mat FrameView(std::vector<uchar>& buffer) const;   // CV_8UC4 in colour
 };
+
+// Converts a w x h RGBA picture into the 8-bit plane the detection works on:
+// gray or hue, as gisGrayHue selects.
+void RgbaToDetectionPlane(const uchar* rgba, int w, int h, uchar* plane);

@@ -2,7 +2,6 @@
 
 #include "blobresult.h"
 #include "edgepoint.h"
-#include "imageconvert.h"
 #include "paramroi.h"
 
 #include <opencv2/imgproc.hpp>
@@ -130,10 +129,6 @@ std::vector<cv::Point> measureEdges(cv::Mat& plane, const cv::Rect& rect, int a,
     if (!roi)
         return points;
     _EdgePointDetParam block;
-    block.scanFromEnd = 0;
-    block.polarity = 0;
-    block.peakPercent = 1;
-    block.smoothWidth = 5;
     block.minGradient = b;
     block.rect = roi.get();
     if (clcEdgePoint(plane, block)) {
@@ -143,9 +138,51 @@ std::vector<cv::Point> measureEdges(cv::Mat& plane, const cv::Rect& rect, int a,
     return points;
 }
 
-cv::Point2d asDouble(const cv::Point& p)
+// Records the edge points of a distance area as its reference (training) or
+// as found (pass, preview): value gets 0, the single point's x, or the
+// distance first to last (truncated).  Returns that distance, 0 with fewer
+// than two points.
+float recordEdges(const std::vector<cv::Point>& pts, bool reference, RoiAlarm& alarm, int& value)
 {
-    return {static_cast<double>(p.x), static_cast<double>(p.y)};
+    const int n = static_cast<int>(std::min<size_t>(pts.size(), 2));
+    float dist = 0;
+    if (n == 0) {
+        value = 0;
+    } else if (n == 1) {
+        value = pts.front().x;
+    } else {
+        dist = DistP2P(pts.front(), pts.back());
+        value = static_cast<int>(dist);
+    }
+    (reference ? alarm.edgeRefCount() : alarm.edgeFoundCount()) = n;
+    if (n >= 1)
+        reference ? alarm.setEdgeRefPoint1(pts.front()) : alarm.setEdgeFoundPoint1(pts.front());
+    if (n == 2)
+        reference ? alarm.setEdgeRefPoint2(pts.back()) : alarm.setEdgeFoundPoint2(pts.back());
+    return dist;
+}
+
+// Sum of the blob areas, truncated blob by blob as the value always was.
+int blobAreaSum(const CBlobResult& blobs)
+{
+    int sum = 0;
+    for (int n = 0; n < blobs.GetNumBlobs(); ++n)
+        sum = static_cast<int>(blobs.GetBlob(n)->Area() + sum);
+    return sum;
+}
+
+// Area rectangle r clipped to the image; maskCut gets the matching part of
+// areaMask when that has r's size (else it is left alone).  False when no
+// part of r lies in the image.
+bool clipToImage(const cv::Rect& r, const cv::Mat& areaMask, int imageW, int imageH, cv::Rect* clipped,
+                 cv::Mat* maskCut)
+{
+    *clipped = r & cv::Rect(0, 0, imageW, imageH);
+    if (clipped->width < 1 || clipped->height < 1)
+        return false;
+    if (!areaMask.empty() && areaMask.size() == r.size())
+        *maskCut = areaMask(*clipped - r.tl());
+    return true;
 }
 
 } // namespace
@@ -176,11 +213,12 @@ int CammerRecong::areaGeometry(const CammerSingleton& set, const cv::Mat& areaMa
         return RunErrorEmptyArea;
     if (areaMask.size() != r.size() || areaMask.type() != CV_8UC1)
         return RunErrorNoAreaMask;
-    const cv::Rect clipped = r & cv::Rect(0, 0, owner->imageW, owner->imageH);
-    if (clipped.width < 1 || clipped.height < 1)
+    cv::Rect clipped;
+    cv::Mat cut;
+    if (!clipToImage(r, areaMask, owner->imageW, owner->imageH, &clipped, &cut))
         return RunErrorEmptyArea;
     *rect = clipped;
-    *maskCut = areaMask(cv::Rect(clipped.x - r.x, clipped.y - r.y, clipped.width, clipped.height));
+    *maskCut = cut;
     return 0;
 }
 
@@ -196,10 +234,7 @@ cv::Mat CammerRecong::templatePlane(int d, int t)
     cv::Mat plane = owner->PlaneView(owner->grayPlane);
     if (plane.empty())
         return {};
-    if (gisGrayHue == 0)
-        RGBA2Hue(plane.data, buffer.data(), owner->imageW, owner->imageH);
-    else
-        RGBA2Gray(plane.data, buffer.data(), owner->imageW, owner->imageH);
+    RgbaToDetectionPlane(buffer.data(), owner->imageW, owner->imageH, plane.data);
     return plane;
 }
 
@@ -210,10 +245,7 @@ cv::Mat CammerRecong::detectionPlane()
     cv::Mat plane = owner->PlaneView(owner->grayPlane);
     if (plane.empty() || owner->alignedFrame.size() < static_cast<size_t>(owner->colorLen))
         return {};
-    if (gisGrayHue == 0)
-        RGBA2Hue(plane.data, owner->alignedFrame.data(), owner->imageW, owner->imageH);
-    else
-        RGBA2Gray(plane.data, owner->alignedFrame.data(), owner->imageW, owner->imageH);
+    RgbaToDetectionPlane(owner->alignedFrame.data(), owner->imageW, owner->imageH, plane.data);
     return plane;
 }
 
@@ -246,16 +278,10 @@ void CammerRecong::CreateShape(int d)
     int leastMatch = 5;
     bool useDefault = last < 0;
     if (!useDefault) {
-        const cv::Rect r = savedSet->AreaImageRect(d, last);
-        rect = r & cv::Rect(0, 0, W, H);
-        if (rect.width < 1 || rect.height < 1) {
-            useDefault = true;
-        } else {
+        if (clipToImage(savedSet->AreaImageRect(d, last), owner->liveMask[d][last], W, H, &rect, &mask))
             leastMatch = savedSet->roiMinSize[d][first];
-            const cv::Mat& m = owner->liveMask[d][last];
-            if (!m.empty() && m.size() == r.size())
-                mask = m(cv::Rect(rect.x - r.x, rect.y - r.y, rect.width, rect.height));
-        }
+        else
+            useDefault = true;
     }
     if (useDefault) {
         rect = cv::Rect(W / 4, H / 4, W / 2, H / 2);
@@ -296,15 +322,14 @@ void CammerRecong::ShapeMatch()
     }
     cv::Mat frame = owner->PlaneView(owner->procFrame);
     cv::Mat aligned = owner->PlaneView(owner->alignedFrame);
-    const cv::Rect sr = searchRect[d] & cv::Rect(0, 0, owner->imageW, owner->imageH);
+    const cv::Rect& sr = searchRect[d]; // clipped to the image when created
     if (frame.empty() || aligned.empty() || sr.width < 1 || sr.height < 1) {
         plainCopy();
         return;
     }
-    const cv::Mat search = frame(sr).clone();
     int x = 0, y = 0;
     double score = 0, angle = 0;
-    if (!findShape[d].Find(search, 0, x, y, score, angle)) {
+    if (!findShape[d].Find(frame(sr), 0, x, y, score, angle)) {
         VLOG(1) << "camera " << owner->camIndex << " detection " << d << ": positioning target not found";
         plainCopy();
         return;
@@ -379,6 +404,20 @@ void CammerRecong::VarTrain(int d)
         return k < pictures.size() ? pictures[k] : cv::Mat();
     };
 
+    // Template 0 for the distance areas, converted at most once (kept apart
+    // from grayPlane, which the other pictures overwrite).
+    cv::Mat base;
+    bool baseDone = false;
+    auto basePicture = [&]() -> cv::Mat& {
+        if (!baseDone) {
+            baseDone = true;
+            base = templatePlane(d, 0);
+            if (owner->color && !base.empty())
+                base = base.clone();
+        }
+        return base;
+    };
+
     for (int i = 0; i < count; ++i) {
         const int method = savedSet->roiMethod[d][i];
         if (method != AreaFuncDefect && method != AreaFuncSimilarity && method != AreaFuncDistance)
@@ -387,35 +426,22 @@ void CammerRecong::VarTrain(int d)
         cv::Mat m;
         if (areaGeometry(*savedSet, owner->liveMask[d][i], d, i, &r, &m) != 0)
             continue;
-        cv::Mat effective;
-        cv::bitwise_and(inspectMask[d](r), m, effective);
         const int a = savedSet->roiMinSize[d][i];
         const int b = savedSet->roiSensibility[d][i];
 
         if (method == AreaFuncDistance) {
-            RoiAlarm& alarm = owner->roiAlarm[d][i];
-            cv::Mat base = templatePlane(d, 0);
+            cv::Mat& picture0 = basePicture();
             std::vector<cv::Point> pts;
-            if (!base.empty())
-                pts = measureEdges(base, r, a, b);
-            if (pts.empty()) {
-                owner->roiValue[d][i] = 0;
-                alarm.edgeRefCount() = 0;
-            } else if (pts.size() == 1) {
-                owner->roiValue[d][i] = pts[0].x;
-                alarm.edgeRefCount() = 1;
-                alarm.setEdgeRefPoint1(pts[0]);
-            } else {
-                owner->roiValue[d][i] = static_cast<int>(DistP2P(asDouble(pts.front()), asDouble(pts.back())));
-                alarm.edgeRefCount() = 2;
-                alarm.setEdgeRefPoint1(pts.front());
-                alarm.setEdgeRefPoint2(pts.back());
-            }
+            if (!picture0.empty())
+                pts = measureEdges(picture0, r, a, b);
+            recordEdges(pts, true, owner->roiAlarm[d][i], owner->roiValue[d][i]);
             continue;
         }
 
+        cv::Mat effective;
+        cv::bitwise_and(inspectMask[d](r), m, effective);
         if (method == AreaFuncSimilarity)
-            surf[d][i].Create(r.width, r.height, effective.clone());
+            surf[d][i].Create(r.width, r.height, effective);
         else
             grayMatch[d][i].Create(r.width, r.height, effective, 0);
         for (size_t k = 0; k < usedSlots.size(); ++k) {
@@ -423,7 +449,7 @@ void CammerRecong::VarTrain(int d)
             if (pic.empty())
                 continue;
             if (method == AreaFuncSimilarity)
-                surf[d][i].AddTemp(pic(r).clone(), 1, 50, b);
+                surf[d][i].AddTemp(pic(r), 1, 50, b);
             else
                 grayMatch[d][i].AddTemp(pic(r));
         }
@@ -481,9 +507,6 @@ void CammerRecong::Run(int d)
         const int c = savedSet->roiMaxArea[d][i];
         const cv::Mat cut = plane(r);
         cv::Mat resultCut = result(r);
-        cv::Mat effective;
-        cv::bitwise_and(inspectMask[d](r), areaMask, effective);
-        cv::Mat work = cv::Mat::zeros(r.size(), CV_8UC1);
         cv::Mat output = cv::Mat::zeros(r.size(), CV_8UC1);
 
         bool failed = false;
@@ -499,25 +522,18 @@ void CammerRecong::Run(int d)
             alarm.boxCount() = 0;
             const std::vector<cv::Point> pts = measureEdges(plane, r, a, b);
             premax = c;
-            if (pts.empty()) {
-                value = 0;
-                alarm.edgeFoundCount() = 0;
+            const float dist = recordEdges(pts, false, alarm, value);
+            if (pts.empty())
                 failed = true;
-            } else if (pts.size() == 1) {
-                value = pts[0].x;
-                alarm.setEdgeFoundPoint1(pts[0]);
-                alarm.edgeFoundCount() = 1;
+            else if (pts.size() == 1)
                 failed = !(alarm.edgeRefCount() == 1
-                           && DistP2P(asDouble(pts[0]), asDouble(alarm.edgeRefPoint1())) <= static_cast<float>(c));
-            } else {
-                const float dist = DistP2P(asDouble(pts.front()), asDouble(pts.back()));
-                value = static_cast<int>(dist);
-                alarm.setEdgeFoundPoint1(pts.front());
-                alarm.setEdgeFoundPoint2(pts.back());
-                alarm.edgeFoundCount() = 2;
+                           && DistP2P(pts[0], alarm.edgeRefPoint1()) <= static_cast<float>(c));
+            else
                 failed = dist > static_cast<float>(c) || alarm.edgeRefCount() != 2;
-            }
         } else {
+            // Matchers and stages write every pixel of work; the check after
+            // the switch blanks it when none ran.
+            cv::Mat work;
             int k = 1;
             int score = 0;
             switch (method) {
@@ -528,27 +544,25 @@ void CammerRecong::Run(int d)
                 break;
             case AreaFuncSimilarity:
                 if (surf[d][i].IsValid())
-                    score = static_cast<int>(surf[d][i].Match(cut.clone(), work));
+                    score = static_cast<int>(surf[d][i].Match(cut, work));
                 break;
-            default:
+            default: {
+                cv::Mat effective;
+                cv::bitwise_and(inspectMask[d](r), areaMask, effective);
                 k = grayStage(method, a, b, p.minSpot, cut, effective, work, r);
                 break;
+            }
             }
             if (work.size() != r.size() || work.type() != CV_8UC1)
                 work = cv::Mat::zeros(r.size(), CV_8UC1);
             openStage(work, output, k);
             output.copyTo(resultCut);
             const CBlobResult blobs(output, cv::Mat(), 0);
-            value = 0;
-            int boxes = 0;
-            for (int n = 0; n < blobs.GetNumBlobs(); ++n) {
-                const CBlob* blob = blobs.GetBlob(n);
-                value = static_cast<int>(blob->Area() + value);
-                if (boxes < RoiAlarm::kMaxBoxes) {
-                    const cv::Rect bb = blob->GetBoundingBox();
-                    ++boxes;
-                    alarm.setBox(boxes, r.x + bb.x, r.y + bb.y, r.x + bb.x + bb.width, r.y + bb.y + bb.height);
-                }
+            value = blobAreaSum(blobs);
+            const int boxes = std::min(blobs.GetNumBlobs(), RoiAlarm::kMaxBoxes);
+            for (int n = 0; n < boxes; ++n) {
+                const cv::Rect bb = blobs.GetBlob(n)->GetBoundingBox();
+                alarm.setBox(n + 1, r.x + bb.x, r.y + bb.y, r.x + bb.x + bb.width, r.y + bb.y + bb.height);
             }
             alarm.boxCount() = boxes;
 
@@ -639,7 +653,8 @@ void CammerRecong::RunTest(int d, int area)
         host->repaint(owner->camIndex);
         return;
     }
-    if (set.AreaImageRect(d, area).width < 1 || set.AreaImageRect(d, area).height < 1)
+    const cv::Rect whole = set.AreaImageRect(d, area);
+    if (whole.width < 1 || whole.height < 1)
         return;
     cv::Rect r;
     cv::Mat areaMask;
@@ -655,8 +670,6 @@ void CammerRecong::RunTest(int d, int area)
     const int c = set.roiMaxArea[d][area];
     const cv::Mat cut = picture(r);
     cv::Mat resultCut = result(r);
-    cv::Mat effective;
-    cv::bitwise_and(inspectMask[d](r), areaMask, effective);
     cv::Mat output = cv::Mat::zeros(r.size(), CV_8UC1);
     int& value = owner->roiValue[d][area];
     RoiAlarm& alarm = owner->roiAlarm[d][area];
@@ -665,33 +678,16 @@ void CammerRecong::RunTest(int d, int area)
         value = directionStage(cut, a, b, c, output, true, nullptr, r.tl());
         output.copyTo(resultCut);
     } else if (method == AreaFuncDistance) {
-        const std::vector<cv::Point> pts = measureEdges(picture, r, a, b);
-        if (pts.empty()) {
-            value = 0;
-            alarm.edgeFoundCount() = 0;
-        } else if (pts.size() == 1) {
-            value = pts[0].x;
-            alarm.setEdgeFoundPoint1(pts[0]);
-            alarm.edgeFoundCount() = 1;
-        } else {
-            value = static_cast<int>(DistP2P(asDouble(pts.front()), asDouble(pts.back())));
-            alarm.setEdgeFoundPoint1(pts.front());
-            alarm.setEdgeFoundPoint2(pts.back());
-            alarm.edgeFoundCount() = 2;
-        }
+        recordEdges(measureEdges(picture, r, a, b), false, alarm, value);
     } else {
+        cv::Mat effective;
+        cv::bitwise_and(inspectMask[d](r), areaMask, effective);
         cv::Mat work;
         const int k = grayStage(method, a, b, p.minSpot, cut, effective, work, r);
         openStage(work, output, k);
         output.copyTo(resultCut);
         const CBlobResult blobs(output, cv::Mat(), 0);
-        if (method == AreaFuncWhiteCount) {
-            value = blobs.GetNumBlobs();
-        } else {
-            value = 0;
-            for (int n = 0; n < blobs.GetNumBlobs(); ++n)
-                value = static_cast<int>(blobs.GetBlob(n)->Area() + value);
-        }
+        value = method == AreaFuncWhiteCount ? blobs.GetNumBlobs() : blobAreaSum(blobs);
     }
     owner->testShown = 1;
     host->repaint(owner->camIndex);

@@ -33,7 +33,6 @@ public:
     {
         return i >= 0 && i < GetNumBlobs() ? &blobs_[static_cast<size_t>(i)] : nullptr;
     }
-    const std::vector<CBlob>& blobs() const { return blobs_; }
 
 private:
     std::vector<CBlob> blobs_;

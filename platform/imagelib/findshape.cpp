@@ -31,11 +31,6 @@ void rotated(const cv::Mat& model, const cv::Mat& mask, double angle, cv::Mat& o
     cv::threshold(outMask, outMask, 250, 255, cv::THRESH_BINARY);
 }
 
-bool isFull(const cv::Mat& mask)
-{
-    return cv::countNonZero(mask) == mask.rows * mask.cols;
-}
-
 // Masked matchTemplate of OpenCV 4.6 throws when the model or the result is
 // exactly one column by four rows (it takes such an array for a scalar).
 // Those few cases are scored window by window with the same measure.
@@ -71,7 +66,7 @@ void FindShape::Clear()
     leastMatch_ = 0;
     models_.clear();
     masks_.clear();
-    fullMask_.clear();
+    ncc_.clear();
 }
 
 bool FindShape::CreateShape(const cv::Mat& model, double, int, int angleRange, int refX, int refY, bool, int,
@@ -80,11 +75,7 @@ bool FindShape::CreateShape(const cv::Mat& model, double, int, int angleRange, i
     Clear();
     if (model.empty() || model.type() != CV_8UC1)
         return false;
-    cv::Mat m;
-    if (!mask.empty() && mask.size() == model.size() && mask.type() == CV_8UC1)
-        cv::compare(mask, 0, m, cv::CMP_NE);
-    else
-        m = cv::Mat(model.size(), CV_8UC1, cv::Scalar(255));
+    const cv::Mat m = NormalisedMask(model.cols, model.rows, mask);
     if (cv::countNonZero(m) == 0)
         return false;
     cv::Scalar mean, sd;
@@ -98,7 +89,6 @@ bool FindShape::CreateShape(const cv::Mat& model, double, int, int angleRange, i
     leastMatch_ = std::clamp(leastMatch, 0, 100);
     models_.push_back(model.clone());
     masks_.push_back(m);
-    fullMask_.push_back(isFull(m));
     while (static_cast<int>(models_.size()) < kMaxLevels
            && std::min(models_.back().cols, models_.back().rows) / 2 >= kMinCoarseSide) {
         cv::Mat dm, dk;
@@ -110,8 +100,11 @@ bool FindShape::CreateShape(const cv::Mat& model, double, int, int angleRange, i
             break;
         models_.push_back(dm);
         masks_.push_back(dk);
-        fullMask_.push_back(isFull(dk));
     }
+    // The unrotated model's sums serve every search.
+    ncc_.resize(models_.size());
+    for (size_t l = 0; l < models_.size(); ++l)
+        ncc_[l].set(models_[l], masks_[l]);
     valid_ = true;
     return true;
 }
@@ -134,18 +127,18 @@ void FindShape::refine(const std::vector<cv::Mat>& pyr, Candidate& c, int level,
     }
     Candidate best;
     best.angle = c.angle;
-    MaskedNcc ncc;
+    MaskedNcc turned;
     cv::Mat rm, rk;
     for (double a : angles) {
-        if (a == 0.0) {
-            ncc.set(model, fullMask_[static_cast<size_t>(level)] ? cv::Mat() : mask);
-        } else {
+        const MaskedNcc* ncc = &ncc_[static_cast<size_t>(level)];
+        if (a != 0.0) {
             rotated(model, mask, a, rm, rk);
-            ncc.set(rm, rk);
+            turned.set(rm, rk);
+            ncc = &turned;
         }
         for (int v = std::max(0, cv0 - radius); v <= std::min(maxV, cv0 + radius); ++v)
             for (int u = std::max(0, cu - radius); u <= std::min(maxU, cu + radius); ++u) {
-                const double s = ncc.at(img, u, v).ncc;
+                const double s = ncc->at(img, u, v).ncc;
                 if (s > best.ncc) {
                     best.ncc = s;
                     best.u = u;
@@ -195,7 +188,7 @@ bool FindShape::Find(const cv::Mat& search, int, int& x, int& y, double& score, 
     cv::Mat result, rm, rk;
     const int suppress = std::max(2, std::min(topModel.cols, topModel.rows) / 4);
     for (double a : angles) {
-        if (a == 0.0 && fullMask_[static_cast<size_t>(top)]) {
+        if (a == 0.0 && ncc_[static_cast<size_t>(top)].fullMask()) {
             cv::matchTemplate(pyr[static_cast<size_t>(top)], topModel, result, cv::TM_CCOEFF_NORMED);
         } else {
             if (a == 0.0) {

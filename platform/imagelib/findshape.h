@@ -12,6 +12,8 @@
 // With (sx, sy) the search image's top-left in the frame, (x - sx, y - sy) is
 // the shift that MoveImage applies, and TransformImage takes it together with
 // the reference point and the angle.
+#include "maskedncc.h"
+
 #include <opencv2/core.hpp>
 
 #include <vector>
@@ -57,7 +59,7 @@ private:
     int leastMatch_ = 0;
     std::vector<cv::Mat> models_; // pyramid, 0 = full resolution
     std::vector<cv::Mat> masks_;  // 255 inside, same sizes
-    std::vector<bool> fullMask_;
+    std::vector<MaskedNcc> ncc_;  // unrotated model per level
 };
 
 // dst(p) := src(p - (dx, dy)); pixels with no source repeat the nearest edge

@@ -21,7 +21,6 @@ public:
     double mean() const { return n_ > 0 ? sT_ / n_ : 0; }
     double stddev() const;            // of the pattern inside the mask
     bool fullMask() const { return full_; }
-    const cv::Mat& mask() const { return mask_; } // 255 inside; empty when full
 
     struct Window {
         double ncc = -1;   // -1..1; -1 when either side is flat

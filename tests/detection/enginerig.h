@@ -19,21 +19,14 @@
 
 inline void setEngineGeometry(int w, int h, double showAW = 1.0, double showAH = 1.0)
 {
-    kvor::Geometry g;
-    g.imageW = w;
-    g.imageH = h;
-    g.showAW = showAW;
-    g.showAH = showAH;
-    g.showW = static_cast<int>(w * showAW);
-    g.showH = static_cast<int>(h * showAH);
-    kvor::setGeometry(g);
     gImageW = w;
     gImageH = h;
     gImageLen = w * h;
-    gShowW = g.showW;
-    gShowH = g.showH;
+    gShowW = static_cast<int>(w * showAW);
+    gShowH = static_cast<int>(h * showAH);
     gShowAW = showAW;
     gShowAH = showAH;
+    SyncImageGeometry();
 }
 
 struct EngineRig {

@@ -13,13 +13,6 @@ constexpr int kW = 320;
 constexpr int kH = 240;
 const cv::Point2f kCentre(160, 120); // reference point of the default model
 
-double mad(const cv::Mat& a, const cv::Mat& b, const cv::Rect& r)
-{
-    cv::Mat d;
-    cv::absdiff(a(r), b(r), d);
-    return cv::mean(d)[0];
-}
-
 // The defect areas of the scene: a grid covering most of the frame, default
 // parameters, plus one similarity area with its default limit.
 void addSceneAreas(EngineRig& rig, int d)
@@ -79,7 +72,7 @@ void TestAccuracy::shiftRecovered()
     cv::Point residual;
     for (int ry = -3; ry <= 3; ++ry) {
         for (int rx = -3; rx <= 3; ++rx) {
-            const double e = mad(synth::transform(tmpl, rx, ry, 0, kCentre), aligned, inner);
+            const double e = synth::meanAbsDiff(synth::transform(tmpl, rx, ry, 0, kCentre), aligned, inner);
             if (e < best) {
                 best = e;
                 residual = {rx, ry};
@@ -124,7 +117,7 @@ void TestAccuracy::rotationRecovered()
         const double a = k * 0.25;
         for (int ry = -2; ry <= 2; ++ry) {
             for (int rx = -2; rx <= 2; ++rx) {
-                const double e = mad(synth::transform(tmpl, rx, ry, a, kCentre), aligned, inner);
+                const double e = synth::meanAbsDiff(synth::transform(tmpl, rx, ry, a, kCentre), aligned, inner);
                 if (e < best) {
                     best = e;
                     bestAngle = a;

@@ -2,19 +2,15 @@
 // detections 0 and 1.
 #include "autogeneration.h"
 #include "enginerig.h"
+#include "synth.h"
 
 #include <QtTest>
 
 namespace {
 
-cv::Mat ground()
-{
-    return cv::Mat(240, 320, CV_8UC1, cv::Scalar(100));
-}
-
 cv::Mat withDiscs(const std::vector<cv::Point>& centres, int r = 25)
 {
-    cv::Mat m = ground();
+    cv::Mat m = synth::ground();
     for (const cv::Point& c : centres)
         cv::circle(m, c, r, cv::Scalar(200), cv::FILLED, cv::LINE_8);
     return m;
@@ -58,7 +54,7 @@ void TestAutogeneration::identicalTemplatesGiveNothing()
     QCOMPARE(rig.work.roiCount[0], 0);
     // Too small to survive the 30 x 30 opening.
     rig.setTemplate(1, 0, withDiscs({{100, 100}}, 8));
-    rig.setTemplate(0, 0, ground());
+    rig.setTemplate(0, 0, synth::ground());
     QVERIFY(!AutogenerationRegion(rig.slot, 0, 3, 100));
 }
 
@@ -84,7 +80,7 @@ void TestAutogeneration::differencesGiveOneConvexPolygon()
     for (const QPoint& p : centres)
         pts.emplace_back(p.x(), p.y());
     const cv::Mat t1 = withDiscs(pts);
-    rig.setTemplate(0, 0, ground());
+    rig.setTemplate(0, 0, synth::ground());
     rig.setTemplate(1, 0, t1);
     QVERIFY(AutogenerationRegion(rig.slot, 0, 3, 100));
     const CammerSingleton& set = rig.work;
@@ -101,7 +97,7 @@ void TestAutogeneration::differencesGiveOneConvexPolygon()
     const cv::Mat& mask = rig.slot.workMask[0][0];
     QCOMPARE(mask.size(), set.AreaImageRect(0, 0).size());
     cv::Mat diff;
-    cv::absdiff(t1, ground(), diff);
+    cv::absdiff(t1, synth::ground(), diff);
     QVERIFY(maskCovers(set, mask, 0, diff));
     // Convex: the mask is its own convex hull (up to the raster).
     std::vector<std::vector<cv::Point>> contours;
@@ -115,7 +111,7 @@ void TestAutogeneration::differencesGiveOneConvexPolygon()
 void TestAutogeneration::parametersAndSensitivity()
 {
     EngineRig rig;
-    rig.setTemplate(0, 0, ground());
+    rig.setTemplate(0, 0, synth::ground());
     rig.setTemplate(1, 0, withDiscs({{150, 110}}));
     QVERIFY(AutogenerationRegion(rig.slot, 5, 7, 321));
     const CammerSingleton& set = rig.work;
@@ -126,7 +122,7 @@ void TestAutogeneration::parametersAndSensitivity()
     // B: one fifth of the mean difference over the differing pixels.
     const cv::Rect r = set.AreaImageRect(5, 0);
     cv::Mat diff;
-    cv::absdiff(withDiscs({{150, 110}}), ground(), diff);
+    cv::absdiff(withDiscs({{150, 110}}), synth::ground(), diff);
     const cv::Mat sub = diff(r);
     const int n = cv::countNonZero(sub);
     const int expected = int(0.2 * double((long long)(int)cv::mean(sub)[0] * r.width * r.height / n));
@@ -137,7 +133,7 @@ void TestAutogeneration::parametersAndSensitivity()
 void TestAutogeneration::refusedWhenAreasExist()
 {
     EngineRig rig;
-    rig.setTemplate(0, 0, ground());
+    rig.setTemplate(0, 0, synth::ground());
     rig.setTemplate(1, 0, withDiscs({{150, 110}}));
     rig.work.roiCount[2] = 1;
     QVERIFY(!AutogenerationRegion(rig.slot, 2, 3, 100));
@@ -151,11 +147,11 @@ void TestAutogeneration::colourTemplatesAreConverted()
 {
     EngineRig rig(320, 240, true, 2);
     gisGrayHue = 1;
-    rig.setTemplate(0, 0, ground());
+    rig.setTemplate(0, 0, synth::ground());
     rig.setTemplate(1, 0, withDiscs({{150, 110}}));
     QVERIFY(AutogenerationRegion(rig.slot, 0, 3, 100));
     cv::Mat diff;
-    cv::absdiff(withDiscs({{150, 110}}), ground(), diff);
+    cv::absdiff(withDiscs({{150, 110}}), synth::ground(), diff);
     QVERIFY(maskCovers(rig.work, rig.slot.workMask[0][0], 0, diff));
     const cv::Rect r = rig.work.AreaImageRect(0, 0);
     QVERIFY(r.width < 160 && r.height < 160); // around the disc, not the whole picture

@@ -9,14 +9,9 @@ namespace {
 
 const cv::Rect kArea(40, 40, 200, 150);
 
-cv::Mat ground(int grey = 100)
-{
-    return cv::Mat(240, 320, CV_8UC1, cv::Scalar(grey));
-}
-
 cv::Mat withSquare(int side, int grey, int bg = 100)
 {
-    cv::Mat m = ground(bg);
+    cv::Mat m = synth::ground(bg);
     if (side > 0)
         m(cv::Rect(100, 100, side, side)).setTo(grey);
     return m;
@@ -55,7 +50,7 @@ private slots:
 void TestDetectionPass::noAreasIsOk()
 {
     EngineRig rig;
-    rig.setTemplate(0, 0, ground());
+    rig.setTemplate(0, 0, synth::ground());
     rig.host.values.detectEnabled[0] = 1;
     rig.build();
     rig.slot.PlaneView(rig.slot.resultImage).setTo(9);
@@ -112,7 +107,7 @@ void TestDetectionPass::grayMethods()
     QFETCH(int, value);
     QFETCH(bool, ok);
     EngineRig rig;
-    rig.setTemplate(0, 0, ground());
+    rig.setTemplate(0, 0, synth::ground());
     rig.host.values.detectEnabled[0] = 1;
     rig.host.values.showAlgorithmDetails = details;
     rig.host.values.templateIsNg = ngTemplate;
@@ -151,7 +146,7 @@ void TestDetectionPass::filterSizesAreClamped()
     QFETCH(int, method);
     QFETCH(int, size);
     EngineRig rig;
-    rig.setTemplate(0, 0, ground());
+    rig.setTemplate(0, 0, synth::ground());
     rig.host.values.detectEnabled[0] = 1;
     rig.host.values.showAlgorithmDetails = 1;
     rig.host.values.minSpot = size;
@@ -185,7 +180,7 @@ void TestDetectionPass::whiteCount()
     QFETCH(int, limitHigh);
     QFETCH(bool, ok);
     EngineRig rig;
-    rig.setTemplate(0, 0, ground(0));
+    rig.setTemplate(0, 0, synth::ground(0));
     rig.host.values.detectEnabled[0] = 1;
     const int i = rig.addRect(0, cv::Rect(0, 0, 320, 240), AreaFuncWhiteCount, 1, 128,
                               limitLow | (limitHigh << 16));
@@ -200,12 +195,12 @@ void TestDetectionPass::whiteCount()
 void TestDetectionPass::manyBlobsSumAllBoxNinetyNine()
 {
     EngineRig rig;
-    rig.setTemplate(0, 0, ground());
+    rig.setTemplate(0, 0, synth::ground());
     rig.host.values.detectEnabled[0] = 1;
     rig.host.values.minimumSize = 1;
     const int i = rig.addRect(0, cv::Rect(0, 0, 320, 240), AreaFuncDefect, 1, 45, 100);
     rig.build();
-    cv::Mat frame = ground();
+    cv::Mat frame = synth::ground();
     for (int k = 0; k < 150; ++k)
         frame(cv::Rect(5 + (k % 25) * 12, 5 + (k / 25) * 12, 3, 3)).setTo(250);
     rig.setFrame(frame);
@@ -270,11 +265,11 @@ void TestDetectionPass::direction()
     QFETCH(int, side);
     QFETCH(int, marked);
     EngineRig rig;
-    rig.setTemplate(0, 0, ground(0));
+    rig.setTemplate(0, 0, synth::ground(0));
     rig.host.values.detectEnabled[0] = 1;
     const std::vector<bool> dirs(arrows.begin(), arrows.end());
     const cv::Mat shapes = synth::arrowShapes(dirs, 60);
-    cv::Mat frame = ground(0);
+    cv::Mat frame = synth::ground(0);
     shapes.copyTo(frame(cv::Rect(20, 50, shapes.cols, shapes.rows)));
     const int i = rig.addRect(0, cv::Rect(10, 40, 300, 80), AreaFuncDirection, side, 5000, 100);
     rig.build();
@@ -289,9 +284,9 @@ void TestDetectionPass::direction()
 void TestDetectionPass::directionBoxesStopAtNinetyNine()
 {
     EngineRig rig;
-    rig.setTemplate(0, 0, ground(0));
+    rig.setTemplate(0, 0, synth::ground(0));
     rig.host.values.detectEnabled[0] = 1;
-    cv::Mat frame = ground(0);
+    cv::Mat frame = synth::ground(0);
     const cv::Mat row = synth::arrowShapes(std::vector<bool>(20, true), 16);
     for (int r = 0; r < 6; ++r)
         row.copyTo(frame(cv::Rect(0, 20 + r * 16, 320, 16)));
@@ -361,7 +356,7 @@ void TestDetectionPass::areaErrors()
     QFETCH(int, fault);
     QFETCH(int, code);
     EngineRig rig;
-    rig.setTemplate(1, 0, ground());
+    rig.setTemplate(1, 0, synth::ground());
     rig.host.values.detectEnabled[1] = fault == 1 ? 0 : 1;
     rig.host.values.netEnabled = 1;
     rig.host.triggerSource = 1;
@@ -394,14 +389,14 @@ void TestDetectionPass::areaErrors()
 void TestDetectionPass::areaReachingOutIsClipped()
 {
     EngineRig rig;
-    rig.setTemplate(0, 0, ground());
+    rig.setTemplate(0, 0, synth::ground());
     rig.host.values.detectEnabled[0] = 1;
     const int i = rig.addRect(0, cv::Rect(280, 100, 40, 40), AreaFuncWhiteArea, 0, 150, 5000);
     // Stored for a wider picture: 20 columns lie beyond the image.
     rig.saved.roiRect[0][i].imgRight = 339;
     rig.slot.liveMask[0][i] = cv::Mat(40, 60, CV_8UC1, cv::Scalar(255));
     rig.build();
-    cv::Mat frame = ground();
+    cv::Mat frame = synth::ground();
     frame(cv::Rect(300, 110, 15, 15)).setTo(200);
     rig.setFrame(frame);
     rig.engine->Run(0);
@@ -414,7 +409,7 @@ void TestDetectionPass::areaReachingOutIsClipped()
 void TestDetectionPass::laterAreaWinsInResultImage()
 {
     EngineRig rig;
-    rig.setTemplate(0, 0, ground());
+    rig.setTemplate(0, 0, synth::ground());
     rig.host.values.detectEnabled[0] = 1;
     rig.addRect(0, cv::Rect(80, 80, 60, 60), AreaFuncWhiteArea, 0, 150, 5000);
     rig.addRect(0, cv::Rect(110, 110, 60, 60), AreaFuncBlackArea, 0, 10, 5000);
@@ -443,7 +438,7 @@ void TestDetectionPass::resultRecords()
     QFETCH(int, net);
     QFETCH(int, records);
     EngineRig rig;
-    rig.setTemplate(3, 0, ground());
+    rig.setTemplate(3, 0, synth::ground());
     rig.host.values.detectEnabled[3] = 1;
     rig.host.values.netEnabled = net;
     rig.host.triggerSource = trigger;
@@ -502,7 +497,7 @@ void TestDetectionPass::recordLimits()
     QFETCH(int, premin);
     QFETCH(int, premax);
     EngineRig rig;
-    rig.setTemplate(0, 0, ground());
+    rig.setTemplate(0, 0, synth::ground());
     rig.host.values.detectEnabled[0] = 1;
     rig.host.values.netEnabled = 1;
     rig.host.triggerSource = 1;

@@ -5,17 +5,6 @@
 
 #include <QtTest>
 
-namespace {
-
-double meanAbsDiff(const cv::Mat& a, const cv::Mat& b, const cv::Rect& r)
-{
-    cv::Mat d;
-    cv::absdiff(a(r), b(r), d);
-    return cv::mean(d)[0];
-}
-
-} // namespace
-
 class TestPositioning : public QObject {
     Q_OBJECT
 private slots:
@@ -91,7 +80,7 @@ void TestPositioning::mixedPositioningAreasDoNotCrash()
     rig.setFrame(frame);
     rig.engine->ShapeMatch();
     const cv::Rect inner(60, 60, 200, 120);
-    QVERIFY(meanAbsDiff(rig.aligned(), synth::mould(320, 240), inner) < 1.0);
+    QVERIFY(synth::meanAbsDiff(rig.aligned(), synth::mould(320, 240), inner) < 1.0);
 }
 
 void TestPositioning::leastMatchFromFirstArea_data()
@@ -150,7 +139,7 @@ void TestPositioning::rotationAllowedOnlyInRange()
     rig.setFrame(synth::transform(tmpl, 3, 2, 6, {160, 120}));
     rig.engine->ShapeMatch();
     const cv::Rect inner(100, 70, 120, 100);
-    const double err = meanAbsDiff(rig.aligned(), tmpl, inner);
+    const double err = synth::meanAbsDiff(rig.aligned(), tmpl, inner);
     if (corrected)
         QVERIFY2(err < 3.0, qPrintable(QString::number(err)));
     else
@@ -220,7 +209,7 @@ void TestPositioning::shiftIsRecovered()
     rig.setFrame(synth::transform(tmpl, -17, 9, 0, {0, 0}));
     rig.engine->ShapeMatch();
     const cv::Rect inner(40, 30, 240, 180);
-    QCOMPARE(meanAbsDiff(rig.aligned(), tmpl, inner), 0.0);
+    QCOMPARE(synth::meanAbsDiff(rig.aligned(), tmpl, inner), 0.0);
 }
 
 QTEST_GUILESS_MAIN(TestPositioning)

@@ -5,15 +5,6 @@
 
 #include <QtTest>
 
-namespace {
-
-cv::Mat ground(int grey)
-{
-    return cv::Mat(240, 320, CV_8UC1, cv::Scalar(grey));
-}
-
-} // namespace
-
 class TestPreview : public QObject {
     Q_OBJECT
 private slots:
@@ -85,9 +76,9 @@ void TestPreview::grayRangeValue()
     QFETCH(int, b);
     QFETCH(int, value);
     EngineRig rig;
-    cv::Mat picture = ground(100);
+    cv::Mat picture = synth::ground(100);
     picture(cv::Rect(100, 100, 20, 20)).setTo(180);
-    rig.setTemplate(0, 0, ground(100));
+    rig.setTemplate(0, 0, synth::ground(100));
     rig.setTemplate(0, 3, picture);
     rig.slot.tempShown = 3;
     rig.host.values.detectEnabled[0] = 1;
@@ -101,7 +92,7 @@ void TestPreview::grayRangeValue()
 void TestPreview::directionOverlay()
 {
     EngineRig rig;
-    cv::Mat picture = ground(0);
+    cv::Mat picture = synth::ground(0);
     const cv::Mat shapes = synth::arrowShapes({true, false, true}, 60);
     shapes.copyTo(picture(cv::Rect(20, 50, shapes.cols, shapes.rows)));
     rig.setTemplate(0, 0, picture);
@@ -183,7 +174,7 @@ void TestPreview::colourUsesPlaneAsIs()
 {
     EngineRig rig(320, 240, true, 2);
     gisGrayHue = 1;
-    rig.setTemplate(0, 0, ground(0));
+    rig.setTemplate(0, 0, synth::ground(0));
     rig.host.values.detectEnabled[0] = 1;
     const int i = rig.addRect(0, cv::Rect(0, 0, 320, 240), AreaFuncWhiteCount, 1, 128, 0 | (20 << 16));
     rig.build();

@@ -174,4 +174,16 @@ cv::Mat toRGBA(const cv::Mat& gray)
     return out;
 }
 
+cv::Mat ground(int grey)
+{
+    return cv::Mat(240, 320, CV_8UC1, cv::Scalar(grey));
+}
+
+double meanAbsDiff(const cv::Mat& a, const cv::Mat& b, const cv::Rect& r)
+{
+    cv::Mat d;
+    cv::absdiff(a(r), b(r), d);
+    return cv::mean(d)[0];
+}
+
 } // namespace synth

@@ -49,6 +49,12 @@ cv::Mat discs(int w, int h, int n, int r, int spacing);
 // empty on the right), false to the left.
 cv::Mat arrowShapes(const std::vector<bool>& pointRight, int side);
 
+// A plain 320 x 240 picture of one gray (the engine tests' frame size).
+cv::Mat ground(int grey = 100);
+
+// Mean absolute difference of a and b inside r.
+double meanAbsDiff(const cv::Mat& a, const cv::Mat& b, const cv::Rect& r);
+
 // Gray -> the RGBA words of the camera buffers (bytes B, G, R, 0xFF).
 cv::Mat toRGBA(const cv::Mat& gray);
 
