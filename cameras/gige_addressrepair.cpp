@@ -15,10 +15,12 @@ int GigeAddressRepair::RepairAllCameraIP()
     std::vector<GigeRepairOutcome> outcomes;
     const int repaired = ::RepairAllCameraIP(repair_, &outcomes);
     // A camera left outside its subnet because no address could be verified
-    // free stays unreachable: the operator finds why in the record.
+    // free, or because it has no MAC to address, stays unreachable: the
+    // operator finds why in the record.
     for (const GigeRepairOutcome& o : outcomes) {
         const bool gaveUp = o.result == GigeRepairOutcome::AllInUse
-            || o.result == GigeRepairOutcome::ProbeFailed || o.result == GigeRepairOutcome::NoCandidate;
+            || o.result == GigeRepairOutcome::ProbeFailed || o.result == GigeRepairOutcome::NoCandidate
+            || o.result == GigeRepairOutcome::NoMac;
         if (gaveUp && gpCameraHost)
             gpCameraHost->insertRecord(o.text());
     }

@@ -14,7 +14,7 @@ public:
     GigeAddressRepair(GigeRepairEnv repair, EnsureReachEnv reach);
     int EnsureDeviceReach() override;
     // Writes an operation record for each camera it gave up on (no address
-    // verified free).
+    // verified free, or no MAC to address).
     int RepairAllCameraIP() override;
 private:
     GigeRepairEnv repair_;

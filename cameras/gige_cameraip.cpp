@@ -89,7 +89,8 @@ QString GigeRepairOutcome::text() const
 {
     static const char* const why[] = {
         "re-addressed", "every candidate address is in use", "the address could not be checked",
-        "the subnet has no free address", "the camera did not acknowledge"};
+        "the subnet has no free address", "the camera did not acknowledge",
+        "the camera reported no MAC address"};
     return QStringLiteral("GigE camera %1 at %2 on %3: %4%5")
         .arg(gvcp::macText(mac), gvcp::ipText(oldIp), interfaceName,
              QString::fromLatin1(why[result]),
@@ -200,6 +201,10 @@ GigeRepairOutcome CIpConfig::AutoSetIpAddr(const Device& device)
     out.mac = device.ack.mac;
     out.oldIp = device.ack.ip;
     out.interfaceName = iface.name;
+    if (gvcp::isZeroMac(device.ack.mac)) {
+        out.result = GigeRepairOutcome::NoMac;   // a command could not name it
+        return out;
+    }
     out.result = GigeRepairOutcome::AllInUse;
     quint32 chosen = 0;
     for (int attempt = 0; attempt < env_.timing.addressAttempts && !chosen; ++attempt) {

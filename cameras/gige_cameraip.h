@@ -85,7 +85,7 @@ struct GigeRepairEnv {
 
 // What happened to one camera that needed a new address.
 struct GigeRepairOutcome {
-    enum Result { Repaired, AllInUse, ProbeFailed, NoCandidate, NotAcknowledged };
+    enum Result { Repaired, AllInUse, ProbeFailed, NoCandidate, NotAcknowledged, NoMac };
     Result result = NotAcknowledged;
     gvcp::Mac mac{};
     quint32 oldIp = 0;

@@ -19,6 +19,8 @@ quint16 CGevForceIp::nextRequestId()
 bool CGevForceIp::GevSetForceIpCustom(GvcpTransport& transport, const gvcp::Mac& mac, quint32 ip,
                                       quint32 mask, quint32 gateway, const ForceIpTiming& timing)
 {
+    if (gvcp::isZeroMac(mac))
+        return false;
     const quint16 id = nextRequestId();
     const QByteArray command = gvcp::encodeForceIp(id, mac, ip, mask, gateway);
     QByteArray datagram;

@@ -15,7 +15,8 @@ class CGevForceIp {
 public:
     // True when the camera acknowledged with status 0.  Acknowledges are
     // read from both sockets of the transport; other datagrams, other
-    // request ids and short datagrams are ignored.
+    // request ids and short datagrams are ignored.  A zero MAC is refused
+    // without sending.
     static bool GevSetForceIpCustom(GvcpTransport& transport, const gvcp::Mac& mac, quint32 ip,
                                     quint32 mask, quint32 gateway,
                                     const ForceIpTiming& timing = ForceIpTiming());

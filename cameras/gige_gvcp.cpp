@@ -75,6 +75,14 @@ std::optional<quint16> forceIpAckStatus(const QByteArray& d, quint16 requestId)
     return h->status;
 }
 
+bool isZeroMac(const Mac& mac)
+{
+    for (quint8 b : mac)
+        if (b != 0)
+            return false;
+    return true;
+}
+
 QString ipText(quint32 ip)
 {
     return QStringLiteral("%1.%2.%3.%4")

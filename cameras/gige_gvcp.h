@@ -55,6 +55,9 @@ std::optional<DiscoveryAck> parseDiscoveryAck(const QByteArray& datagram);
 // datagram is not that acknowledge.
 std::optional<quint16> forceIpAckStatus(const QByteArray& datagram, quint16 requestId);
 
+// 00:00:00:00:00:00 names no camera: a command to it is never sent.
+bool isZeroMac(const Mac& mac);
+
 QString ipText(quint32 ip);
 QString macText(const Mac& mac);
 

@@ -47,20 +47,16 @@ DeviceInfo infoOf(const Device& d)
     return i;
 }
 
-// The device behind an entry: by serial, else (USB) by model and position.
+// The device behind an entry, by its serial: the bus may have changed since
+// the enumeration, and a layer filter leaves gaps, so positions do not pair.
 std::shared_ptr<Device> deviceOf(const DeviceInfo* info)
 {
-    const auto list = bus().devices(Family::Hikvision);
-    std::lock_guard<std::mutex> lk(gListMutex);
-    for (size_t k = 0; k < gEntries.size() && k < list.size(); ++k)
-        if (std::memcmp(&gEntries[k], info, sizeof(DeviceInfo)) == 0)
-            return list[k];
-    for (const auto& d : list) {
-        const QString sn = QString::fromLatin1(info->serialNumber[0] ? info->serialNumber : info->usbSerial);
-        if (!sn.isEmpty() && d->serial() == sn)
-            return d;
-    }
-    return nullptr;
+    const char* sn = info->transportType == MV_USB_DEVICE ? info->usbSerial : info->serialNumber;
+    const QString serial = QString::fromLatin1(sn, static_cast<int>(qstrnlen(sn, sizeof(info->serialNumber))));
+    if (serial.isEmpty())
+        return nullptr;
+    auto d = bus().find(serial);
+    return d && d->config().family == Family::Hikvision ? d : nullptr;
 }
 
 int setNumber(Handle h, const char* call, const char* name, double v)

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace camsim {
 
@@ -113,8 +115,10 @@ Device::Device(const DeviceConfig& cfg)
       plugged_(cfg.plugged), stalled_(cfg.stalled), openFail_(cfg.openFailCode),
       wrongSize_(cfg.wrongFrameSize)
 {
-    winW_ = cfg.windowWidth > 0 ? cfg.windowWidth : cfg.width;
-    winH_ = cfg.windowHeight > 0 ? cfg.windowHeight : cfg.height;
+    // The loader refuses a window outside the sensor; a config built in code
+    // is held to it as well.
+    winW_ = cfg.windowWidth > 0 ? std::min(cfg.windowWidth, cfg.width) : cfg.width;
+    winH_ = cfg.windowHeight > 0 ? std::min(cfg.windowHeight, cfg.height) : cfg.height;
     external_ = cfg.externalTrigger;
     ip_ = cfg.ip;
     format_ = cfg.mono ? PixelFormat::Mono8 : PixelFormat::Rgb24;
@@ -586,20 +590,222 @@ QString jsonText(const cJSON* o, const char* key, const QString& def = {})
     return cJSON_IsString(v) ? QString::fromUtf8(v->valuestring) : def;
 }
 
-double jsonNumber(const cJSON* o, const char* key, double def)
+// Limits of a configuration: what a test or the demo can ask for without
+// exhausting the machine (a frame is made per device at its frame rate).
+constexpr int kMaxDevices = 64;
+constexpr int kMaxSide = 8192;
+constexpr int kMaxFiles = 16;
+constexpr int kMaxFeatures = 64;
+
+// Reads the keys of one JSON object, each checked before it is used.  The
+// first problem is kept, naming its key; the caller refuses the device.
+class JsonFields {
+public:
+    JsonFields(const cJSON* object, const QString& where, QString* error)
+        : o_(object), where_(where), error_(error) {}
+
+    bool ok() const { return error_->isEmpty(); }
+    const cJSON* item(const char* key) const { return cJSON_GetObjectItemCaseSensitive(o_, key); }
+
+    void fail(const QString& key, const QString& what)
+    {
+        if (ok())
+            *error_ = QStringLiteral("camera simulation: %1: \"%2\" %3").arg(where_, key, what);
+    }
+
+    QString text(const char* key, const QString& def = {})
+    {
+        const cJSON* v = item(key);
+        if (!v)
+            return def;
+        if (!cJSON_IsString(v)) {
+            fail(QLatin1String(key), QStringLiteral("must be a text"));
+            return def;
+        }
+        return QString::fromUtf8(v->valuestring);
+    }
+
+    // One of the allowed texts; the first when the key is absent.
+    QString choice(const char* key, const QStringList& allowed)
+    {
+        const QString v = text(key, allowed.first());
+        if (!allowed.contains(v, Qt::CaseInsensitive)) {
+            fail(QLatin1String(key), QStringLiteral("must be one of \"%1\"").arg(allowed.join(QLatin1String("\", \""))));
+            return allowed.first();
+        }
+        return v.toLower();
+    }
+
+    // A dotted quad, or empty.
+    QString address(const char* key, const QString& def = {})
+    {
+        const QString v = text(key, def);
+        const QStringList parts = v.split(QLatin1Char('.'));
+        bool good = parts.size() == 4;
+        for (const QString& p : parts) {
+            bool isNumber = false;
+            const uint byte = p.toUInt(&isNumber);
+            good = good && p.size() <= 3 && isNumber && byte <= 255;
+        }
+        if (!v.isEmpty() && !good)
+            fail(QLatin1String(key), QStringLiteral("must be an address like 192.0.2.1"));
+        return v;
+    }
+
+    // Six hexadecimal bytes separated by ':', or empty.
+    QString mac(const char* key)
+    {
+        const QString v = text(key);
+        const QStringList parts = v.split(QLatin1Char(':'));
+        bool good = parts.size() == 6;
+        for (const QString& p : parts) {
+            bool isNumber = false;
+            p.toUInt(&isNumber, 16);
+            good = good && p.size() == 2 && isNumber;
+        }
+        if (!v.isEmpty() && !good)
+            fail(QLatin1String(key), QStringLiteral("must be a MAC address like 00:11:22:33:44:55"));
+        return v;
+    }
+
+    bool flag(const char* key, bool def)
+    {
+        const cJSON* v = item(key);
+        if (!v)
+            return def;
+        if (cJSON_IsBool(v))
+            return cJSON_IsTrue(v);
+        if (cJSON_IsNumber(v) && (v->valuedouble == 0 || v->valuedouble == 1))
+            return v->valuedouble != 0;
+        fail(QLatin1String(key), QStringLiteral("must be true or false"));
+        return def;
+    }
+
+    double number(const char* key, double def, double min, double max)
+    {
+        const cJSON* v = item(key);
+        if (!v)
+            return def;
+        if (!cJSON_IsNumber(v) || !(v->valuedouble >= min && v->valuedouble <= max)) {
+            fail(QLatin1String(key), QStringLiteral("must be a number from %1 to %2").arg(min).arg(max));
+            return def;
+        }
+        return v->valuedouble;
+    }
+
+    // A whole number within [min, max]; only then is it converted.
+    qint64 whole(const char* key, qint64 def, qint64 min, qint64 max)
+    {
+        const cJSON* v = item(key);
+        if (!v)
+            return def;
+        const double x = cJSON_IsNumber(v) ? v->valuedouble : std::nan("");
+        if (!(x >= double(min) && x <= double(max)) || std::floor(x) != x) {
+            fail(QLatin1String(key), QStringLiteral("must be a whole number from %1 to %2").arg(min).arg(max));
+            return def;
+        }
+        return static_cast<qint64>(x);
+    }
+
+    // A nested object, or null when absent (or not an object: then refused).
+    const cJSON* object(const char* key)
+    {
+        const cJSON* v = item(key);
+        if (v && !cJSON_IsObject(v)) {
+            fail(QLatin1String(key), QStringLiteral("must be an object"));
+            return nullptr;
+        }
+        return v;
+    }
+
+    JsonFields nested(const cJSON* object) const { return JsonFields(object, where_, error_); }
+
+private:
+    const cJSON* o_;
+    QString where_;
+    QString* error_;
+};
+
+// Feature overrides: "name": value, or "name": [value, min, max].
+void readFeatures(JsonFields& d, DeviceConfig* c)
 {
-    const cJSON* v = cJSON_GetObjectItemCaseSensitive(o, key);
-    return cJSON_IsNumber(v) ? v->valuedouble : def;
+    const cJSON* fs = d.object("features");
+    if (!fs)
+        return;
+    if (cJSON_GetArraySize(fs) > kMaxFeatures) {
+        d.fail(QStringLiteral("features"), QStringLiteral("may name at most %1 features").arg(kMaxFeatures));
+        return;
+    }
+    const cJSON* f = nullptr;
+    cJSON_ArrayForEach(f, fs) {
+        const QString name = QString::fromUtf8(f->string);
+        std::vector<double> v;
+        bool good = true;
+        if (cJSON_IsNumber(f)) {
+            v.push_back(f->valuedouble);
+        } else if (cJSON_IsArray(f)) {
+            const cJSON* n = nullptr;
+            cJSON_ArrayForEach(n, f) {
+                good = good && cJSON_IsNumber(n);
+                if (good)
+                    v.push_back(n->valuedouble);
+            }
+        }
+        good = good && (v.size() == 1 || v.size() == 3) && !name.isEmpty()
+               && std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x); })
+               && (v.size() == 1 || v[1] <= v[2]);
+        if (!good) {
+            d.fail(name, QStringLiteral("must be a number or [value, min, max] with min <= max"));
+            return;
+        }
+        c->featureOverrides.emplace_back(name, v);
+    }
 }
 
-bool jsonBool(const cJSON* o, const char* key, bool def)
+// Everything of one device but its family and its "uvc" object; empty when
+// the device is accepted, else the reason naming the key.
+QString readDevice(const cJSON* object, int index, DeviceConfig* c)
 {
-    const cJSON* v = cJSON_GetObjectItemCaseSensitive(o, key);
-    if (cJSON_IsBool(v))
-        return cJSON_IsTrue(v);
-    if (cJSON_IsNumber(v))
-        return v->valuedouble != 0;
-    return def;
+    QString error;
+    const QString serial = jsonText(object, "serial");
+    JsonFields d(object, QStringLiteral("device %1 (\"%2\")").arg(index).arg(serial), &error);
+    c->serial = d.text("serial");
+    c->model = d.text("model");
+    c->transport = d.choice("transport", {QStringLiteral("gige"), QStringLiteral("usb")}) == QLatin1String("usb") ? 4 : 1;
+    c->width = static_cast<int>(d.whole("width", c->width, 1, kMaxSide));
+    c->height = static_cast<int>(d.whole("height", c->height, 1, kMaxSide));
+    c->windowWidth = static_cast<int>(d.whole("windowWidth", 0, 0, c->width));
+    c->windowHeight = static_cast<int>(d.whole("windowHeight", 0, 0, c->height));
+    c->mono = d.flag("mono", true);
+    c->fps = d.number("fps", 30, 0.1, 1000);
+    c->externalTrigger = d.choice("trigger", {QStringLiteral("continuous"), QStringLiteral("external")})
+                         == QLatin1String("external");
+    c->mac = d.mac("mac");
+    c->ip = d.address("ip");
+    c->mask = d.address("mask", QStringLiteral("255.255.255.0"));
+    c->localIp = d.address("localIp");
+    if (const cJSON* so = d.object("source")) {
+        JsonFields s = d.nested(so);
+        c->source = s.choice("kind", {QStringLiteral("synthetic"), QStringLiteral("sequence"), QStringLiteral("files")});
+        c->seed = static_cast<quint32>(s.whole("seed", 1, 0, 0xFFFFFFFFLL));
+        if (const cJSON* files = s.item("files")) {
+            const cJSON* f = nullptr;
+            if (cJSON_IsArray(files) && cJSON_GetArraySize(files) <= kMaxFiles)
+                cJSON_ArrayForEach(f, files) if (cJSON_IsString(f)) c->files << QString::fromUtf8(f->valuestring);
+            if (!cJSON_IsArray(files) || c->files.size() != cJSON_GetArraySize(files))
+                s.fail(QStringLiteral("files"), QStringLiteral("must be a list of at most %1 file names").arg(kMaxFiles));
+        }
+    }
+    if (const cJSON* fo = d.object("faults")) {
+        JsonFields f = d.nested(fo);
+        c->openFailCode = static_cast<int>(f.whole("openFail", 0, std::numeric_limits<int>::min(),
+                                                   std::numeric_limits<int>::max()));
+        c->wrongFrameSize = f.flag("wrongFrameSize", false);
+        c->stalled = f.flag("stall", false);
+        c->plugged = !f.flag("unplugged", false);
+    }
+    readFeatures(d, c);
+    return error;
 }
 }
 
@@ -621,55 +827,17 @@ bool Bus::loadJson(const QByteArray& json, QString* error)
     if (err.isEmpty()) {
         cJSON_ArrayForEach(d, list) {
             DeviceConfig c;
+            if (cfgs.size() >= size_t(kMaxDevices)) {
+                err = QStringLiteral("camera simulation: \"devices\" may hold at most %1 devices").arg(kMaxDevices);
+                break;
+            }
             if (!cJSON_IsObject(d) || !familyFromName(jsonText(d, "family"), &c.family)) {
-                err = QStringLiteral("camera simulation: device %1 has no known family").arg(cfgs.size());
+                err = QStringLiteral("camera simulation: device %1 has no known \"family\"").arg(cfgs.size());
                 break;
             }
-            c.serial = jsonText(d, "serial");
-            c.model = jsonText(d, "model");
-            const QString transport = jsonText(d, "transport", QStringLiteral("gige"));
-            c.transport = transport.compare(QLatin1String("usb"), Qt::CaseInsensitive) == 0 ? 4 : 1;
-            c.width = static_cast<int>(jsonNumber(d, "width", c.width));
-            c.height = static_cast<int>(jsonNumber(d, "height", c.height));
-            c.windowWidth = static_cast<int>(jsonNumber(d, "windowWidth", 0));
-            c.windowHeight = static_cast<int>(jsonNumber(d, "windowHeight", 0));
-            if (c.width < 1 || c.height < 1 || c.width > 16384 || c.height > 16384) {
-                err = QStringLiteral("camera simulation: device %1 has a bad size").arg(cfgs.size());
+            err = readDevice(d, static_cast<int>(cfgs.size()), &c);
+            if (!err.isEmpty())
                 break;
-            }
-            c.mono = jsonBool(d, "mono", true);
-            c.fps = std::clamp(jsonNumber(d, "fps", 30), 0.1, 1000.0);
-            c.externalTrigger = jsonText(d, "trigger") == QLatin1String("external");
-            c.mac = jsonText(d, "mac");
-            c.ip = jsonText(d, "ip");
-            c.mask = jsonText(d, "mask", QStringLiteral("255.255.255.0"));
-            c.localIp = jsonText(d, "localIp");
-            if (const cJSON* s = cJSON_GetObjectItemCaseSensitive(d, "source"); cJSON_IsObject(s)) {
-                c.source = jsonText(s, "kind", c.source);
-                c.seed = static_cast<quint32>(jsonNumber(s, "seed", 1));
-                const cJSON* files = cJSON_GetObjectItemCaseSensitive(s, "files");
-                const cJSON* f = nullptr;
-                if (cJSON_IsArray(files))
-                    cJSON_ArrayForEach(f, files) if (cJSON_IsString(f)) c.files << QString::fromUtf8(f->valuestring);
-            }
-            if (const cJSON* f = cJSON_GetObjectItemCaseSensitive(d, "faults"); cJSON_IsObject(f)) {
-                c.openFailCode = static_cast<int>(jsonNumber(f, "openFail", 0));
-                c.wrongFrameSize = jsonBool(f, "wrongFrameSize", false);
-                c.stalled = jsonBool(f, "stall", false);
-                c.plugged = !jsonBool(f, "unplugged", false);
-            }
-            if (const cJSON* fs = cJSON_GetObjectItemCaseSensitive(d, "features"); cJSON_IsObject(fs)) {
-                const cJSON* f = nullptr;
-                cJSON_ArrayForEach(f, fs) {
-                    std::vector<double> v;
-                    const cJSON* n = nullptr;
-                    if (cJSON_IsNumber(f))
-                        v.push_back(f->valuedouble);
-                    else if (cJSON_IsArray(f))
-                        cJSON_ArrayForEach(n, f) if (cJSON_IsNumber(n)) v.push_back(n->valuedouble);
-                    c.featureOverrides.emplace_back(QString::fromUtf8(f->string), v);
-                }
-            }
             if (const cJSON* u = cJSON_GetObjectItemCaseSensitive(d, "uvc"); cJSON_IsObject(u)) {
                 char* text = cJSON_PrintUnformatted(u);
                 c.uvcJson = QByteArray(text);

@@ -194,7 +194,11 @@ private:
 class Bus {
 public:
     // Replaces the devices with those of the JSON text; false (and an empty
-    // bus) when the text is not valid.  error receives the reason.
+    // bus) when the text is not valid.  Every value is checked before use
+    // (at most 64 devices, sensor sides 1..8192, the window within the
+    // sensor, fps 0.1..1000, whole numbers where the field is one); a device
+    // with a value out of range is refused.  error receives the reason,
+    // naming the device and the key.
     bool loadJson(const QByteArray& json, QString* error = nullptr);
     // Loads MOULDMON_CAMSIM or ./camsim.json when present; else empty.
     bool loadDefault(QString* error = nullptr);

@@ -25,9 +25,12 @@ inline int openDevice(Device& d, int notFound, int busy)
     return 0;
 }
 
+// Each family derives its own session and frees it through Session*.
 struct Session {
     explicit Session(std::shared_ptr<Device> d) : dev(std::move(d)) {}
-    ~Session()
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+    virtual ~Session()
     {
         if (!closed)
             dev->stopStream();   // the sink refers to this session

@@ -9,19 +9,34 @@ namespace simsdk::ueye {
 using namespace camsim;
 
 namespace {
+// Image memory as is_AllocImageMem made it.
+struct ImageMem {
+    std::vector<char> bytes;
+    int width = 0;
+    int height = 0;
+    int bytesPerPixel = 0;
+};
+
 struct UeyeSession : Session {
     using Session::Session;
     HIDS handle = 0;
     char* mem = nullptr;       // registered image memory
     int memId = 0;
-    size_t memSize = 0;
+    ImageMem* memInfo = nullptr;
     uint64_t frames = 0;       // frames written into mem
+    CaptureStatus status;      // frames not written
 };
 
 std::mutex gMutex;
 std::map<HIDS, UeyeSession*> gOpen;
-std::map<int, std::pair<std::vector<char>*, size_t>> gMems;   // id -> memory
+std::map<int, std::unique_ptr<ImageMem>> gMems;   // id -> memory
 int gNextMemId = 1;
+
+bool fits(const Frame& f, const ImageMem& m)
+{
+    return f.width == m.width && f.height == m.height && bytesPerPixel(f.format) == m.bytesPerPixel
+        && f.data.size() == m.bytes.size();
+}
 
 void log(const QString& s) { bus().log().add(s); }
 
@@ -132,14 +147,18 @@ int is_SetColorMode(HIDS h, int mode)
 int is_AllocImageMem(HIDS h, int width, int height, int bitsPerPixel, char** mem, int* id)
 {
     log(QStringLiteral("is_AllocImageMem %1 %2 %3").arg(width).arg(height).arg(bitsPerPixel));
-    if (!session(h) || width <= 0 || height <= 0 || bitsPerPixel <= 0)
+    if (!session(h) || width <= 0 || height <= 0 || width > 8192 || height > 8192 || bitsPerPixel <= 0
+        || bitsPerPixel > 32)
         return IS_NO_SUCCESS;
-    const size_t size = static_cast<size_t>(width) * height * ((bitsPerPixel + 7) / 8);
-    auto* block = new std::vector<char>(size, 0);
+    auto block = std::make_unique<ImageMem>();
+    block->width = width;
+    block->height = height;
+    block->bytesPerPixel = (bitsPerPixel + 7) / 8;
+    block->bytes.assign(static_cast<size_t>(width) * height * block->bytesPerPixel, 0);
     std::lock_guard<std::mutex> lk(gMutex);
     *id = gNextMemId++;
-    gMems[*id] = {block, size};
-    *mem = block->data();
+    *mem = block->bytes.data();
+    gMems[*id] = std::move(block);
     return IS_SUCCESS;
 }
 
@@ -151,12 +170,12 @@ int is_SetImageMem(HIDS h, char* mem, int id)
         return IS_INVALID_CAMERA_HANDLE;
     std::lock_guard<std::mutex> lk(gMutex);
     auto it = gMems.find(id);
-    if (it == gMems.end() || it->second.first->data() != mem)
+    if (it == gMems.end() || it->second->bytes.data() != mem)
         return IS_NO_SUCCESS;
     std::lock_guard<std::mutex> sl(s->m);
     s->mem = mem;
     s->memId = id;
-    s->memSize = it->second.second;
+    s->memInfo = it->second.get();
     return IS_SUCCESS;
 }
 
@@ -167,14 +186,13 @@ int is_FreeImageMem(HIDS h, char* mem, int id)
         std::lock_guard<std::mutex> sl(s->m);
         if (s->mem == mem) {
             s->mem = nullptr;
-            s->memSize = 0;
+            s->memInfo = nullptr;
         }
     }
     std::lock_guard<std::mutex> lk(gMutex);
     auto it = gMems.find(id);
-    if (it == gMems.end() || it->second.first->data() != mem)
+    if (it == gMems.end() || it->second->bytes.data() != mem)
         return IS_NO_SUCCESS;
-    delete it->second.first;
     gMems.erase(it);
     return IS_SUCCESS;
 }
@@ -263,8 +281,12 @@ int is_CaptureVideo(HIDS h, int wait)
         std::lock_guard<std::mutex> lk(s->m);
         if (!s->mem)
             return;
-        const size_t n = std::min(s->memSize, f.data.size());
-        std::memcpy(s->mem, f.data.data(), n);
+        if (!fits(f, *s->memInfo)) {
+            ++s->status.total;
+            ++s->status.wrongSize;
+            return;
+        }
+        std::memcpy(s->mem, f.data.data(), f.data.size());
         ++s->frames;
     });
     return IS_SUCCESS;
@@ -300,7 +322,19 @@ int is_CopyImageMem(HIDS h, char* mem, int, char* dest)
     std::lock_guard<std::mutex> lk(s->m);
     if (!s->mem || s->mem != mem)
         return IS_NO_SUCCESS;
-    std::memcpy(dest, s->mem, s->memSize);
+    std::memcpy(dest, s->mem, s->memInfo->bytes.size());
+    return IS_SUCCESS;
+}
+
+int is_CaptureStatus(HIDS h, int command, void* param, int size)
+{
+    UeyeSession* s = session(h);
+    if (!s || !param)
+        return IS_INVALID_CAMERA_HANDLE;
+    if (command != IS_CAPTURE_STATUS_INFO_CMD_GET || size < static_cast<int>(sizeof(CaptureStatus)))
+        return IS_NO_SUCCESS;
+    std::lock_guard<std::mutex> lk(s->m);
+    *static_cast<CaptureStatus*>(param) = s->status;
     return IS_SUCCESS;
 }
 

@@ -2,7 +2,9 @@
 // Our stand-in for the uEye camera SDK on the simulated bus.  While the
 // camera captures, the bus writes each frame into the image memory given to
 // is_SetImageMem and counts it; is_GetFramesCaptured reads that count and
-// is_CopyImageMem copies the memory consistently (under the SDK's lock).
+// is_CopyImageMem copies the memory consistently (under the SDK's lock).  A
+// frame that does not fit the memory is not written; is_CaptureStatus
+// counts it.
 #include <cstdint>
 
 namespace simsdk::ueye {
@@ -46,5 +48,13 @@ int is_CaptureVideo(HIDS h, int wait);
 int is_StopLiveVideo(HIDS h, int wait);
 int is_GetFramesCaptured(HIDS h, uint64_t* count);
 int is_CopyImageMem(HIDS h, char* mem, int id, char* dest);
+
+// Frames the camera could not capture since it was opened.
+constexpr int IS_CAPTURE_STATUS_INFO_CMD_GET = 2;
+struct CaptureStatus {
+    uint32_t total = 0;
+    uint32_t wrongSize = 0;   // of which: not the size of the image memory
+};
+int is_CaptureStatus(HIDS h, int command, void* param, int size);
 
 }  // namespace simsdk::ueye

@@ -200,6 +200,7 @@ private slots:
     void forceIpExchange_data();
     void forceIpExchange();
     void forceIpGivesUpAfterFourUnansweredSends();
+    void zeroMacRefused();
     void repairOnFakes();
     void repairRecordsCamerasGivenUp();
     void repairOverLoopbackReadsBothSockets();
@@ -500,6 +501,45 @@ void TestGige::forceIpGivesUpAfterFourUnansweredSends()
     broken.failSend = true;
     QVERIFY(!CGevForceIp::GevSetForceIpCustom(broken, kCamMac, ip(192, 0, 2, 60), k24, 0));
     QCOMPARE(broken.recvCalls, 0);
+}
+
+void TestGige::zeroMacRefused()
+{
+    // A camera that reports MAC 00:00:00:00:00:00 cannot be told apart on
+    // the wire: no command goes out for it.
+    TestEnv env;
+    const gvcp::Mac zero{};
+    FakeTransport t;
+    t.onSend = [](const QByteArray& d) {
+        return std::vector<QByteArray>{FakeGigeCamera::forceIpAck(quint16((quint8(d[6]) << 8) | quint8(d[7])), 0)};
+    };
+    QVERIFY(!CGevForceIp::GevSetForceIpCustom(t, zero, ip(192, 0, 2, 60), k24, 0));
+    QVERIFY(t.sent.empty());
+
+    FakeCameraHost host;
+    FakeRepair f;
+    f.cameras = {device(ip(198, 51, 100, 7), k24, zero), device(ip(198, 51, 100, 8), k24)};
+    f.rng->values = {ip(10, 10, 10, 60)};
+    f.prober->answers = {1};
+    f.forceIpReplies = 1;
+    std::vector<GigeRepairOutcome> report;
+    QCOMPARE(RepairAllCameraIP(f.env, &report), 1);   // only the camera with a MAC
+    QCOMPARE(report.size(), size_t(2));
+    QCOMPARE(int(report[0].result), int(GigeRepairOutcome::NoMac));
+    QCOMPARE(report[0].newIp, 0u);
+    QCOMPARE(int(report[1].result), int(GigeRepairOutcome::Repaired));
+    QCOMPARE(f.prober->probed.size(), size_t(1));   // no address is looked for it
+    QCOMPARE(f.forceIpCommands.size(), size_t(1));
+    QCOMPARE(f.forceIpCommands[0].mid(8, 6), hex("00111c020304"));
+
+    // The program records the camera it gave up on.
+    f.forceIpCommands.clear();
+    f.cameras.pop_back();
+    GigeAddressRepair repair(f.env, EnsureReachEnv());
+    QCOMPARE(repair.RepairAllCameraIP(), 0);
+    QVERIFY(f.forceIpCommands.empty());
+    QCOMPARE(host.events, QStringList{"record GigE camera 00:00:00:00:00:00 at 198.51.100.7 on eth0: "
+                                      "the camera reported no MAC address"});
 }
 
 void TestGige::repairOnFakes()

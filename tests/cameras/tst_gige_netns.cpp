@@ -7,7 +7,8 @@
 //
 // Before anything is sent the test checks that the only interfaces it can
 // see are lo and its own veth-host; otherwise it refuses.  Where namespaces
-// are not permitted it is skipped with the reason.
+// are not permitted it is skipped with the reason; a child that dies before
+// it reports having started is a failure.
 #include "commandrunner.h"
 #include "fakegige.h"
 #include "gige_arping.h"
@@ -19,11 +20,13 @@
 #include <QtTest>
 
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <net/if.h>
 #include <sched.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <thread>
@@ -32,7 +35,36 @@
 namespace {
 
 const char* kChildVar = "MOULDMON_GIGE_NETNS_CHILD";
+const char* kCrashVar = "MOULDMON_GIGE_NETNS_CRASH";   // the child aborts at once
 const char* kChildMarker = "gige-netns-child-started";
+
+// What the run in the namespace tells.  probe: the same unshare running
+// `true`, which shows whether namespaces are permitted at all; run: the child.
+struct ChildVerdict {
+    enum Kind { Pass, Skip, Fail };
+    Kind kind = Pass;
+    QString reason;
+};
+
+ChildVerdict judgeChild(const CommandResult& probe, const CommandResult& run)
+{
+    if (!probe.started)
+        return {ChildVerdict::Skip, QStringLiteral("the unshare program is not available")};
+    if (probe.exitCode != 0)
+        return {ChildVerdict::Skip, "network namespaces are not permitted here: "
+                                        + QString::fromLocal8Bit(probe.errorOutput).trimmed()};
+    const QString out = QString::fromLocal8Bit(run.output);
+    const QString err = QString::fromLocal8Bit(run.errorOutput).trimmed();
+    if (!out.contains(QLatin1String(kChildMarker)))
+        return {ChildVerdict::Fail, QStringLiteral("the child ended before it started (exit code %1):\n%2")
+                                        .arg(run.exitCode).arg(err)};
+    for (const QString& line : out.split('\n'))
+        if (line.startsWith("SKIP   :"))
+            return {ChildVerdict::Skip, line.mid(8).trimmed()};
+    if (run.exitCode != 0)
+        return {ChildVerdict::Fail, "the run in the namespace failed:\n" + out + "\n" + err};
+    return {};
+}
 
 constexpr quint32 ip(int a, int b, int c, int d)
 {
@@ -120,9 +152,13 @@ class TestGigeNetns : public QObject {
     Q_OBJECT
 private slots:
     void repairInOwnNamespace();
+    void childCrashIsAFailure();
 
 private:
     void runOutside();
+    // unshare running this program's repairInOwnNamespace as the child;
+    // with probeOnly, `true` instead.
+    CommandResult runInNamespace(bool probeOnly);
     void runInside();
     bool sh(const QStringList& command, QString* error = nullptr);
     bool camSh(const QStringList& command, QString* error = nullptr);
@@ -149,35 +185,60 @@ bool TestGigeNetns::camSh(const QStringList& command, QString* error)
 
 void TestGigeNetns::repairInOwnNamespace()
 {
-    if (qEnvironmentVariableIsSet(kChildVar))
+    if (qEnvironmentVariableIsSet(kChildVar)) {
+        if (qEnvironmentVariableIsSet(kCrashVar)) {
+            const rlimit noCore{0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore);
+            std::abort();
+        }
         runInside();
-    else
+    } else {
         runOutside();
+    }
+}
+
+void TestGigeNetns::childCrashIsAFailure()
+{
+    if (qEnvironmentVariableIsSet(kChildVar))
+        QSKIP("runs outside the namespace only");
+    const CommandResult probe = runInNamespace(true);
+    qputenv(kCrashVar, "1");
+    const CommandResult run = runInNamespace(false);
+    qunsetenv(kCrashVar);
+    const ChildVerdict v = judgeChild(probe, run);
+    if (v.kind == ChildVerdict::Skip && !probe.ok())
+        QSKIP(qPrintable(v.reason));
+    QCOMPARE(int(v.kind), int(ChildVerdict::Fail));
+    QVERIFY2(v.reason.contains("ended before it started"), qPrintable(v.reason));
+}
+
+CommandResult TestGigeNetns::runInNamespace(bool probeOnly)
+{
+    // As root directly, elsewhere in a new user namespace mapped to root.
+    // Should unshare be killed (time-out), its child goes with it, and with
+    // the child the namespaces and their links.
+    QStringList args = ::geteuid() == 0 ? QStringList{"--net", "--fork", "--kill-child"}
+                                         : QStringList{"--map-root-user", "--net", "--fork", "--kill-child"};
+    args << "--";
+    if (probeOnly)
+        args << "true";
+    else
+        args << QCoreApplication::applicationFilePath() << "repairInOwnNamespace";
+    qputenv(kChildVar, "1");
+    const CommandResult r = real_.run("unshare", args, 120000);
+    qunsetenv(kChildVar);
+    return r;
 }
 
 void TestGigeNetns::runOutside()
 {
-    // Re-run this test function alone in a new network namespace: as root
-    // directly, elsewhere in a new user namespace mapped to root.  Should
-    // unshare be killed (time-out), its child goes with it, and with the
-    // child the namespaces and their links.
-    QStringList args = ::geteuid() == 0 ? QStringList{"--net", "--fork", "--kill-child"}
-                                         : QStringList{"--map-root-user", "--net", "--fork", "--kill-child"};
-    args << "--" << QCoreApplication::applicationFilePath() << "repairInOwnNamespace";
-    qputenv(kChildVar, "1");
-    const CommandResult r = real_.run("unshare", args, 120000);
-    qunsetenv(kChildVar);
-    const QString out = QString::fromLocal8Bit(r.output);
-    const QString err = QString::fromLocal8Bit(r.errorOutput).trimmed();
-    if (!r.started)
-        QSKIP("the unshare program is not available");
-    if (!out.contains(kChildMarker))
-        QSKIP(qPrintable("network namespaces are not permitted here: " + err));
-    for (const QString& line : out.split('\n'))
-        if (line.startsWith("SKIP   :"))
-            QSKIP(qPrintable(line.mid(8).trimmed()));
-    if (r.exitCode != 0)
-        QFAIL(qPrintable("the run in the namespace failed:\n" + out + "\n" + err));
+    // Re-run this test function alone in a new network namespace.
+    const CommandResult probe = runInNamespace(true);
+    const ChildVerdict v = judgeChild(probe, probe.ok() ? runInNamespace(false) : CommandResult{});
+    if (v.kind == ChildVerdict::Skip)
+        QSKIP(qPrintable(v.reason));
+    if (v.kind == ChildVerdict::Fail)
+        QFAIL(qPrintable(v.reason));
 }
 
 void TestGigeNetns::runInside()
