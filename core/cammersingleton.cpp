@@ -120,8 +120,7 @@ cv::Mat CammerSingleton::SetDefaultArea(int d, int i)
 bool CammerSingleton::IsDefaultArea(int d, int i) const
 {
     return roiMinSize[d][i] == kDefaultA && roiSensibility[d][i] == kDefaultB && roiMaxArea[d][i] == kDefaultC
-           && roiMethod[d][i] == AreaFuncDefect && roiShape[d][i] == RoiShapeRect && roiOutput[i] == 0
-           && roiRect[d][i].rect == QRect(QPoint(50, 50), QPoint(100, 100));
+           && roiMethod[d][i] == AreaFuncDefect && roiShape[d][i] == RoiShapeRect && roiRect[d][i].rect == QRect(QPoint(50, 50), QPoint(100, 100));
 }
 
 // ---------------------------------------------------------------------------
@@ -183,10 +182,15 @@ cv::Mat CammerSingleton::ParseRoiRow(int d, int i, const QByteArray& value, bool
 {
     if (repaired)
         *repaired = false;
+    // The output number is shared by the area index of every detection:
+    // an unusable row must not change the other detections' areas.
     auto takeDefault = [&]() {
         if (repaired)
             *repaired = true;
-        return SetDefaultArea(d, i);
+        const int output = roiOutput[i];
+        cv::Mat mask = SetDefaultArea(d, i);
+        roiOutput[i] = output;
+        return mask;
     };
 
     // Every item must be a whole number; past the items every value reads 0.

@@ -115,9 +115,10 @@ public:
     // Returns the area's mask.  *repaired is set when the row was unusable
     // (an item that is not a whole number, an unknown method or shape code,
     // a polygon without a usable point count) and the default area was
-    // taken instead.
+    // taken instead, keeping the shared output number.
     cv::Mat ParseRoiRow(int d, int i, const QByteArray& value, bool* repaired = nullptr);
-    // True when area (d, i) is the default area of SetDefaultArea.
+    // True when area (d, i) is the default area of SetDefaultArea (the
+    // output number, shared with the other detections, aside).
     bool IsDefaultArea(int d, int i) const;
 
     // Whole-set comparison, field by field: the points in use, not the
