@@ -110,6 +110,7 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     gpWPara = para_.get();
     gpWParaBak = paraBak_.get();
     const ParamStoreResult loaded = gpWPara->LoadDatafromFile(dbParam, dbSerial, leftPairActive);
+    gpWarnBox->Relabel();   // made before the language was known
     if (!loaded.ok) {
         LOG(ERROR) << "parameters: " << loaded.detail.toStdString();
         if (loaded.messageId >= 0 && !shown.contains(loaded.messageId)) {
@@ -118,7 +119,6 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
         }
     }
     gpWPara->saveProductOk = 1;
-    gpWarnBox->Relabel();   // made before the language was known
     if (!LogManager::__instance)
         LogManager::__instance = new LogManager(nullptr);
     qDebug() << "application start";
