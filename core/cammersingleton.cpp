@@ -47,8 +47,8 @@ CammerSingleton::CammerSingleton(int camera)
     std::memset(roiOutput, 0, sizeof(roiOutput));
     std::memset(detectOptions, 0, sizeof(detectOptions));
     std::memset(roiNgCount, 0, sizeof(roiNgCount));
-    std::memset(keptCount, 0, sizeof(keptCount));
     std::memset(countUnusable, 0, sizeof(countUnusable));
+    std::memset(rowKept, 0, sizeof(rowKept));
 }
 
 bool CammerSingleton::operator==(const CammerSingleton& o) const
@@ -117,6 +117,12 @@ cv::Mat CammerSingleton::SetDefaultArea(int d, int i)
     return roiRect[d][i].UpdateMask();
 }
 
+bool CammerSingleton::IsDefaultArea(int d, int i) const
+{
+    return roiMinSize[d][i] == kDefaultA && roiSensibility[d][i] == kDefaultB && roiMaxArea[d][i] == kDefaultC
+           && roiMethod[d][i] == AreaFuncDefect && roiShape[d][i] == RoiShapeRect && roiRect[d][i].rect == QRect(QPoint(50, 50), QPoint(100, 100));
+}
+
 // ---------------------------------------------------------------------------
 // Row texts
 
@@ -172,19 +178,25 @@ QString CammerSingleton::RoiRowText(int d, int i) const
     return s;
 }
 
-cv::Mat CammerSingleton::ParseRoiRow(int d, int i, const QString& value, bool* repaired)
+cv::Mat CammerSingleton::ParseRoiRow(int d, int i, const QByteArray& value, bool* repaired)
 {
     if (repaired)
         *repaired = false;
+    // The output number is shared by the area index of every detection:
+    // an unusable row must not change the other detections' areas.
     auto takeDefault = [&]() {
         if (repaired)
             *repaired = true;
-        return SetDefaultArea(d, i);
+        const int output = roiOutput[i];
+        cv::Mat mask = SetDefaultArea(d, i);
+        roiOutput[i] = output;
+        return mask;
     };
 
-    // Past the items of the row every value reads 0.
-    const QByteArray bytes = value.toUtf8();
-    const QVector<int> items = ParseStoredInts(bytes, int(bytes.size() / 2) + 1, StoredIntRule::WholeItem);
+    // Every item must be a whole number; past the items every value reads 0.
+    QVector<int> items;
+    if (!ParseWholeInts(value, &items, 6 + 1 + 2 * RePolygon::kMaxPoints) || items.size() < 5)
+        return takeDefault();
     int at = 0;
     auto next = [&]() { return at < items.size() ? items[at++] : 0; };
     const int a = next();
@@ -281,17 +293,17 @@ namespace {
 // The row helpers, with the table and row named in the error text.
 
 // select value from <table> where name=<name>.  False on a statement failure.
-bool selectValue(QSqlDatabase& db, const QString& table, const QString& name, QString* value, bool* found,
+bool selectValue(QSqlDatabase& db, const QString& table, const QString& name, QByteArray* value, bool* found,
                  QString* error)
 {
-    QVariant v;
-    const namevaluerows::Lookup lookup = namevaluerows::Select(db, table, name, &v, error);
-    if (lookup == namevaluerows::Lookup::Failed) {
+    value->clear();
+    const namevaluerows::Lookup lookup = namevaluerows::Select(db, table, name, value, error);
+    if (lookup == namevaluerows::Lookup::Failed || lookup == namevaluerows::Lookup::Busy) {
         *error = QStringLiteral("%1: select %2: %3").arg(table, name, *error);
+        *found = false;
         return false;
     }
     *found = lookup == namevaluerows::Lookup::Found;
-    *value = *found ? v.toString() : QString();
     return true;
 }
 
@@ -305,8 +317,8 @@ bool insertRow(QSqlDatabase& db, const QString& table, const QString& name, cons
 
 // Reads the row, inserting "0" when it does not exist.  *found tells
 // whether value holds a stored text.  False on a statement failure.
-bool selectOrInsertZero(QSqlDatabase& db, const QString& table, const QString& name, QString* value, bool* found,
-                        QString* error)
+bool selectOrInsertZero(QSqlDatabase& db, const QString& table, const QString& name, QByteArray* value,
+                        bool* found, QString* error)
 {
     if (!selectValue(db, table, name, value, found, error)) {
         *found = false;
@@ -342,6 +354,7 @@ bool CammerSingleton::LoadDatafromFile(QSqlDatabase db, AreaMaskArray* masks, co
 {
     lastError_.clear();
     if (!ensureTable(db)) {
+        unreadRows = 1;
         LOG(ERROR) << lastError_.toStdString();
         return false;
     }
@@ -354,64 +367,84 @@ bool CammerSingleton::LoadDatafromFile(QSqlDatabase db, AreaMaskArray* masks, co
         LOG(ERROR) << error.toStdString();
     };
 
+    unreadRows = 0;
+    bool damaged = false;   // message 0 is shown once per load
+    auto unread = [&](const QString& error) {
+        ++unreadRows;
+        fail(error);
+    };
+
     for (int g = 0; g < kDetections; ++g) {
-        keptCount[g] = 0;
         countUnusable[g] = 0;
-        QString value, error;
+        std::memset(rowKept[g], 0, sizeof(rowKept[g]));
+        QByteArray value;
+        QString error;
         bool found = false;
 
-        // 1. count and options
-        if (!selectOrInsertZero(db, table, QStringLiteral("detect%1").arg(g), &value, &found, &error))
-            fail(error);
+        // 1. count and options.  A count that cannot be read or is not a
+        // whole number within 0..50 loads no areas and keeps the rows.
+        const QString detectName = QStringLiteral("detect%1").arg(g);
+        const bool detectRead = selectOrInsertZero(db, table, detectName, &value, &found, &error);
+        if (!detectRead)
+            unread(error);
         {
-            const QVector<int> v =
-                ParseStoredInts(found ? value.toUtf8() : QByteArray(), 1 + kDetectOptions, StoredIntRule::WholeItem);
+            QVector<int> v;
+            const bool parsed = !found || (ParseWholeInts(value, &v, 1 + kDetectOptions) && !v.isEmpty());
+            v.resize(1 + kDetectOptions);
             roiCount[g] = v[0];
             for (int k = 0; k < kDetectOptions; ++k)
                 detectOptions[g][k] = v[1 + k];
+            if (!detectRead || !parsed || static_cast<unsigned>(roiCount[g]) > static_cast<unsigned>(kAreas)) {
+                LOG(WARNING) << table.toStdString() << ": " << detectName.toStdString() << " \""
+                             << value.left(200).toStdString() << "\" has no usable area count; its rows are kept";
+                countUnusable[g] = 1;
+                roiCount[g] = 0;
+                damaged = damaged || detectRead;
+            }
         }
 
         // 2. NG counters
         if (!selectOrInsertZero(db, table, QStringLiteral("detect%1NGCount").arg(g), &value, &found, &error))
-            fail(error);
+            unread(error);
         {
-            const QVector<int> v =
-                ParseStoredInts(found ? value.toUtf8() : QByteArray(), kAreas, StoredIntRule::WholeItem);
+            QVector<int> v;
+            if (found && !ParseWholeInts(value, &v, kAreas)) {
+                LOG(WARNING) << table.toStdString() << ": detect" << g << "NGCount is damaged; counters from 0";
+                v.clear();
+            }
+            v.resize(kAreas);
             for (int i = 0; i < kAreas; ++i)
                 roiNgCount[g][i] = v[i];
         }
 
-        // 3. count check
-        if (static_cast<unsigned>(roiCount[g]) > static_cast<unsigned>(kAreas)) {
-            LOG(WARNING) << table.toStdString() << ": detection " << g << " has an unusable area count "
-                         << roiCount[g] << "; its area rows are kept";
-            keptCount[g] = roiCount[g];
-            countUnusable[g] = 1;
-            roiCount[g] = 0;
-            if (warn)
-                warn(0);
-            else if (modal::hooked())
-                modal::answer(ModalRequest{QStringLiteral("WarnBox"), 0, Msg(0)});
-        }
-
-        // 4. areas
+        // 3. areas
         for (int i = 0; i < kAreas; ++i) {
             cv::Mat mask;
             if (i < roiCount[g]) {
                 const QString name = QStringLiteral("ROI%1-%2").arg(g).arg(i);
                 if (!selectValue(db, table, name, &value, &found, &error)) {
-                    fail(error);
+                    unread(error);
                     found = false;
+                    rowKept[g][i] = 1;   // never write over a row that was not read
                 }
                 bool repaired = false;
                 mask = found ? ParseRoiRow(g, i, value, &repaired) : SetDefaultArea(g, i);
-                if (repaired)
-                    LOG(WARNING) << table.toStdString() << ": row " << name.toStdString()
-                                 << " is unusable; the default area is loaded";
+                if (repaired) {
+                    LOG(WARNING) << table.toStdString() << ": row " << name.toStdString() << " \""
+                                 << value.left(200).toStdString() << "\" is unusable; kept, the default area loaded";
+                    rowKept[g][i] = 1;
+                    damaged = true;
+                }
             }
             if (masks)
                 (*masks)[g][i] = mask;
         }
+    }
+    if (damaged) {
+        if (warn)
+            warn(0);
+        else if (modal::hooked())
+            modal::answer(ModalRequest{QStringLiteral("WarnBox"), 0, Msg(0)});
     }
     return ok;
 }
@@ -424,6 +457,13 @@ bool CammerSingleton::SaveDatatoFile(QSqlDatabase db, bool netEnabled)
         return false;
     }
     const QString table = tableName();
+    if (unreadRows > 0) {
+        lastError_ = QStringLiteral("%1: not saved: %2 rows could not be read at the last load")
+                         .arg(table)
+                         .arg(unreadRows);
+        LOG(ERROR) << lastError_.toStdString();
+        return false;
+    }
     QSqlQuery sp(db);
     if (!sp.exec(QStringLiteral("savepoint cammer_save"))) {
         lastError_ = QStringLiteral("%1: cannot start the save: %2").arg(table, queryError(sp));
@@ -438,13 +478,13 @@ bool CammerSingleton::SaveDatatoFile(QSqlDatabase db, bool netEnabled)
         // A detection whose stored count was unusable keeps its rows until
         // it gets areas again.
         const bool keepRows = count == 0 && countUnusable[g];
-        QString detectText = DetectRowText(g);
-        if (keepRows)
-            detectText.replace(0, detectText.indexOf(QLatin1Char(' ')), QString::number(keptCount[g]));
-        ok = writeRow(db, table, QStringLiteral("detect%1").arg(g), detectText, &error)
+        ok = (keepRows || writeRow(db, table, QStringLiteral("detect%1").arg(g), DetectRowText(g), &error))
              && writeRow(db, table, QStringLiteral("detect%1NGCount").arg(g), NgCountRowText(g), &error);
-        for (int i = 0; ok && i < count; ++i)
+        for (int i = 0; ok && i < count; ++i) {
+            if (rowKept[g][i] && IsDefaultArea(g, i))
+                continue;   // still the stand-in for an unusable row
             ok = writeRow(db, table, QStringLiteral("ROI%1-%2").arg(g).arg(i), RoiRowText(g, i), &error);
+        }
         for (int i = count; ok && !keepRows && i < kAreas; ++i)
             ok = deleteRow(db, table, QStringLiteral("ROI%1-%2").arg(g).arg(i), &error);
     }

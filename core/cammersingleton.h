@@ -44,8 +44,9 @@ using AreaMaskArray = std::array<std::array<cv::Mat, kAreas>, kDetections>;
 
 class CammerSingleton {
 public:
-    // Shown (message id) when a stored area count is unusable.  Empty: the
-    // modal hook is asked when installed, otherwise the problem is only logged.
+    // Shown (message id), once per load, when a stored area count or area
+    // row is unusable.  Empty: the modal hook is asked when installed,
+    // otherwise the problem is only logged.
     using WarnHandler = std::function<void(int messageId)>;
 
     explicit CammerSingleton(int camera = 0);
@@ -64,12 +65,19 @@ public:
     int detectOptions[kDetections][kDetectOptions];
     int roiNgCount[kDetections][kAreas];
 
-    // A detection whose stored count was unusable at the last load
-    // (countUnusable set, the stored value in keptCount): while it has no
-    // areas, the save writes that count back and keeps its area rows, so a
-    // damaged row costs no areas.  Not part of the comparison.
+    // What the last load could not use, kept in the table as it is so that
+    // a damaged row costs nothing.  Not part of the comparison.
+    // - countUnusable: the detection's stored count (or its detect row) was
+    //   unusable; while the detection has no areas, the save leaves its
+    //   detect row and its area rows as they are.
+    // - rowKept: the area's row was unusable and the default area was
+    //   loaded; while the area is still that default area, the save leaves
+    //   its row as it is (the area editor's changes are written).
+    // - unreadRows: rows that could not be read at all; the set is then not
+    //   saved, since it would write over rows it never saw.
     int countUnusable[kDetections];
-    int keptCount[kDetections];
+    int rowKept[kDetections][kAreas];
+    int unreadRows = 0;
 
     QString tableName() const { return QStringLiteral("cammer%1").arg(cameraIndex); }
 
@@ -78,7 +86,8 @@ public:
     // lastError(), when a statement failed; what could be read is kept.
     bool LoadDatafromFile(QSqlDatabase db, AreaMaskArray* masks, const WarnHandler& warn = {});
     // Writes the set into its table in one transaction (a savepoint, so it
-    // also nests inside a caller's transaction).  On success queues one area
+    // also nests inside a caller's transaction).  Refused when the load had
+    // rows it could not read (unreadRows).  On success queues one area
     // message per detection on the relay link when netEnabled is set and the
     // link is listening and connected.  False, with lastError(), when a
     // statement failed; the table is then left as it was.
@@ -104,8 +113,13 @@ public:
     QString RoiRowText(int d, int i) const;   // the shape part included
     // Reads one ROI row into area (d, i) with the load's rules and mends.
     // Returns the area's mask.  *repaired is set when the row was unusable
-    // and the default area was taken instead.
-    cv::Mat ParseRoiRow(int d, int i, const QString& value, bool* repaired = nullptr);
+    // (an item that is not a whole number, an unknown method or shape code,
+    // a polygon without a usable point count) and the default area was
+    // taken instead, keeping the shared output number.
+    cv::Mat ParseRoiRow(int d, int i, const QByteArray& value, bool* repaired = nullptr);
+    // True when area (d, i) is the default area of SetDefaultArea (the
+    // output number, shared with the other detections, aside).
+    bool IsDefaultArea(int d, int i) const;
 
     // Whole-set comparison, field by field: the points in use, not the
     // capacity, and not the selection of the shapes.

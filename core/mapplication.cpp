@@ -96,11 +96,10 @@ void MApplication::calibrateAndReboot()
     runner.run(QStringLiteral("./tsc"), {}, -1);   // returns when the tool ends
     appClock().sleepMs(500);
     host_->FLushAll();
-    const CommandResult reboot = runner.run(QStringLiteral("reboot"), {});
+    const bool rebooting = RequestReboot();
     host_->setCalibrationArmed(0);
-    // Still running: the reboot failed (or was not executed), so the
-    // program must not go on with its databases closed.
-    if (!reboot.ok() || !runner.isReal())
+    // Still running: the program must not go on with its databases closed.
+    if (!rebooting)
         host_->ReopenAll();
 }
 
@@ -109,6 +108,13 @@ void PanelBacklight(int on)
     PanelDevice& panel = panelDevice();
     if (panel.isOpen())
         panel.control(on ? PanelDevice::RequestBacklightOn : PanelDevice::RequestBacklightOff, 0);
+}
+
+bool RequestReboot()
+{
+    CommandRunner& runner = commandRunner();
+    const CommandResult r = runner.run(QStringLiteral("reboot"), {}, 10000);
+    return r.ok() && runner.isReal();
 }
 
 void StopWTD()

@@ -58,5 +58,9 @@ extern bool gisRunWTD;
 
 // Before a reboot or power-off: clears gisRunWTD and waits one second.
 void StopWTD();
+// Runs "reboot".  True when the panel is going down; false when the command
+// failed or did not really run (the dry run, tests): the program goes on,
+// and the caller opens again what it closed for the reboot.
+bool RequestReboot();
 // Clears gisRunWTD, waits one second and ends the process with status.
 void Exit(int status);

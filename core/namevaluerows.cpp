@@ -24,6 +24,14 @@ bool Run(QSqlQuery& q, const QString& sql, const QVariantList& values, QString* 
 
 } // namespace
 
+bool IsBusy(const QSqlError& error)
+{
+    // SQLITE_BUSY and SQLITE_LOCKED, also as extended codes.
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok);
+    return ok && ((code & 0xFF) == 5 || (code & 0xFF) == 6);
+}
+
 bool Exec(const QSqlDatabase& db, const QString& sql, const QVariantList& values, QString* error, int* rowsAffected)
 {
     QSqlQuery q(db);
@@ -34,14 +42,23 @@ bool Exec(const QSqlDatabase& db, const QString& sql, const QVariantList& values
     return true;
 }
 
-Lookup Select(const QSqlDatabase& db, const QString& table, const QString& name, QVariant* value, QString* error)
+Lookup Select(const QSqlDatabase& db, const QString& table, const QString& name, QByteArray* value,
+              QString* error)
 {
     QSqlQuery q(db);
-    if (!Run(q, QStringLiteral("select value from %1 where name=?").arg(table), {name}, error))
-        return Lookup::Failed;
-    if (!q.next())
+    // As a blob: a text column would come back converted from UTF-8, and
+    // bytes that are not UTF-8 would be lost.
+    if (!Run(q, QStringLiteral("select cast(value as blob) from %1 where name=?").arg(table), {name}, error))
+        return IsBusy(q.lastError()) ? Lookup::Busy : Lookup::Failed;
+    if (!q.next()) {
+        // A page that cannot be read ends the rows with an error, not with "no row".
+        if (q.lastError().isValid()) {
+            *error = q.lastError().text();
+            return IsBusy(q.lastError()) ? Lookup::Busy : Lookup::Failed;
+        }
         return Lookup::Missing;
-    *value = q.value(0);
+    }
+    *value = q.value(0).toByteArray();
     return Lookup::Found;
 }
 

@@ -8,14 +8,11 @@
 #include <QString>
 #include <QVector>
 
-enum class StoredIntRule {
-    // "12abc" reads 12 and stops after it; too large a number saturates.
-    Stream,
-    // An item must be a whole number that fits an int: "12abc" or too large
-    // a number reads 0, and so does every later value.
-    WholeItem,
-};
-
-QVector<int> ParseStoredInts(const QByteArray& text, int count, StoredIntRule rule = StoredIntRule::Stream);
+QVector<int> ParseStoredInts(const QByteArray& text, int count);
+// Every item of text, each a whole decimal number that fits an int, into
+// *items.  False, with *items holding the items read so far, when an item is
+// anything else ("3.0", "x", a number too large) or when text holds more
+// than maxItems items.  Empty text gives no items and true.
+bool ParseWholeInts(const QByteArray& text, QVector<int>* items, int maxItems);
 // The stored form: single spaces, none at either end.
 QString JoinStoredInts(const QVector<int>& values);

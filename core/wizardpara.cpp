@@ -25,15 +25,52 @@ WizardPara::WizardPara()
     roiNgWarnCount = 2;
 }
 
+namespace {
+// Fields whose zero is out of range or below the page's minimum, and gain
+// in the middle of its range; every other field starts at its constructor
+// value.
+WizardPara MakeFirstStartParameters()
+{
+    WizardPara p;
+    for (int c = 0; c < kCameraSlots; ++c) {
+        p.exposure[c] = 30;
+        p.gain[c] = 32;
+        p.contrast[c] = 100;
+        p.gamma[c] = 100;
+    }
+    p.outputInvert[2] = 1;   // the alarm output
+    p.templateCount = 10;
+    p.minimumSize = 3;
+    p.minimumArea = 100;
+    p.minSpot = 3;
+    p.maxOffset = 8000;
+    p.defectEnabled = 1;
+    return p;
+}
+}  // namespace
+
+const WizardPara& FirstStartParameters()
+{
+    static const WizardPara p = MakeFirstStartParameters();
+    return p;
+}
+
 bool WizardPara::SetText(char (&field)[kParamTextLen], const QByteArray& bytes)
 {
     const int nul = bytes.indexOf('\0');
-    const int len = nul < 0 ? int(bytes.size()) : nul;
-    if (len > kParamTextLen - 1)
-        return false;
+    int len = nul < 0 ? int(bytes.size()) : nul;
+    const bool fits = len <= kParamTextLen - 1;
+    if (!fits) {
+        len = kParamTextLen - 1;
+        // Back to the start of the character that would be split.
+        if (IsUtf8(bytes.left(nul < 0 ? bytes.size() : nul))) {
+            while (len > 0 && (uchar(bytes[len]) & 0xC0) == 0x80)
+                --len;
+        }
+    }
     std::memset(field, 0, sizeof field);
     std::memcpy(field, bytes.constData(), size_t(len));
-    return true;
+    return fits;
 }
 
 bool WizardPara::SetText(char (&field)[kParamTextLen], const QString& text)

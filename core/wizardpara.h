@@ -58,20 +58,26 @@ public:
     // Storage in PARAM.db / SN.db / sysadd.txt / name.txt (wizardparastore.cpp).
     // The load fills this record and the globals gLan, gDNum, gaName and
     // gSerialNB; leftPairActive is the main window's flag of the same name.
+    // A PARAM.db without table "sysparam" (new, or empty) is a first start:
+    // the table is made with the first-start values.  A row that is missing
+    // or does not parse takes the first-start values; a row that cannot be
+    // read sets unreadRows and is reported, and the record is then not saved.
     ParamStoreResult LoadDatafromFile(QSqlDatabase paramDb, QSqlDatabase serialDb,
                                       int& leftPairActive);
     // Writes every stored field in one transaction; nothing is committed
-    // unless every row was written.
+    // unless every row was written.  Refused for a record whose load could
+    // not read every row: it would write values over rows it never saw.
     ParamStoreResult SaveDatatoFile(QSqlDatabase paramDb) const;
     // Makes sure row name exists in table "sysparam" (inserted as "0").
     static bool SaveChkDBItem(QSqlDatabase paramDb, const QString& name);
     // Writes paramGroupIndex to sysadd.txt.
     bool SaveAddFile() const;
 
-    // Text fields.  SetText copies the bytes up to the first NUL when there
-    // are at most 99 of them, zero-filling the rest of the buffer so that
-    // equal texts give equal records; a longer text leaves the field as it
-    // was and returns false.  QString texts are stored as UTF-8.
+    // Text fields.  SetText copies the bytes up to the first NUL, at most 99
+    // of them, zero-filling the rest of the buffer so that equal texts give
+    // equal records.  A longer text is cut after the last whole UTF-8
+    // character that fits and false is returned.  QString texts are stored
+    // as UTF-8.
     static bool SetText(char (&field)[kParamTextLen], const QByteArray& bytes);
     static bool SetText(char (&field)[kParamTextLen], const QString& text);
     // The text of a field: UTF-8, or Latin-1 for bytes that are not UTF-8.
@@ -217,7 +223,15 @@ public:
     int ngSwitchToContinuous = 0;
     int continuousTimedDetect = 0;
     int roiNgWarnCount = 0;
+    int unreadRows = 0;                        // not stored: rows the load could not read
 };
+
+// The record a new PARAM.db starts with, and the values a missing or garbled
+// row is repaired with: the constructor's defaults, the load's replacement
+// values where zero would fail its range check, the settings pages' minimums
+// (exposure 30 ms, gain 32, contrast and gamma 100, ...), the defect method
+// offered and the alarm output inverted.
+const WizardPara& FirstStartParameters();
 
 static_assert(std::is_trivially_copyable_v<WizardPara>, "copied as a whole");
 static_assert(std::is_standard_layout_v<WizardPara>, "fields addressed by offset");

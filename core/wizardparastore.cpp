@@ -12,8 +12,10 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QTextStream>
 #include <QVariant>
+#include <glog/logging.h>
 
 namespace {
 
@@ -27,7 +29,7 @@ public:
     {
         row_.name = name;
         row_.kind = kind;
-        row_.recreateValue = nullptr;
+        row_.recreated = false;
     }
     RowBuilder& v(const char* field, std::size_t offset)
     {
@@ -56,9 +58,9 @@ public:
                               offsetof(WizardPara, systemModePending), false});
         return *this;
     }
-    RowBuilder& recreate(const char* value)
+    RowBuilder& recreate()
     {
-        row_.recreateValue = value;
+        row_.recreated = true;
         return *this;
     }
     operator ParamRow() const { return row_; }
@@ -71,8 +73,6 @@ RowBuilder TextRow(const char* name, const char* field, std::size_t offset)
 {
     return RowBuilder(name, ParamRowKind::Text).v(field, offset);
 }
-
-const char kTwentyZeros[] = "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0";
 
 std::vector<ParamRow> BuildRows()
 {
@@ -176,8 +176,7 @@ std::vector<ParamRow> BuildRows()
             .v(FIELD(showCavityNumbers))
             .a(FIELD(outputInvert), 4, 5)
             .v(FIELD(whiteCountEnabled))
-            // The alarm output (7th value) starts inverted.
-            .recreate("0 0 0 0 0 0 1 0 0 0 0 0 0 0 0 0 0 0 0 0"),
+            .recreate(),
         RowBuilder("system8")
             .v(FIELD(multiDetectCount))
             .a(FIELD(multiRowTrigger), 0, 8)
@@ -185,7 +184,7 @@ std::vector<ParamRow> BuildRows()
             .v(FIELD(cutEjectorAfterProductOk))
             .v(FIELD(logEnabled))
             .v(FIELD(directionEnabled))
-            .recreate(kTwentyZeros),
+            .recreate(),
         RowBuilder("system9")
             .a(FIELD(multiDetectRow), 0, 8)
             .v(FIELD(timingAlarm))
@@ -200,7 +199,7 @@ std::vector<ParamRow> BuildRows()
             .v(FIELD(spareB))
             .v(FIELD(spareB))
             .v(FIELD(spareB))
-            .recreate(kTwentyZeros),
+            .recreate(),
         RowBuilder("system10")
             .a(FIELD(customInputName), 0, 8)
             .a(FIELD(customOutputName), 0, 8)
@@ -208,7 +207,7 @@ std::vector<ParamRow> BuildRows()
             .v(FIELD(moldNgPulseNoAlarm))
             .v(FIELD(imageAdjustEnabled))
             .v(FIELD(stopForbidsEjector))
-            .recreate(kTwentyZeros),
+            .recreate(),
         RowBuilder("system11")
             .a(FIELD(spareArrayA), 0, 8)
             .a(FIELD(spareArrayB), 0, 8)
@@ -216,7 +215,7 @@ std::vector<ParamRow> BuildRows()
             .v(FIELD(ioLostAlarm))
             .v(FIELD(multiDetectInOrder))
             .v(FIELD(spareA))
-            .recreate(kTwentyZeros),
+            .recreate(),
         RowBuilder("system12")
             .a(FIELD(hMirror), 0, 8)
             .a(FIELD(vMirror), 0, 8)
@@ -225,7 +224,7 @@ std::vector<ParamRow> BuildRows()
             .v(FIELD(ngSwitchToContinuous))
             .v(FIELD(continuousTimedDetect))
             .v(FIELD(cycleTimeLog))
-            .recreate(kTwentyZeros),   // 20 of its 21 values; the 21st reads as 0
+            .recreate(),
         RowBuilder("CntNet")
             .v(FIELD(netEnabled))
             .v(FIELD(videoShareMode))
@@ -252,10 +251,29 @@ using namevaluerows::Lookup;
 
 const QString kSysParam = QStringLiteral("sysparam");
 
-Lookup SelectValue(const QSqlDatabase& db, const QString& name, QVariant* value, QString* error)
+Lookup SelectValue(const QSqlDatabase& db, const QString& name, QByteArray* value, QString* error)
 {
     return namevaluerows::Select(db, kSysParam, name, value, error);
 }
+
+// Whether db has table "sysparam".
+Lookup FindTable(const QSqlDatabase& db, QString* error)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("select name from sqlite_master where type='table' and name='sysparam'"))) {
+        *error = q.lastError().text();
+        return namevaluerows::IsBusy(q.lastError()) ? Lookup::Busy : Lookup::Failed;
+    }
+    if (q.next())
+        return Lookup::Found;
+    if (q.lastError().isValid()) {
+        *error = q.lastError().text();
+        return namevaluerows::IsBusy(q.lastError()) ? Lookup::Busy : Lookup::Failed;
+    }
+    return Lookup::Missing;
+}
+
+const QString kCreateTable = QStringLiteral("create table if not exists sysparam(name text, value text)");
 
 bool InsertRow(const QSqlDatabase& db, const QString& name, const QString& value, QString* error)
 {
@@ -264,13 +282,14 @@ bool InsertRow(const QSqlDatabase& db, const QString& name, const QString& value
 
 bool EnsureRow(const QSqlDatabase& db, const QString& name, QString* error)
 {
-    QVariant value;
+    QByteArray value;
     switch (SelectValue(db, name, &value, error)) {
     case Lookup::Found:
         return true;
     case Lookup::Missing:
         return InsertRow(db, name, QStringLiteral("0"), error);
     case Lookup::Failed:
+    case Lookup::Busy:
         break;
     }
     return false;
@@ -278,11 +297,8 @@ bool EnsureRow(const QSqlDatabase& db, const QString& name, QString* error)
 
 // The bytes of a stored text: UTF-8.  Older files may hold raw bytes that are
 // not UTF-8; those are taken as Latin-1.
-QByteArray StoredTextBytes(const QVariant& value)
+QByteArray StoredTextBytes(const QByteArray& raw)
 {
-    if (value.typeId() != QMetaType::QByteArray)
-        return value.toString().toUtf8();
-    const QByteArray raw = value.toByteArray();
     return IsUtf8(raw) ? raw : QString::fromLatin1(raw).toUtf8();
 }
 
@@ -545,6 +561,24 @@ const char (&ParamText(const WizardPara& para, std::size_t offset))[kParamTextLe
         reinterpret_cast<const char*>(&para) + offset);
 }
 
+namespace {
+// Gives the fields of row the first-start values (the language stays).
+void SetFirstStartValues(WizardPara& para, const ParamRow& row)
+{
+    const WizardPara& first = FirstStartParameters();
+    if (row.kind == ParamRowKind::Text) {
+        const std::size_t at = row.values.front().offset;
+        std::memcpy(ParamText(para, at), ParamText(first, at), kParamTextLen);
+        return;
+    }
+    for (const ParamSlot& slot : row.values) {
+        if (!slot.language)
+            ParamInt(para, slot.offset) = ParamInt(first, slot.offset);
+    }
+}
+
+}  // namespace
+
 QString SysParamRowValue(const WizardPara& para, const ParamRow& row)
 {
     if (row.kind == ParamRowKind::Text)
@@ -580,25 +614,65 @@ ParamStoreResult WizardPara::LoadDatafromFile(QSqlDatabase paramDb, QSqlDatabase
     }
     add.close();
 
-    // 2. Rows.  A missing row leaves its fields as they are.
+    // 2. A PARAM.db without the table is new (or was empty): first start.
+    unreadRows = 0;
+    QString tableError;
+    switch (FindTable(paramDb, &tableError)) {
+    case Lookup::Found:
+        break;
+    case Lookup::Missing: {
+        const ParamStoreResult made = FirstStartParameters().SaveDatatoFile(paramDb);
+        if (!made.ok)
+            fault(made.detail);
+        break;
+    }
+    case Lookup::Failed:
+    case Lookup::Busy:
+        fault(QStringLiteral("PARAM.db: %1").arg(tableError));
+        break;
+    }
+
+    // 3. Rows.  Every stored field starts at its first-start value; a row
+    // that is missing, cannot be read or does not parse leaves it there (a
+    // field stored in two rows keeps the value of the row that was read).
+    // A row that cannot be read also keeps the record from being saved.
+    for (const ParamRow& row : SysParamRows())
+        SetFirstStartValues(*this, row);
+    bool busy = false;   // a lock held elsewhere: the remaining rows are not tried
     for (const ParamRow& row : SysParamRows()) {
         const QString name = QLatin1String(row.name);
-        QVariant value;
-        QString error;
-        const Lookup found = SelectValue(paramDb, name, &value, &error);
-        if (found == Lookup::Failed)
+        QByteArray value;
+        QString error = QStringLiteral("database locked");
+        const Lookup found = busy ? Lookup::Busy : SelectValue(paramDb, name, &value, &error);
+        switch (found) {
+        case Lookup::Busy:
+            busy = true;
+            [[fallthrough]];
+        case Lookup::Failed:
+            ++unreadRows;
             fault(QStringLiteral("PARAM.db row %1: %2").arg(name, error));
-        if (found != Lookup::Found) {
-            if (row.recreateValue
-                && !InsertRow(paramDb, name, QLatin1String(row.recreateValue), &error))
+            continue;
+        case Lookup::Missing:
+            if (row.recreated
+                && !InsertRow(paramDb, name, SysParamRowValue(FirstStartParameters(), row), &error))
                 fault(QStringLiteral("PARAM.db row %1 not recreated: %2").arg(name, error));
             continue;
+        case Lookup::Found:
+            break;
         }
         if (row.kind == ParamRowKind::Text) {
-            SetText(ParamText(*this, row.values.front().offset), StoredTextBytes(value));
-            continue;   // a text of 100 bytes or more leaves the field as it was
+            if (!SetText(ParamText(*this, row.values.front().offset), StoredTextBytes(value)))
+                LOG(WARNING) << "PARAM.db row " << row.name << " is longer than its field; cut";
+            continue;
         }
-        const QVector<int> values = ParseStoredInts(StoredTextBytes(value), int(row.values.size()));
+        QVector<int> values;
+        if (!ParseWholeInts(value, &values, int(row.values.size())) || values.isEmpty()) {
+            fault(QStringLiteral("PARAM.db row %1 is damaged: \"%2\"")
+                      .arg(name, QString::fromLatin1(value.left(200))));
+            continue;
+        }
+        // Values missing at the end read as 0.
+        values.resize(int(row.values.size()));
         for (std::size_t i = 0; i < row.values.size(); ++i) {
             const ParamSlot& slot = row.values[i];
             (slot.language ? gLan : ParamInt(*this, slot.offset)) = values[int(i)];
@@ -615,21 +689,25 @@ ParamStoreResult WizardPara::LoadDatafromFile(QSqlDatabase paramDb, QSqlDatabase
 
     // 7. Camera serials bound to the slots.
     storedSerialCount = 0;
+    QString snError;
+    if (!Exec(serialDb, kCreateTable, {}, &snError))
+        fault(QStringLiteral("SN.db: %1").arg(snError));
     for (int i = 0; i < kCameraSlots; ++i) {
         const QString name = QStringLiteral("serialNB%1").arg(i);
-        QVariant value;
+        QByteArray bytes;
         QString error;
-        const Lookup found = SelectValue(serialDb, name, &value, &error);
+        const Lookup found = SelectValue(serialDb, name, &bytes, &error);
         if (found == Lookup::Found) {
-            const QByteArray bytes = value.toString().toLatin1();
-            if (bytes.size() >= 9 && bytes.size() <= kParamTextLen - 1) {
+            if (bytes.size() >= 9 && bytes.size() <= kParamTextLen - 1 && !bytes.contains('\0')) {
                 SetSerial(i, bytes);
                 ++storedSerialCount;
             }
             continue;
         }
-        if (found == Lookup::Failed)
+        if (found != Lookup::Missing) {
             fault(QStringLiteral("SN.db row %1: %2").arg(name, error));
+            continue;   // a row that cannot be read is not replaced
+        }
         SetSerial(i, "0");
         if (!InsertRow(serialDb, name, QStringLiteral("0"), &error))
             fault(QStringLiteral("SN.db row %1 not created: %2").arg(name, error));
@@ -644,15 +722,16 @@ ParamStoreResult WizardPara::SaveDatatoFile(QSqlDatabase paramDb) const
         result.ok = false;
         result.messageId = kMsgSystemParamFileError;
         result.detail = what;
+        LOG(ERROR) << what.toStdString();
         return result;
     };
+    if (unreadRows > 0)
+        return fail(QStringLiteral("PARAM.db: not saved: %1 rows could not be read at start-up").arg(unreadRows));
     if (!paramDb.transaction())
         return fail(QStringLiteral("PARAM.db: no transaction: %1").arg(paramDb.lastError().text()));
 
     QString error;
-    bool written = Exec(paramDb,
-                        QStringLiteral("create table if not exists sysparam(name text, value text)"),
-                        {}, &error);
+    bool written = Exec(paramDb, kCreateTable, {}, &error);
     QString failedRow = QStringLiteral("(table sysparam)");
     for (const ParamRow* row : SysParamSaveOrder()) {
         if (!written)

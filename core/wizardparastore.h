@@ -25,7 +25,7 @@ struct ParamRow {
     const char* name;
     ParamRowKind kind;
     std::vector<ParamSlot> values;  // by position; position n is values[n - 1]
-    const char* recreateValue;      // inserted by the load when the row is missing, else null
+    bool recreated;                 // inserted by the load, with the first-start values, when missing
 };
 
 // Every row of PARAM.db's "sysparam", in load order.

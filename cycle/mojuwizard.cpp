@@ -24,7 +24,6 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QSqlQuery>
 #include <QTimer>
 #include <glog/logging.h>
 
@@ -68,11 +67,6 @@ public:
 private:
     MoJuWizard* w_;
 };
-
-void reboot()
-{
-    commandRunner().run(QStringLiteral("reboot"), {}, 10000);
-}
 }
 
 void LCDOnOff(int on)
@@ -109,24 +103,21 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
         gpWarnBox = new WarnBox(nullptr);
 
     record_ = new OperationRecord([this] { return accessLevel; }, this);
-    OpenDatabases();
+    const QList<int> shown = OpenDatabases();
 
-    gpWPara = new WizardPara;
-    if (paramDbCreated_) {
-        // First start: lay down the default parameters the load expects.
-        const ParamStoreResult saved = gpWPara->SaveDatatoFile(dbParam);
-        if (!saved.ok)
-            LOG(ERROR) << "default parameters: " << saved.detail.toStdString();
-    }
+    para_ = std::make_unique<WizardPara>();
+    paraBak_ = std::make_unique<WizardPara>();
+    gpWPara = para_.get();
+    gpWParaBak = paraBak_.get();
     const ParamStoreResult loaded = gpWPara->LoadDatafromFile(dbParam, dbSerial, leftPairActive);
+    gpWarnBox->Relabel();   // made before the language was known
     if (!loaded.ok) {
         LOG(ERROR) << "parameters: " << loaded.detail.toStdString();
-        if (loaded.messageId >= 0) {
+        if (loaded.messageId >= 0 && !shown.contains(loaded.messageId)) {
             gpWarnBox->setText(Msg(loaded.messageId), loaded.messageId);
             gpWarnBox->exec();
         }
     }
-    gpWParaBak = new WizardPara;
     gpWPara->saveProductOk = 1;
     if (!LogManager::__instance)
         LogManager::__instance = new LogManager(nullptr);
@@ -189,10 +180,15 @@ MoJuWizard::~MoJuWizard()
             app->setTouchHost(nullptr);
     if (gpWin == this)
         gpWin = nullptr;
+    if (gpWPara == para_.get())
+        gpWPara = nullptr;
+    if (gpWParaBak == paraBak_.get())
+        gpWParaBak = nullptr;
 }
 
-void MoJuWizard::OpenDatabases()
+QList<int> MoJuWizard::OpenDatabases()
 {
+    QList<int> shown;
     struct Db {
         const QString connection;
         const QString file;
@@ -208,21 +204,22 @@ void MoJuWizard::OpenDatabases()
     for (Db& d : dbs) {
         const DatabaseOpenResult r = DatabaseOpener::Open(d.connection, d.file, d.defaultCopy);
         *d.db = QSqlDatabase::database(d.connection, false);
-        if (d.db == &dbParam)
-            paramDbCreated_ = r.created;
-        if (d.db == &dbSerial && r.created)   // first start: the serial rows are added by the load
-            QSqlQuery(dbSerial).exec(QStringLiteral("create table if not exists sysparam(name text, value text)"));
-        if (r.ok && !r.restored)
-            continue;   // a database made empty on a first start needs no notice
-        // A restored database: the user's data are kept beside it.  A database
-        // that cannot be opened at all: the program stays up without it
-        // (no reboot loop) and says so.
+        // A database made on a first start needs no notice; its tables are
+        // made by their loads.
+        if (!r.needsNotice())
+            continue;
+        // A restored database: the user's data are kept beside it.  A busy
+        // one: left as it is, the program runs on what it can read.  One
+        // that cannot be opened at all: the program stays up without it (no
+        // reboot loop).  Each says so.
         LOG(ERROR) << d.file.toStdString() << ": " << r.error.toStdString()
                    << (r.restored ? " (default copy restored)" : "");
         // The record database's message is shown in English, as on the panel.
         gpWarnBox->setText(d.message == 135 ? Msg(135, LanEnglish) : Msg(d.message), d.message);
         gpWarnBox->exec();
+        shown << d.message;
     }
+    return shown;
 }
 
 void MoJuWizard::CheckClock()
@@ -253,9 +250,8 @@ void MoJuWizard::CheckClock()
         StopWTD();
         FLushAll();
         appClock().sleepMs(1000);
-        reboot();
-        // A reboot that did not happen leaves the program running: reopen.
-        record_->ReopenAll();
+        if (!RequestReboot())
+            record_->ReopenAll();
     } else {
         InsertRecord(QStringLiteral("系统时间错误，未修改时间"));
     }

@@ -1,7 +1,7 @@
 #pragma once
 // The main window.  It owns the three database connections, the parameter
-// records, the operation record and the shared boxes, and runs the start-up
-// checks.  The detection cycle, the camera views and the pages join it as
+// records (gpWPara and gpWParaBak point at them while it lives), the
+// operation record and the shared boxes, and runs the start-up checks.  The detection cycle, the camera views and the pages join it as
 // their subsystems land (see ARCHITECTURE.md).
 #include "keypadhost.h"
 
@@ -16,6 +16,7 @@ class Edit;
 class OperationRecord;
 class QTimer;
 class TouchHost;
+class WizardPara;
 
 class MoJuWizard : public QWidget {
     Q_OBJECT
@@ -60,11 +61,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void OpenDatabases();
+    // Returns the messages it showed.
+    QList<int> OpenDatabases();
     void CheckClock();
 
     OperationRecord* record_ = nullptr;
-    bool paramDbCreated_ = false;
+    // The records behind gpWPara and gpWParaBak.
+    std::unique_ptr<WizardPara> para_;
+    std::unique_ptr<WizardPara> paraBak_;
     std::unique_ptr<KeypadHost> keypadHost_;
     std::unique_ptr<TouchHost> touchHost_;
 };

@@ -10,6 +10,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <algorithm>
+
 QString EditFrameStyleSheet()
 {
     return QStringLiteral("QLineEdit{border-style:none;padding:1px;border-radius:5px;border:2px solid %1;}")
@@ -25,6 +27,29 @@ Edit::Edit(int flags, QWidget* parent, int style)
 }
 
 Edit::~Edit() = default;
+
+void Edit::setMaxBytes(int bytes)
+{
+    if (maxBytes_ == 0 && bytes > 0)
+        connect(this, &QLineEdit::textChanged, this, &Edit::keepWithinMaxBytes);
+    maxBytes_ = bytes;
+    keepWithinMaxBytes();
+}
+
+void Edit::keepWithinMaxBytes()
+{
+    if (maxBytes_ <= 0)
+        return;
+    QString t = text();
+    if (t.toUtf8().size() <= maxBytes_)
+        return;
+    // Drop whole characters (a surrogate pair is one) from the end.
+    while (!t.isEmpty() && t.toUtf8().size() > maxBytes_)
+        t.chop(t.size() >= 2 && t.at(t.size() - 1).isLowSurrogate() ? 2 : 1);
+    const int cursor = std::min(cursorPosition(), int(t.size()));
+    setText(t);
+    setCursorPosition(cursor);
+}
 
 void Edit::setValue(int v)
 {

@@ -17,6 +17,12 @@ public:
     void setValue(int v);
     void setValue(double v);
 
+    // Longest text in UTF-8 bytes (0: no limit).  Text that would pass it,
+    // typed or set, is cut after the last whole character that fits, so a
+    // field never holds more than its stored buffer takes.
+    void setMaxBytes(int bytes);
+    int maxBytes() const { return maxBytes_; }
+
     // Where the keypad goes for this field: the container and the top-left
     // corner in it (kept on screen).
     struct Placement {
@@ -36,6 +42,9 @@ protected:
 
 private:
     void openKeypad();
+    void keepWithinMaxBytes();
+
+    int maxBytes_ = 0;
 };
 
 // Moves a keypad into container at pos and shows it; the keypad survives the

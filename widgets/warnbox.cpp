@@ -21,6 +21,11 @@ WarnBox::WarnBox(QWidget* parent)
 
 WarnBox::~WarnBox() = default;
 
+void WarnBox::Relabel()
+{
+    okButton->setText(Msg(121));
+}
+
 void WarnBox::paintEvent(QPaintEvent*)
 {
     PaintBox(this, message, QRect(0, 5, width(), height() / 2), Qt::AlignCenter, true);

@@ -13,6 +13,10 @@ public:
 
     ColorButton* okButton = nullptr;
 
+    // Labels the button in the current language; the shared box is made
+    // before the language is loaded.
+    void Relabel();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;

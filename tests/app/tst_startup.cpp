@@ -17,7 +17,7 @@ class TestStartup : public QObject {
 private slots:
     void relayStartsOnlyWhenOnAndListening_data();
     void relayStartsOnlyWhenOnAndListening();
-    void existingCopyWorkerIsStartedNotReplaced();
+    void copyWorkerIsMadeOnlyWhenMissing();
     void missingPicturesAreTolerated();
     void panelDeviceAbsentLeavesDescriptorClosed();
     void noCameraServicesOffThePanel();
@@ -81,16 +81,20 @@ void TestStartup::relayStartsOnlyWhenOnAndListening()
     gpNet = nullptr;
 }
 
-void TestStartup::existingCopyWorkerIsStartedNotReplaced()
+void TestStartup::copyWorkerIsMadeOnlyWhenMissing()
 {
     TestEnv env;
     Trace t;
-    Copy2MoveDisk* existing = Copy2MoveDisk::_instance ? Copy2MoveDisk::_instance
-                                                        : new Copy2MoveDisk(nullptr);
-    Startup s(fakeParts(t, false, false));
-    s.BeforeMainWindow(nullptr);
-    QCOMPARE(Copy2MoveDisk::_instance, existing);
-    QVERIFY(existing->started());
+    delete Copy2MoveDisk::_instance;
+    Copy2MoveDisk::_instance = nullptr;
+    Startup(fakeParts(t, false, false)).BeforeMainWindow(nullptr);
+    Copy2MoveDisk* made = Copy2MoveDisk::_instance;
+    QVERIFY(made != nullptr);
+    delete gpNet;
+    gpNet = nullptr;
+    // A second pass keeps the worker that exists.
+    Startup(fakeParts(t, false, false)).BeforeMainWindow(nullptr);
+    QCOMPARE(Copy2MoveDisk::_instance, made);
     delete gpNet;
     gpNet = nullptr;
 }

@@ -63,7 +63,11 @@ private slots:
     void failedLoadIsReported();
 
     void saveDeletesSurplusRows();
+    void unusableCountKeepsRowsUntilAreasReturn_data();
     void unusableCountKeepsRowsUntilAreasReturn();
+    void damagedAreaRowIsKeptUntilEdited_data();
+    void damagedAreaRowIsKeptUntilEdited();
+    void unreadRowsAreNeverSavedOver();
     void loadSaveLoadGivesEqualSet();
     void equalityIgnoresSelection();
     void failedSaveRollsBackAndIsReported();
@@ -147,7 +151,7 @@ void TestCammerSingleton::rowTextRoundTrip()
     QFETCH(QString, row);
     CammerSingleton s(2);
     bool repaired = true;
-    const cv::Mat mask = s.ParseRoiRow(1, 4, row, &repaired);
+    const cv::Mat mask = s.ParseRoiRow(1, 4, row.toUtf8(), &repaired);
     QVERIFY(!repaired);
     QVERIFY(!mask.empty());
     QCOMPARE(s.RoiRowText(1, 4), row);
@@ -156,7 +160,7 @@ void TestCammerSingleton::rowTextRoundTrip()
 void TestCammerSingleton::circleRadiiPacking()
 {
     CammerSingleton s(2);
-    s.ParseRoiRow(0, 0, QStringLiteral("3 45 100 0 4 0 0 320 240 1310820"));
+    s.ParseRoiRow(0, 0, QByteArray("3 45 100 0 4 0 0 320 240 1310820"));
     QCOMPARE(s.roiCircle[0][0].r1, 100);
     QCOMPARE(s.roiCircle[0][0].r2, 20);
     QCOMPARE(s.roiCircle[0][0].cx, 320);
@@ -189,7 +193,10 @@ void TestCammerSingleton::loadCount_data()
     QTest::newRow("50") << "50" << 50 << false;
     QTest::newRow("51") << "51" << 0 << true;
     QTest::newRow("negative") << "-1" << 0 << true;
-    QTest::newRow("not a number") << "x1" << 0 << false;
+    QTest::newRow("not a number") << "x1" << 0 << true;
+    QTest::newRow("decimal point") << "3.0" << 0 << true;
+    QTest::newRow("word") << "three" << 0 << true;
+    QTest::newRow("over-long") << "99999999999" << 0 << true;
 }
 
 void TestCammerSingleton::loadCount()
@@ -231,6 +238,8 @@ void TestCammerSingleton::loadAreaRow_data()
     QTest::newRow("unknown method") << QStringLiteral("1 2 3 12 1 0 0 10 10 100 100") << true << 0 << 0;
     QTest::newRow("negative method") << QStringLiteral("1 2 3 -1 1 0 0 10 10 100 100") << true << 0 << 0;
     QTest::newRow("empty row") << QString() << true << 0 << 0;
+    QTest::newRow("stray character") << QStringLiteral("1 2 3 1 1 2 0 10 10x 100 100") << true << 0 << 0;
+    QTest::newRow("over-long number") << QStringLiteral("1 2 3 1 1 2 0 10 10 99999999999 100") << true << 0 << 0;
 }
 
 void TestCammerSingleton::loadAreaRow()
@@ -357,6 +366,8 @@ void TestCammerSingleton::failedLoadIsReported()
         QCOMPARE(s.roiCount[d], 0);
     if (!closed)
         QVERIFY(masks[0][0].empty());
+    // What was not read is not written over.
+    QVERIFY(!s.SaveDatatoFile(db_, false));
 }
 
 // --------------------------------------------------------------------------
@@ -378,9 +389,21 @@ void TestCammerSingleton::saveDeletesSurplusRows()
     QVERIFY(get(QStringLiteral("detect6NGCount")).endsWith(QLatin1Char(' ')));
 }
 
+void TestCammerSingleton::unusableCountKeepsRowsUntilAreasReturn_data()
+{
+    QTest::addColumn<QString>("detect");
+    QTest::newRow("above 50") << "51 0 2";
+    QTest::newRow("negative") << "-3 0 2";
+    QTest::newRow("decimal point") << "3.0 0 2";
+    QTest::newRow("word") << "three 0 2";
+    QTest::newRow("empty") << "";
+    QTest::newRow("too many values") << "3 0 2 0 0 0 0 0 0 0 0 0 0 0 0 0 0 9";
+}
+
 void TestCammerSingleton::unusableCountKeepsRowsUntilAreasReturn()
 {
-    put(QStringLiteral("detect1"), QStringLiteral("51 0 2"));
+    QFETCH(QString, detect);
+    put(QStringLiteral("detect1"), detect);
     put(QStringLiteral("ROI1-0"), QStringLiteral("3 45 100 0 1 0 0 10 10 100 100"));
     put(QStringLiteral("ROI1-7"), QStringLiteral("3 45 100 0 1 0 0 10 10 100 100"));
     CammerSingleton s(2);
@@ -390,7 +413,7 @@ void TestCammerSingleton::unusableCountKeepsRowsUntilAreasReturn()
     QVERIFY(s.SaveDatatoFile(db_, false));
     QVERIFY(has(QStringLiteral("ROI1-0")));
     QVERIFY(has(QStringLiteral("ROI1-7")));
-    QVERIFY(get(QStringLiteral("detect1")).startsWith(QStringLiteral("51 0 2")));
+    QCOMPARE(get(QStringLiteral("detect1")), detect);
 
     // Once the user gives the detection areas again, the save is normal.
     s.roiCount[1] = 1;
@@ -399,6 +422,97 @@ void TestCammerSingleton::unusableCountKeepsRowsUntilAreasReturn()
     QVERIFY(has(QStringLiteral("ROI1-0")));
     QVERIFY(!has(QStringLiteral("ROI1-7")));
     QVERIFY(get(QStringLiteral("detect1")).startsWith(QStringLiteral("1 ")));
+}
+
+void TestCammerSingleton::damagedAreaRowIsKeptUntilEdited_data()
+{
+    QTest::addColumn<QString>("row");
+    QTest::newRow("stray character") << "3 45 100 0 1 0 0 10 10 100 10O";
+    QTest::newRow("over-long number") << "3 45 100 0 1 0 0 10 10 100 1000000000000";
+    QTest::newRow("unknown method") << "3 45 100 12 1 0 0 10 10 100 100";
+    QTest::newRow("unknown shape") << "3 45 100 0 3 0 0 10 10 100 100";
+    QTest::newRow("polygon without points") << "3 45 100 0 2 0 0 ";
+}
+
+void TestCammerSingleton::damagedAreaRowIsKeptUntilEdited()
+{
+    QFETCH(QString, row);
+    const QString good = QStringLiteral("7 46 101 1 1 2 0 20 20 200 200");
+    put(QStringLiteral("detect0"), QStringLiteral("3"));
+    put(QStringLiteral("ROI0-0"), good);
+    put(QStringLiteral("ROI0-1"), row);
+    put(QStringLiteral("ROI0-2"), good);
+    put(QStringLiteral("detect4"), QStringLiteral("1"));
+    put(QStringLiteral("ROI4-0"), row);
+    put(QStringLiteral("detect5"), QStringLiteral("x"));
+    CammerSingleton s(2);
+    AreaMaskArray masks;
+    QVERIFY(s.LoadDatafromFile(db_, &masks));
+    // The engine judges a usable area in its place; the user is told once.
+    QVERIFY(s.IsDefaultArea(0, 1));
+    QVERIFY(!masks[0][1].empty());
+    QCOMPARE(env_->modalRequests.size(), size_t(1));
+    QCOMPARE(env_->modalRequests[0].messageId, 0);
+
+    // Saved untouched: the stored rows stay as they are.
+    QVERIFY(s.SaveDatatoFile(db_, false));
+    QCOMPARE(get(QStringLiteral("ROI0-1")), row);
+    QCOMPARE(get(QStringLiteral("ROI4-0")), row);
+    QCOMPARE(get(QStringLiteral("ROI0-0")), good);
+    QCOMPARE(get(QStringLiteral("ROI0-2")), good);
+
+    // A copy edited by the area page writes its area.
+    CammerSingleton work(2);
+    work = s;
+    work.roiMinSize[0][1] = 9;
+    QVERIFY(work.SaveDatatoFile(db_, false));
+    QCOMPARE(get(QStringLiteral("ROI0-1")), work.RoiRowText(0, 1));
+    QCOMPARE(get(QStringLiteral("ROI4-0")), row);
+}
+
+void TestCammerSingleton::unreadRowsAreNeverSavedOver()
+{
+    // A table whose later pages do not read: the load reports it, and the
+    // save refuses instead of deleting the area rows it never saw.
+    const QString file = env_->path(QStringLiteral("damaged.db"));
+    {
+        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("damaged"));
+        d.setDatabaseName(file);
+        QVERIFY(d.open());
+        QSqlQuery q(d);
+        QVERIFY(q.exec(QStringLiteral("create table cammer2 (name text, value text)")));
+        QVERIFY(q.exec(QStringLiteral("insert into cammer2 values('detect0', '2')")));
+        QVERIFY(q.exec(QStringLiteral("insert into cammer2 values('ROI0-0', '3 45 100 0 1 0 0 10 10 100 100')")));
+        for (int i = 0; i < 40; ++i)
+            QVERIFY(q.exec(QStringLiteral("insert into cammer2 values('note%1', '%2')")
+                               .arg(i)
+                               .arg(QString(1000, QChar('a' + i % 26)))));
+        QVERIFY(q.exec(QStringLiteral("insert into cammer2 values('ROI0-1', '3 45 100 0 1 0 0 10 10 100 100')")));
+        d.close();
+    }
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QByteArray bytes = f.readAll();
+    QVERIFY(bytes.size() > 8 * 4096);
+    bytes.replace(bytes.size() - 4096, 4096, QByteArray(4096, '\x5a'));
+    f.seek(0);
+    f.write(bytes);
+    f.close();
+    {
+        QSqlDatabase d = QSqlDatabase::database(QStringLiteral("damaged"));
+        CammerSingleton s(2);
+        QVERIFY(!s.LoadDatafromFile(d, nullptr));
+        QVERIFY(s.unreadRows > 0);
+        QVERIFY(!s.SaveDatatoFile(d, false));
+        QVERIFY2(s.lastError().contains(QStringLiteral("not saved")), qPrintable(s.lastError()));
+        // The area page's copy carries the refusal with it.
+        CammerSingleton work(2);
+        work = s;
+        QVERIFY(!work.SaveDatatoFile(d, false));
+        d.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("damaged"));
+    QCOMPARE(env_->readFile(QStringLiteral("damaged.db")), bytes);
 }
 
 void TestCammerSingleton::loadSaveLoadGivesEqualSet()
@@ -425,7 +539,7 @@ void TestCammerSingleton::equalityIgnoresSelection()
 {
     CammerSingleton a(2);
     a.roiCount[0] = 1;
-    a.ParseRoiRow(0, 0, QStringLiteral("3 45 100 0 2 0 3 10 10 60 10 35 50 "));
+    a.ParseRoiRow(0, 0, QByteArray("3 45 100 0 2 0 3 10 10 60 10 35 50 "));
     CammerSingleton b = a;
     b.roiPolygon[0][0].SetSelected(true);
     b.roiRect[3][9].SetSelected(true);

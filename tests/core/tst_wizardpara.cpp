@@ -92,11 +92,15 @@ void TestWizardPara::shortTextOverLongTextEqualsFresh()
 void TestWizardPara::setTextLimits_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<bool>("taken");
+    QTest::addColumn<bool>("taken");   // whole; false: cut
     QTest::addColumn<QByteArray>("stored");
+    const QByteArray zh = QByteArray("\xE5\xBC\xA0");   // one Chinese character, 3 bytes
     QTest::newRow("empty") << QByteArray() << true << QByteArray();
     QTest::newRow("99 bytes") << QByteArray(99, 'a') << true << QByteArray(99, 'a');
-    QTest::newRow("100 bytes") << QByteArray(100, 'a') << false << QByteArray("old");
+    QTest::newRow("100 bytes") << QByteArray(100, 'a') << false << QByteArray(99, 'a');
+    QTest::newRow("34 Chinese characters") << zh.repeated(34) << false << zh.repeated(33);
+    QTest::newRow("character across the end") << QByteArray(98, 'a') + zh << false << QByteArray(98, 'a');
+    QTest::newRow("Latin-1 bytes cut at 99") << QByteArray(120, '\xE9') << false << QByteArray(99, '\xE9');
     QTest::newRow("up to NUL") << QByteArray("ab\0cd", 5) << true << QByteArray("ab");
     QTest::newRow("long tail after NUL")
         << (QByteArray("ok") + '\0' + QByteArray(200, 'x')) << true << QByteArray("ok");

@@ -269,11 +269,16 @@ private slots:
     void standardAndPairLayout();
     void multiDetectLayout_data();
     void multiDetectLayout();
+    void garbledNumberRows_data();
+    void garbledNumberRows();
     void missingRows();
-    void unreadableDatabase_data();
+    void firstStart_data();
+    void firstStart();
     void unreadableDatabase();
+    void damagedPagesRefuseTheSave();
     void textRows_data();
     void textRows();
+    void nonUtf8TextHeldAsText();
     void serials();
     void labelsFromFile();
     void defaultLabels_data();
@@ -479,13 +484,7 @@ void TestWizardParaStore::storedValues_data()
     add("short system1: motion on", "system1", 0, "1 1 0", "motionCorrection", 0);
     add("short system1: system9 clamp", "system1", 0, "1 1 0", "stopForbidsClamp", 1);
     add("short system1: tail 0", "system1", 0, "1 1 0", "autoGenerateArea", 0);
-    add("not a number", "system2", 0, "1 x 3 4", "cutEjectorOnClamp", 1);
-    add("not a number: next", "system2", 0, "1 x 3 4", "templateCount", 10);
-    add("not a number: later", "system2", 0, "1 x 3 4", "minSpot", 3);
-    add("glued garbage", "system4", 0, "1 2abc 3", "ipAddress[0]", 2);
-    add("glued garbage: later", "system4", 0, "1 2abc 3", "gateway[3]", 0);
     add("extra spaces", "exposeTime", 0, "  7\t 8  9 10 ", "exposure[1]", 8);
-    add("too large for int", "system1", 0, "1 1 0 0 1 99999999999", "preCut", 0);
 }
 
 void TestWizardParaStore::storedValues()
@@ -670,6 +669,49 @@ void TestWizardParaStore::multiDetectLayout()
     QCOMPARE(l.leftPairActive, -7);
 }
 
+void TestWizardParaStore::garbledNumberRows_data()
+{
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("not a number") << "system2" << "1 x 3 4";
+    QTest::newRow("glued garbage") << "system4" << "1 2abc 3";
+    QTest::newRow("too large for int") << "system3" << "1 1 0 0 1 99999999999";
+    QTest::newRow("decimal point") << "exposeTime" << "50 50.0 50 50";
+    QTest::newRow("empty") << "exposeTime" << "";
+    QTest::newRow("too many values") << "adjustPlus" << "1 2 3 4 5";
+    QTest::newRow("comma list") << "numAllDetect" << "90,90,90,90,90,90,90,90";
+}
+
+void TestWizardParaStore::garbledNumberRows()
+{
+    // Reported like a failed read; the row's fields take the first-start
+    // values (not zeros), the language is not switched, and the save mends
+    // the row.
+    QFETCH(QString, row);
+    QFETCH(QString, stored);
+    Rows rows = GoldenParam();
+    rows[row] = stored;
+    gLan = 2;
+    const Loaded l = Load(rows);
+    QVERIFY(!l.result.ok);
+    QCOMPARE(l.result.messageId, 160);
+    QVERIFY2(l.result.detail.contains(row), qPrintable(l.result.detail));
+    const ParamRow* layout = FindSysParamRow(row);
+    QVERIFY(layout);
+    const QString expected = SysParamRowValue(FirstStartParameters(), *layout);
+    QCOMPARE(SysParamRowValue(l.para, *layout).section(' ', 0, 11), expected.section(' ', 0, 11));
+    if (row == "system2")
+        QCOMPARE(gLan, 2);
+    if (row == "exposeTime")
+        QCOMPARE(l.para.exposure[0], 30);
+    // Every other row loaded as stored.
+    QCOMPARE(Field(l.para, "minimumSize"), row == "system4" ? 3 : Golden("system4", 14));
+    // Nothing was unreadable: the save goes through and writes a sound row.
+    const ParamStoreResult saved = Save(l.para);
+    QVERIFY2(saved.ok, qPrintable(saved.detail));
+    QCOMPARE(ReadTable("PARAM.db").value(row).toString(), SysParamRowValue(l.para, *layout));
+}
+
 void TestWizardParaStore::missingRows()
 {
     Rows rows = GoldenParam();
@@ -679,46 +721,91 @@ void TestWizardParaStore::missingRows()
     rows.remove("exposeTime");
     const Loaded l = Load(rows);
     QVERIFY(l.result.ok);
-    // Fields of a missing row keep their values until the next start.
+    // Fields of a missing row take their first-start values; a field that
+    // another row also holds keeps that row's value.
     QCOMPARE(l.para.roiNgWarnCount, 2);
     QCOMPARE(l.para.stopForbidsClamp, 1);
     QCOMPARE(l.para.separateDetectSignal, 0);
-    QCOMPARE(Ints(l.para.exposure, 4), QVector<int>(4, 0));
-    // Only system7 .. system12 are recreated by the load.
+    QCOMPARE(Ints(l.para.exposure, 4), QVector<int>(4, 30));
+    QCOMPARE(l.para.outputInvert[2], 1);
+    // Only system7 .. system12 are recreated by the load, with the
+    // first-start values.
     const Rows after = ReadTable("PARAM.db");
-    QCOMPARE(after.value("system9").toString(), QString("0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0"));
+    QCOMPARE(after.value("system9").toString(), QString("0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 2 0 0 0 0"));
     QCOMPARE(after.value("system7").toString(), QString("0 0 0 0 0 0 1 0 0 0 0 0 0 0 0 0 0 0 0 0"));
     QVERIFY(!after.contains("exposeTime"));
     // The save writes every row, the missing one too.
     QVERIFY(Save(l.para).ok);
-    QCOMPARE(ReadTable("PARAM.db").value("exposeTime").toString(), QString("0 0 0 0"));
+    QCOMPARE(ReadTable("PARAM.db").value("exposeTime").toString(), QString("30 30 30 30"));
     QCOMPARE(ReadTable("PARAM.db").value("system9").toString().split(' ').value(15), QString("2"));
 }
 
-void TestWizardParaStore::unreadableDatabase_data()
+void TestWizardParaStore::firstStart_data()
 {
-    QTest::addColumn<QByteArray>("file");   // empty: a database without the table
-    QTest::newRow("no table") << QByteArray();
-    QTest::newRow("not a database") << QByteArray("this is not an SQLite file").repeated(100);
+    QTest::addColumn<int>("kind");   // 0: new file, 1: zero bytes, 2: other tables only
+    QTest::newRow("new file") << 0;
+    QTest::newRow("zero bytes") << 1;
+    QTest::newRow("no sysparam table") << 2;
+}
+
+void TestWizardParaStore::firstStart()
+{
+    // A PARAM.db without its table is a first start, not a failure: the
+    // table is made with the first-start values, which the record holds.
+    QFETCH(int, kind);
+    if (kind == 1)
+        env_->writeFile("PARAM.db", QByteArray());
+    if (kind == 2) {
+        Db create(QStringLiteral("PARAM.db"));
+        QVERIFY(create.exec("create table cammer0(name text, value text)"));
+    }
+    env_->writeFile("SN.db", QByteArray());   // SN.db without its table too
+    const Loaded l = LoadFiles();
+    QVERIFY2(l.result.ok, qPrintable(l.result.detail));
+    const WizardPara& p = l.para;
+    for (int c = 0; c < kCameraSlots; ++c) {
+        QCOMPARE(p.exposure[c], 30);
+        QCOMPARE(p.gain[c], 32);
+        QCOMPARE(p.contrast[c], 100);
+        QCOMPARE(p.gamma[c], 100);
+    }
+    QCOMPARE(p.outputInvert[2], 1);   // the alarm output, as the default system7 row
+    QCOMPARE(p.templateCount, 10);
+    QCOMPARE(p.minimumSize, 3);
+    QCOMPARE(p.minimumArea, 100);
+    QCOMPARE(p.minSpot, 3);
+    QCOMPARE(p.maxOffset, 8000);
+    QCOMPARE(p.defectEnabled, 1);
+    QCOMPARE(p.multiDetectCount, 2);
+    QCOMPARE(p.roiNgWarnCount, 2);
+    // The file holds the same values.
+    const Rows stored = ReadTable("PARAM.db");
+    QCOMPARE(int(stored.size()), int(std::size(kStoredRows)));
+    QCOMPARE(stored.value("exposeTime").toString(), QString("30 30 30 30"));
+    QCOMPARE(stored.value("adjustPlus").toString(), QString("32 32 32 32"));
+    QCOMPARE(stored.value("contrast").toString(), QString("100 100 100 100"));
+    QCOMPARE(stored.value("numAllDetect").toString(), QString("100 100 100 100 100 100 100 100"));
+    QCOMPARE(stored.value("system7").toString().split(' ').value(6), QString("1"));
+    QCOMPARE(stored.value("system5").toString().section(' ', 0, 7), QString("30 30 32 32 0 0 100 100"));
+    // The serial rows exist; the next start is quiet and loads the same record.
+    QCOMPARE(QByteArray(gSerialNB[3]), QByteArray("0"));
+    const Loaded again = LoadFiles();
+    QVERIFY2(again.result.ok, qPrintable(again.result.detail));
+    QVERIFY(again.para == l.para);
 }
 
 void TestWizardParaStore::unreadableDatabase()
 {
-    QFETCH(QByteArray, file);
-    if (file.isEmpty()) {
-        Db create(QStringLiteral("PARAM.db"));
-        QVERIFY(create.exec("create table other(x)"));
-    } else {
-        env_->writeFile("PARAM.db", file);
-    }
+    const QByteArray file = QByteArray("this is not an SQLite file").repeated(100);
+    env_->writeFile("PARAM.db", file);
     WriteTable(QStringLiteral("SN.db"), GoldenSerials());
     const Loaded l = LoadFiles();
     QVERIFY(!l.result.ok);
     QCOMPARE(l.result.messageId, 160);
     QVERIFY(l.result.detail.contains("trigInDelay"));
-    // The record holds the replacement values.
+    // The record holds the first-start values.
     const WizardPara& p = l.para;
-    QCOMPARE(p.exposure[0], 0);
+    QCOMPARE(p.exposure[0], 30);
     QCOMPARE(p.contrast[0], 100);
     QCOMPARE(p.gamma[7], 100);
     QCOMPARE(p.templateCount, 10);
@@ -733,26 +820,45 @@ void TestWizardParaStore::unreadableDatabase()
     QCOMPARE(p.systemMode, 0);
     QCOMPARE(gDNum, 2);
 
+    // A damaged file is reported and left as it is.
     const ParamStoreResult saved = Save(p);
-    if (file.isEmpty()) {
-        // The save makes the table; the next load gives the same record.
-        QVERIFY2(saved.ok, qPrintable(saved.detail));
-        const Loaded again = LoadFiles();
-        QVERIFY(again.result.ok);
-        QVERIFY(again.para == p);
-    } else {
-        // A damaged file is reported and left as it is.
-        QVERIFY(!saved.ok);
-        QCOMPARE(saved.messageId, 160);
-        QCOMPARE(env_->readFile("PARAM.db"), file);
-    }
+    QVERIFY(!saved.ok);
+    QCOMPARE(saved.messageId, 160);
+    QCOMPARE(env_->readFile("PARAM.db"), file);
+}
+
+void TestWizardParaStore::damagedPagesRefuseTheSave()
+{
+    // Page 1 reads, the table's later pages do not: every lookup fails.  No
+    // row may be inserted into the damaged table, and the record, which
+    // never saw the stored rows, is not saved over them.
+    Rows rows = GoldenParam();
+    for (int i = 0; i < 40; ++i)
+        rows[QStringLiteral("filler%1").arg(i)] = QString(1000, QChar('a' + i % 26));
+    rows.remove("system9");   // a row the load would recreate
+    WriteTable(QStringLiteral("PARAM.db"), rows);
+    WriteTable(QStringLiteral("SN.db"), GoldenSerials());
+    QByteArray bytes = env_->readFile("PARAM.db");
+    QVERIFY(bytes.size() > 8 * 4096);
+    bytes.replace(bytes.size() - 4096, 4096, QByteArray(4096, '\x5a'));
+    env_->writeFile("PARAM.db", bytes);
+
+    const Loaded l = LoadFiles();
+    QVERIFY(!l.result.ok);
+    QCOMPARE(l.result.messageId, 160);
+    QVERIFY(l.para.unreadRows > 0);
+    const ParamStoreResult saved = Save(l.para);
+    QVERIFY(!saved.ok);
+    QCOMPARE(saved.messageId, 160);
+    QVERIFY2(saved.detail.contains("not saved"), qPrintable(saved.detail));
+    QCOMPARE(env_->readFile("PARAM.db"), bytes);
 }
 
 void TestWizardParaStore::textRows_data()
 {
     QTest::addColumn<QString>("row");
     QTest::addColumn<QVariant>("stored");
-    QTest::addColumn<QString>("loaded");   // "=": the field keeps its constructor value
+    QTest::addColumn<QString>("loaded");
     QTest::addColumn<QString>("saved");
 
     const QString a99(99, 'a');
@@ -763,7 +869,12 @@ void TestWizardParaStore::textRows_data()
     QTest::newRow("chinese technician") << "CntNet_MsgTechName" << QVariant("李工") << "李工" << "李工";
     QTest::newRow("99 bytes") << "CntNet_Operator" << QVariant(a99) << a99 << a99;
     QTest::newRow("99 bytes utf-8") << "CntNet_ProName" << QVariant(zh33) << zh33 << zh33;
-    QTest::newRow("100 bytes") << "CntNet_Operator" << QVariant(a99 + 'a') << "=" << "";
+    QTest::newRow("100 bytes") << "CntNet_Operator" << QVariant(a99 + 'a') << a99 << a99;
+    const QString zh34 = QString::fromUtf8("张").repeated(34);   // 102 bytes
+    QTest::newRow("102 bytes utf-8") << "CntNet_ProName" << QVariant(zh34) << zh33 << zh33;
+    const QString cut = QString(98, 'a') + QString::fromUtf8("张");   // 101 bytes: the last character goes whole
+    QTest::newRow("character across the end") << "CntNet_ProName" << QVariant(cut) << QString(98, 'a')
+                                              << QString(98, 'a');
     QTest::newRow("latin-1 bytes") << "CntNet_MsgTechNum" << QVariant(QByteArray("caf\xE9"))
                                    << QString::fromUtf8("café") << QString::fromUtf8("café");
     QTest::newRow("utf-8 bytes") << "CntNet_MsgTechNum" << QVariant(QByteArray("\xE6\x9D\x8E"))
@@ -782,12 +893,32 @@ void TestWizardParaStore::textRows()
     const ParamRow* layout = FindSysParamRow(row);
     QVERIFY(layout);
     const QString text = WizardPara::Text(ParamText(l.para, layout->values.front().offset));
-    QCOMPARE(text, loaded == "=" ? QString() : loaded);
+    QCOMPARE(text, loaded);
     QVERIFY(Save(l.para).ok);
     QCOMPARE(ReadTable("PARAM.db").value(row).toString(), saved);
     // A second round changes nothing.
     const Loaded again = LoadFiles();
     QVERIFY(again.para == l.para);
+}
+
+void TestWizardParaStore::nonUtf8TextHeldAsText()
+{
+    // Older files hold Latin-1 bytes in TEXT values; SQLite hands them out
+    // as they are only when asked for a blob.
+    WriteTable(QStringLiteral("PARAM.db"), GoldenParam());
+    WriteTable(QStringLiteral("SN.db"), GoldenSerials());
+    {
+        Db d(QStringLiteral("PARAM.db"));
+        QVERIFY(d.exec("update sysparam set value = cast(x'436166E920C86C6576E9' as text) "
+                       "where name = 'CntNet_MsgTechName'"));
+        QSqlQuery q(d.db);
+        QVERIFY(q.exec("select typeof(value) from sysparam where name = 'CntNet_MsgTechName'"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QString("text"));
+    }
+    const Loaded l = LoadFiles();
+    QVERIFY(l.result.ok);
+    QCOMPARE(WizardPara::Text(l.para.techName), QString::fromUtf8("Café Èlevé"));
 }
 
 void TestWizardParaStore::serials()
