@@ -154,6 +154,7 @@ void CammerRecong::ShapeMatch()
     auto plainCopy = [&]() {
         if (n > 0)
             std::copy_n(owner->procFrame.data(), n, owner->alignedFrame.data());
+        alignedCover_.release();
     };
     const int d = host->currentDetect();
     const EngineParams p = host->params();
@@ -177,13 +178,34 @@ void CammerRecong::ShapeMatch()
     }
     const int dx = x - sr.x;
     const int dy = y - sr.y;
-    bool ok;
-    if (p.rotationAngle >= 1 && p.rotationAngle <= 180)
-        ok = TransformImage(frame, aligned, cv::Point(dx, dy), cv::Point(refX[d], refY[d]), angle);
-    else
-        ok = MoveImage(frame, aligned, dx, dy);
-    if (!ok)
-        plainCopy();
+    if (p.rotationAngle >= 1 && p.rotationAngle <= 180) {
+        if (!TransformImage(frame, aligned, cv::Point(dx, dy), cv::Point(refX[d], refY[d]), angle)) {
+            plainCopy();
+            return;
+        }
+        alignedCover_ = TransformedImageCover(frame.size(), cv::Point(dx, dy), cv::Point(refX[d], refY[d]), angle);
+        if (cv::countNonZero(alignedCover_) == static_cast<int>(alignedCover_.total()))
+            alignedCover_.release();
+    } else {
+        if (!MoveImage(frame, aligned, dx, dy)) {
+            plainCopy();
+            return;
+        }
+        coverMoved(dx, dy);
+    }
+}
+
+void CammerRecong::coverMoved(int dx, int dy)
+{
+    const cv::Size size(owner->imageW, owner->imageH);
+    const cv::Rect covered = MovedImageCover(size, dx, dy);
+    if (covered.size() == size) {
+        alignedCover_.release();
+        return;
+    }
+    alignedCover_.create(size, CV_8UC1);
+    alignedCover_.setTo(0);
+    alignedCover_(covered).setTo(255);
 }
 
 // ---------------------------------------------------------------------------
@@ -327,35 +349,47 @@ void CammerRecong::Run(int d)
     }
     result.setTo(0);
     const bool collect = host->statsTriggerSource() != 0 && p.netEnabled != 0;
+    const bool cover = !alignedCover_.empty() && alignedCover_.size() == plane.size();
 
     for (int i = 0; i < count; ++i) {
         const int code = savedSet->roiMethod[d][i];
         const AreaMethod* method = areaMethod(code);
         RoiAlarm& alarm = owner->roiAlarm[d][i];
         int& value = owner->roiValue[d][i];
-        if (!method || !method->judged) {
+        if (method && !method->judged) {
             value = 0;
             alarm.boxCount() = 0;
             continue;
         }
         cv::Rect r;
         cv::Mat areaMask;
-        const int error = areaGeometry(*savedSet, owner->liveMask[d][i], d, i, &r, &areaMask);
+        AreaParams params;
+        AreaJob job;
+        int error = areaGeometry(*savedSet, owner->liveMask[d][i], d, i, &r, &areaMask);
+        if (error == 0
+            && (!method
+                || !method->decode(savedSet->roiMinSize[d][i], savedSet->roiSensibility[d][i],
+                                   savedSet->roiMaxArea[d][i], params)))
+            error = RunErrorEmptyArea;
+        if (error == 0) {
+            cv::bitwise_and(inspectMask[d](r), areaMask, job.effective);
+            if (cover) {
+                job.covered = alignedCover_(r);
+                cv::bitwise_and(job.effective, job.covered, job.effective);
+            }
+            if (cv::countNonZero(job.effective) == 0)
+                error = RunErrorNoAreaMask;
+        }
         if (error != 0) {
             owner->isOK = 0;
             host->InsertRecord(QStringLiteral("REG RUN ERROR = %1, %2, %3").arg(owner->camIndex).arg(d).arg(error));
             continue;
         }
-        AreaParams params;
-        method->decode(savedSet->roiMinSize[d][i], savedSet->roiSensibility[d][i], savedSet->roiMaxArea[d][i],
-                       params);
-        AreaJob job;
         job.plane = plane;
         job.rect = r;
         job.cut = plane(r);
         job.resultCut = result(r);
         job.output = cv::Mat::zeros(r.size(), CV_8UC1);
-        cv::bitwise_and(inspectMask[d](r), areaMask, job.effective);
         job.grayMatch = &grayMatch[d][i];
         job.surf = &surf[d][i];
         job.alarm = &alarm;
