@@ -349,7 +349,6 @@ void CammerRecong::Run(int d)
     }
     result.setTo(0);
     const bool collect = host->statsTriggerSource() != 0 && p.netEnabled != 0;
-    const bool cover = !alignedCover_.empty() && alignedCover_.size() == plane.size();
 
     for (int i = 0; i < count; ++i) {
         const int code = savedSet->roiMethod[d][i];
@@ -361,38 +360,14 @@ void CammerRecong::Run(int d)
             alarm.boxCount() = 0;
             continue;
         }
-        cv::Rect r;
-        cv::Mat areaMask;
         AreaParams params;
         AreaJob job;
-        int error = areaGeometry(*savedSet, owner->liveMask[d][i], d, i, &r, &areaMask);
-        if (error == 0
-            && (!method
-                || !method->decode(savedSet->roiMinSize[d][i], savedSet->roiSensibility[d][i],
-                                   savedSet->roiMaxArea[d][i], params)))
-            error = RunErrorEmptyArea;
-        if (error == 0) {
-            cv::bitwise_and(inspectMask[d](r), areaMask, job.effective);
-            if (cover) {
-                job.covered = alignedCover_(r);
-                cv::bitwise_and(job.effective, job.covered, job.effective);
-            }
-            if (cv::countNonZero(job.effective) == 0)
-                error = RunErrorNoAreaMask;
-        }
+        const int error = prepareArea(d, i, method, plane, result, &params, &job);
         if (error != 0) {
             owner->isOK = 0;
             host->InsertRecord(QStringLiteral("REG RUN ERROR = %1, %2, %3").arg(owner->camIndex).arg(d).arg(error));
             continue;
         }
-        job.plane = plane;
-        job.rect = r;
-        job.cut = plane(r);
-        job.resultCut = result(r);
-        job.output = cv::Mat::zeros(r.size(), CV_8UC1);
-        job.grayMatch = &grayMatch[d][i];
-        job.surf = &surf[d][i];
-        job.alarm = &alarm;
         job.params = p;
         const AreaVerdict verdict = method->judge(job, params);
         value = verdict.value;
@@ -414,6 +389,36 @@ void CammerRecong::Run(int d)
             g_listParamROI.append(rec);
         }
     }
+}
+
+int CammerRecong::prepareArea(int d, int i, const AreaMethod* method, const cv::Mat& plane, cv::Mat& result,
+                              AreaParams* params, AreaJob* job)
+{
+    cv::Rect r;
+    cv::Mat areaMask;
+    const int error = areaGeometry(*savedSet, owner->liveMask[d][i], d, i, &r, &areaMask);
+    if (error != 0)
+        return error;
+    if (!method
+        || !method->decode(savedSet->roiMinSize[d][i], savedSet->roiSensibility[d][i], savedSet->roiMaxArea[d][i],
+                           *params))
+        return RunErrorEmptyArea;
+    cv::bitwise_and(inspectMask[d](r), areaMask, job->effective);
+    if (!alignedCover_.empty() && alignedCover_.size() == plane.size()) {
+        job->covered = alignedCover_(r);
+        cv::bitwise_and(job->effective, job->covered, job->effective);
+    }
+    if (cv::countNonZero(job->effective) == 0)
+        return RunErrorNoAreaMask;
+    job->plane = plane;
+    job->rect = r;
+    job->cut = plane(r);
+    job->resultCut = result(r);
+    job->output = cv::Mat::zeros(r.size(), CV_8UC1);
+    job->grayMatch = &grayMatch[d][i];
+    job->surf = &surf[d][i];
+    job->alarm = &owner->roiAlarm[d][i];
+    return 0;
 }
 
 // ---------------------------------------------------------------------------

@@ -14,6 +14,10 @@
 
 #include <vector>
 
+struct AreaJob;
+struct AreaMethod;
+struct AreaParams;
+
 // Area errors of the detection pass, reported in the operation record.  An
 // area that cannot judge anything is an error, never a silent pass.
 enum RunError {
@@ -69,6 +73,11 @@ private:
     cv::Mat templatePlane(int d, int t);
     // The plane the pass works on: alignedFrame, or its conversion.
     cv::Mat detectionPlane();
+    // Checks area i of detection d for the pass (geometry, method and
+    // parameters, a pixel left to judge) and prepares its job.  Returns 0 or
+    // a RunError.
+    int prepareArea(int d, int i, const AreaMethod* method, const cv::Mat& plane, cv::Mat& result,
+                    AreaParams* params, AreaJob* job);
     bool validDetection(int d) const { return d >= 0 && d < kDetections; }
     // Records which pixels of alignedFrame came from the frame.
     void coverMoved(int dx, int dy);
