@@ -104,12 +104,17 @@ bool decodeDistance(int a, int b, int c, AreaParams& p)
 // Stages
 
 // First stage of the gray-range methods: the pixels of the cut within the
-// range (inclusive) inside the effective mask; white count closes them with
+// range (inclusive) inside the effective mask (inspection mask, area mask
+// and, in a shifted frame, the covered part); white count closes them with
 // a k x k ellipse.  Returns the filter size of the blob stage.
 int grayStage(const AreaJob& job, const AreaParams& p, bool whiteCount, cv::Mat& work)
 {
+    cv::Mat effective;
+    cv::bitwise_and(job.inspectCut, job.areaMask, effective);
+    if (!job.covered.empty())
+        cv::bitwise_and(effective, job.covered, effective);
     cv::inRange(job.cut, cv::Scalar(p.grayLo), cv::Scalar(p.grayHi), work);
-    cv::bitwise_and(work, job.effective, work);
+    cv::bitwise_and(work, effective, work);
     if (!whiteCount)
         return clampFilter(job.params.minSpot, job.rect);
     const int k = clampFilter(p.filterSize, job.rect);

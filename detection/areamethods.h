@@ -32,7 +32,8 @@ struct AreaJob {
     cv::Mat plane;           // the whole detection plane (edge measurement)
     cv::Rect rect;           // the area's rectangle, inside the image
     cv::Mat cut;             // plane(rect)
-    cv::Mat effective;       // inspection mask AND area mask (pass: AND covered)
+    cv::Mat inspectCut;      // the detection's inspection mask at rect
+    cv::Mat areaMask;        // the area's mask at rect
     cv::Mat covered;         // pass: 255 where the aligned frame has frame pixels; empty = all
     cv::Mat resultCut;       // resultImage(rect)
     cv::Mat output;          // rect-sized zeros: the stage's found pixels

@@ -26,6 +26,22 @@ bool clipToImage(const cv::Rect& r, const cv::Mat& areaMask, int imageW, int ima
     return true;
 }
 
+// True when some pixel is set in all of the masks (same size, 8-bit; an
+// empty `cover` counts as all set).  Stops at the first such pixel.
+bool anyPixelLeft(const cv::Mat& inspect, const cv::Mat& area, const cv::Mat& cover)
+{
+    for (int y = 0; y < area.rows; ++y) {
+        const uchar* a = inspect.ptr<uchar>(y);
+        const uchar* b = area.ptr<uchar>(y);
+        const uchar* c = cover.empty() ? nullptr : cover.ptr<uchar>(y);
+        for (int x = 0; x < area.cols; ++x) {
+            if (a[x] && b[x] && (!c || c[x]))
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -403,12 +419,11 @@ int CammerRecong::prepareArea(int d, int i, const AreaMethod* method, const cv::
         || !method->decode(savedSet->roiMinSize[d][i], savedSet->roiSensibility[d][i], savedSet->roiMaxArea[d][i],
                            *params))
         return RunErrorEmptyArea;
-    cv::bitwise_and(inspectMask[d](r), areaMask, job->effective);
-    if (!alignedCover_.empty() && alignedCover_.size() == plane.size()) {
+    job->inspectCut = inspectMask[d](r);
+    job->areaMask = areaMask;
+    if (!alignedCover_.empty() && alignedCover_.size() == plane.size())
         job->covered = alignedCover_(r);
-        cv::bitwise_and(job->effective, job->covered, job->effective);
-    }
-    if (cv::countNonZero(job->effective) == 0)
+    if (!anyPixelLeft(job->inspectCut, job->areaMask, job->covered))
         return RunErrorNoAreaMask;
     job->plane = plane;
     job->rect = r;
@@ -470,7 +485,8 @@ void CammerRecong::RunTest(int d, int area)
     job.cut = picture(r);
     job.resultCut = result(r);
     job.output = cv::Mat::zeros(r.size(), CV_8UC1);
-    cv::bitwise_and(inspectMask[d](r), areaMask, job.effective);
+    job.inspectCut = inspectMask[d](r);
+    job.areaMask = areaMask;
     job.alarm = &owner->roiAlarm[d][area];
     job.params = p;
     owner->roiValue[d][area] = method->preview(job, params);
