@@ -1,6 +1,7 @@
 // Image-library pieces at the panel's 1280 x 1024 gray geometry: positioning
 // (shift only and +-10 degrees), defect and similarity matchers for 50 areas
 // covering most of the frame, their training, and the edge measurement.
+// Every case checks its result and stops with an error when it is wrong.
 // Run with --benchmark_repetitions=9 --benchmark_report_aggregates_only=true.
 #include "edgepoint.h"
 #include "findshape.h"
@@ -11,6 +12,9 @@
 #include <opencv2/core/utility.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
+#include <cmath>
+#include <string>
 #include <vector>
 
 namespace {
@@ -56,12 +60,18 @@ void threads(const benchmark::State& state)
     cv::setNumThreads(int(state.range(0)) == 1 ? 1 : -1);
 }
 
-// A benchmark that finds the wrong thing measures nothing.
-void check(benchmark::State& state, const cv::Mat& search, const FindShape& f, double expectedAngle)
+// A benchmark that finds the wrong thing measures nothing.  Without rotation
+// the shift (found point less the search window's corner) must undo the
+// one applied to the frame.
+void check(benchmark::State& state, const cv::Mat& search, cv::Point corner, const FindShape& f,
+           double expectedAngle, cv::Point expectedShift)
 {
     int x = 0, y = 0;
     double score = 0, angle = 0;
-    if (!f.Find(search, 0, x, y, score, angle) || std::abs(angle - expectedAngle) > 0.5)
+    const bool found = f.Find(search, 0, x, y, score, angle);
+    const bool shiftOk = expectedAngle != 0.0
+                         || (std::abs(x - corner.x - expectedShift.x) <= 1 && std::abs(y - corner.y - expectedShift.y) <= 1);
+    if (!found || std::abs(angle - expectedAngle) > 0.5 || !shiftOk || score > 100.0)
         state.SkipWithError("positioning missed");
     state.counters["score"] = score;
     state.counters["angle"] = angle;
@@ -93,7 +103,7 @@ void positioning(benchmark::State& state, int angleRange, int margin)
         }
         benchmark::DoNotOptimize(aligned.data);
     }
-    check(state, frame(sr).clone(), f, angleRange ? 6.3 : 0.0);
+    check(state, frame(sr).clone(), sr.tl(), f, angleRange ? 6.3 : 0.0, {-17, 11});
 }
 
 void BM_PositionShift50(benchmark::State& s) { positioning(s, 0, 50); }
@@ -122,7 +132,7 @@ void defaultModel(benchmark::State& state, int angleRange)
         }
         benchmark::DoNotOptimize(aligned.data);
     }
-    check(state, frame, f, angleRange ? 4.2 : 0.0);
+    check(state, frame, {0, 0}, f, angleRange ? 4.2 : 0.0, {-9, -4});
 }
 
 void BM_PositionDefaultModel(benchmark::State& s) { defaultModel(s, 0); }
@@ -152,6 +162,12 @@ void BM_GrayTrain10x50(benchmark::State& state)
             m[i].Train(45, 1, 100, 150);
         }
     }
+    for (const GrayMatch& g : m) {
+        if (!g.IsValid() || g.templateCount() != static_cast<int>(tpl.size())) {
+            state.SkipWithError("an area was not trained on every template");
+            return;
+        }
+    }
 }
 
 void BM_GrayMatch50(benchmark::State& state)
@@ -168,9 +184,22 @@ void BM_GrayMatch50(benchmark::State& state)
     }
     const cv::Mat frame = tpl[3];
     std::vector<cv::Mat> out(rects.size());
-    for (auto _ : state)
-        for (size_t i = 0; i < rects.size(); ++i)
-            benchmark::DoNotOptimize(m[i].Match(frame(rects[i]), out[i]));
+    std::vector<int> marked(rects.size(), -1);
+    for (auto _ : state) {
+        for (size_t i = 0; i < rects.size(); ++i) {
+            int n = m[i].Match(frame(rects[i]), out[i]);
+            benchmark::DoNotOptimize(n);
+            marked[i] = n;
+        }
+    }
+    // A template marks nothing; a dark patch in one area is marked there.
+    cv::Mat faulty = frame.clone();
+    const cv::Rect patch(rects[7].x + 40, rects[7].y + 60, 20, 20);
+    faulty(patch) = 255 - faulty(patch);
+    cv::Mat faultyOut;
+    const int faultyMarked = m[7].Match(faulty(rects[7]), faultyOut);
+    if (std::any_of(marked.begin(), marked.end(), [](int n) { return n != 0; }) || faultyMarked < 100)
+        state.SkipWithError("the defect matcher marks the wrong pixels");
 }
 
 // Similarity on 10 of the 50 areas, 10 templates each.
@@ -188,9 +217,25 @@ void BM_SimilarityTrainMatch10(benchmark::State& state)
     }
     const cv::Mat frame = moved(tpl[0], 2, 1, 0);
     cv::Mat out;
-    for (auto _ : state)
-        for (size_t i = 0; i < m.size(); ++i)
-            benchmark::DoNotOptimize(m[i].Match(frame(rects[i]).clone(), out));
+    std::vector<double> scores(m.size());
+    for (auto _ : state) {
+        for (size_t i = 0; i < m.size(); ++i) {
+            double score = m[i].Match(frame(rects[i]).clone(), out);
+            benchmark::DoNotOptimize(score);
+            scores[i] = score;
+        }
+    }
+    // A frame moved by a pixel or two is still the same scene; another is not.
+    const cv::Mat other = scene(kW, kH, 9);
+    const double otherScore = m[0].Match(other(rects[0]).clone(), out);
+    if (std::any_of(scores.begin(), scores.end(), [](double v) { return v < 85.0 || v > 100.0; }) || otherScore > 40.0) {
+        static std::string text;
+        text = "wrong similarity scores:";
+        for (double v : scores)
+            text += " " + std::to_string(v);
+        text += ", another scene " + std::to_string(otherScore);
+        state.SkipWithError(text.c_str());
+    }
 }
 
 void BM_EdgePoint(benchmark::State& state)
@@ -198,13 +243,18 @@ void BM_EdgePoint(benchmark::State& state)
     threads(state);
     cv::Mat img(kH, kW, CV_8UC1, cv::Scalar(40));
     img(cv::Rect(700, 0, 300, kH)).setTo(200);
+    std::vector<cv::Point2d> found;
     for (auto _ : state) {
         auto rect = Rect2RotateRect(cv::Rect(500, 480, 400, 40), 0);
         _EdgePointDetParam p;
         p.minGradient = 35;
         p.rect = rect.get();
         benchmark::DoNotOptimize(clcEdgePoint(img, p));
+        found = p.edgePoints;
     }
+    // One step, at x = 700.
+    if (found.size() != 1 || std::abs(found.front().x - 700) > 1.5)
+        state.SkipWithError("wrong edge");
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "cammerrecongnize.h"
 
-#include "blobresult.h"
+#include "areamethods.h"
 #include "edgepoint.h"
 #include "paramroi.h"
 
@@ -11,165 +11,6 @@
 #include <algorithm>
 
 namespace {
-
-// Filter sizes come from stored parameters: keep them within what the area
-// can hold and what the pass can afford.
-int clampFilter(int k, const cv::Rect& r)
-{
-    const int hi = std::max(1, std::min({CammerRecong::kMaxFilterSize, r.width, r.height}));
-    return std::clamp(k, 1, hi);
-}
-
-cv::Mat ellipse(int k)
-{
-    return cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(k, k), cv::Point(-1, -1));
-}
-
-// Gray range of the gray-range methods; false for the other methods.
-bool grayRange(int method, int a, int b, int* lo, int* hi)
-{
-    switch (method) {
-    case AreaFuncSpot:
-        *lo = std::min(a & 0xFF, (a >> 8) & 0xFF);
-        *hi = std::max(a & 0xFF, (a >> 8) & 0xFF);
-        return true;
-    case AreaFuncBlackArea:
-        *lo = 0;
-        *hi = b & 0xFF;
-        return true;
-    case AreaFuncWhiteArea:
-    case AreaFuncWhiteCount:
-        *lo = b & 0xFF;
-        *hi = 255;
-        return true;
-    default:
-        return false;
-    }
-}
-
-// First stage of the gray-range methods: the pixels of the cut within
-// [lo, hi] (inclusive) inside the mask; white count closes them with a
-// k x k ellipse.  Returns the filter size of the blob stage.
-int grayStage(int method, int a, int b, int minSpot, const cv::Mat& cut, const cv::Mat& mask, cv::Mat& work,
-              const cv::Rect& rect)
-{
-    int lo = 0, hi = 255;
-    grayRange(method, a, b, &lo, &hi);
-    cv::inRange(cut, cv::Scalar(lo), cv::Scalar(hi), work);
-    cv::bitwise_and(work, mask, work);
-    if (method != AreaFuncWhiteCount)
-        return clampFilter(minSpot, rect);
-    const int k = clampFilter(a, rect);
-    cv::morphologyEx(work, work, cv::MORPH_CLOSE, ellipse(k), cv::Point(-1, -1), 1, cv::BORDER_CONSTANT,
-                     cv::morphologyDefaultBorderValue());
-    return k;
-}
-
-// Opening with a k x k ellipse.
-void openStage(const cv::Mat& work, cv::Mat& output, int k)
-{
-    cv::morphologyEx(work, output, cv::MORPH_OPEN, ellipse(k), cv::Point(-1, -1), 1, cv::BORDER_CONSTANT,
-                     cv::morphologyDefaultBorderValue());
-}
-
-// Direction: contours of the Otsu picture whose area lies strictly between
-// the two limits; a contour is marked when the part of its bounding box
-// outside it lies on the side that A names.  `drawAll` (preview) fills every
-// kept contour and frames the marked ones; otherwise only marked contours
-// are filled and boxed (at most 99 boxes; the count goes on).
-int directionStage(const cv::Mat& cut, int a, int b, int c, cv::Mat& output, bool drawAll, RoiAlarm* alarm,
-                   const cv::Point& origin)
-{
-    const double lo = std::min(b, c);
-    const double hi = std::max(b, c);
-    cv::Mat work;
-    cv::threshold(cut, work, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
-    std::vector<std::vector<cv::Point>> contours;
-    cv::findContours(work, contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE, cv::Point(0, 0));
-    int marked = 0;
-    for (size_t idx = 0; idx < contours.size(); ++idx) {
-        const double area = cv::contourArea(contours[idx]);
-        if (!(area > lo && area < hi))
-            continue;
-        const cv::Rect br = cv::boundingRect(contours[idx]);
-        cv::Mat shape = cv::Mat::zeros(br.height, br.width, CV_8UC1);
-        cv::drawContours(shape, contours, static_cast<int>(idx), cv::Scalar(255), cv::FILLED, cv::LINE_8,
-                         cv::noArray(), INT_MAX, -br.tl());
-        cv::bitwise_not(shape, shape);
-        const cv::Moments m = cv::moments(shape, false);
-        bool isMarked = false;
-        if (m.m00 != 0) {
-            const int cx = cvRound(m.m10 / m.m00);
-            const int half = br.width / 2;
-            isMarked = (a == 0 && cx > half) || (a == 1 && cx < half);
-        }
-        if (drawAll)
-            cv::drawContours(output, contours, static_cast<int>(idx), cv::Scalar(255), cv::FILLED, cv::LINE_8);
-        if (!isMarked)
-            continue;
-        ++marked;
-        if (drawAll) {
-            cv::rectangle(output, br, cv::Scalar(255), 1, cv::LINE_8);
-        } else {
-            cv::drawContours(output, contours, static_cast<int>(idx), cv::Scalar(255), cv::FILLED, cv::LINE_8);
-            if (alarm && marked <= RoiAlarm::kMaxBoxes)
-                alarm->setBox(marked, origin.x + br.x, origin.y + br.y, origin.x + br.x + br.width,
-                              origin.y + br.y + br.height);
-        }
-    }
-    return marked;
-}
-
-// Distance: edge points across the measurement rectangle of the area, in
-// image pixels (truncated), first to last.
-std::vector<cv::Point> measureEdges(cv::Mat& plane, const cv::Rect& rect, int a, int b)
-{
-    std::vector<cv::Point> points;
-    std::unique_ptr<RotateRectROI> roi = Rect2RotateRect(rect, a);
-    if (!roi)
-        return points;
-    _EdgePointDetParam block;
-    block.minGradient = b;
-    block.rect = roi.get();
-    if (clcEdgePoint(plane, block)) {
-        for (const auto& p : block.edgePoints)
-            points.emplace_back(static_cast<int>(p.x), static_cast<int>(p.y));
-    }
-    return points;
-}
-
-// Records the edge points of a distance area as its reference (training) or
-// as found (pass, preview): value gets 0, the single point's x, or the
-// distance first to last (truncated).  Returns that distance, 0 with fewer
-// than two points.
-float recordEdges(const std::vector<cv::Point>& pts, bool reference, RoiAlarm& alarm, int& value)
-{
-    const int n = static_cast<int>(std::min<size_t>(pts.size(), 2));
-    float dist = 0;
-    if (n == 0) {
-        value = 0;
-    } else if (n == 1) {
-        value = pts.front().x;
-    } else {
-        dist = DistP2P(pts.front(), pts.back());
-        value = static_cast<int>(dist);
-    }
-    (reference ? alarm.edgeRefCount() : alarm.edgeFoundCount()) = n;
-    if (n >= 1)
-        reference ? alarm.setEdgeRefPoint1(pts.front()) : alarm.setEdgeFoundPoint1(pts.front());
-    if (n == 2)
-        reference ? alarm.setEdgeRefPoint2(pts.back()) : alarm.setEdgeFoundPoint2(pts.back());
-    return dist;
-}
-
-// Sum of the blob areas, truncated blob by blob as the value always was.
-int blobAreaSum(const CBlobResult& blobs)
-{
-    int sum = 0;
-    for (int n = 0; n < blobs.GetNumBlobs(); ++n)
-        sum = static_cast<int>(blobs.GetBlob(n)->Area() + sum);
-    return sum;
-}
 
 // Area rectangle r clipped to the image; maskCut gets the matching part of
 // areaMask when that has r's size (else it is left alone).  False when no
@@ -183,6 +24,22 @@ bool clipToImage(const cv::Rect& r, const cv::Mat& areaMask, int imageW, int ima
     if (!areaMask.empty() && areaMask.size() == r.size())
         *maskCut = areaMask(*clipped - r.tl());
     return true;
+}
+
+// True when some pixel is set in all of the masks (same size, 8-bit; an
+// empty `cover` counts as all set).  Stops at the first such pixel.
+bool anyPixelLeft(const cv::Mat& inspect, const cv::Mat& area, const cv::Mat& cover)
+{
+    for (int y = 0; y < area.rows; ++y) {
+        const uchar* a = inspect.ptr<uchar>(y);
+        const uchar* b = area.ptr<uchar>(y);
+        const uchar* c = cover.empty() ? nullptr : cover.ptr<uchar>(y);
+        for (int x = 0; x < area.cols; ++x) {
+            if (a[x] && b[x] && (!c || c[x]))
+                return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -313,6 +170,7 @@ void CammerRecong::ShapeMatch()
     auto plainCopy = [&]() {
         if (n > 0)
             std::copy_n(owner->procFrame.data(), n, owner->alignedFrame.data());
+        alignedCover_.release();
     };
     const int d = host->currentDetect();
     const EngineParams p = host->params();
@@ -336,13 +194,34 @@ void CammerRecong::ShapeMatch()
     }
     const int dx = x - sr.x;
     const int dy = y - sr.y;
-    bool ok;
-    if (p.rotationAngle >= 1 && p.rotationAngle <= 180)
-        ok = TransformImage(frame, aligned, cv::Point(dx, dy), cv::Point(refX[d], refY[d]), angle);
-    else
-        ok = MoveImage(frame, aligned, dx, dy);
-    if (!ok)
-        plainCopy();
+    if (p.rotationAngle >= 1 && p.rotationAngle <= 180) {
+        if (!TransformImage(frame, aligned, cv::Point(dx, dy), cv::Point(refX[d], refY[d]), angle)) {
+            plainCopy();
+            return;
+        }
+        alignedCover_ = TransformedImageCover(frame.size(), cv::Point(dx, dy), cv::Point(refX[d], refY[d]), angle);
+        if (cv::countNonZero(alignedCover_) == static_cast<int>(alignedCover_.total()))
+            alignedCover_.release();
+    } else {
+        if (!MoveImage(frame, aligned, dx, dy)) {
+            plainCopy();
+            return;
+        }
+        coverMoved(dx, dy);
+    }
+}
+
+void CammerRecong::coverMoved(int dx, int dy)
+{
+    const cv::Size size(owner->imageW, owner->imageH);
+    const cv::Rect covered = MovedImageCover(size, dx, dy);
+    if (covered.size() == size) {
+        alignedCover_.release();
+        return;
+    }
+    alignedCover_.create(size, CV_8UC1);
+    alignedCover_.setTo(0);
+    alignedCover_(covered).setTo(255);
 }
 
 // ---------------------------------------------------------------------------
@@ -419,28 +298,30 @@ void CammerRecong::VarTrain(int d)
     };
 
     for (int i = 0; i < count; ++i) {
-        const int method = savedSet->roiMethod[d][i];
-        if (method != AreaFuncDefect && method != AreaFuncSimilarity && method != AreaFuncDistance)
+        const AreaMethod* method = areaMethod(savedSet->roiMethod[d][i]);
+        if (!method || method->training == AreaTraining::None)
             continue;
         cv::Rect r;
         cv::Mat m;
         if (areaGeometry(*savedSet, owner->liveMask[d][i], d, i, &r, &m) != 0)
             continue;
-        const int a = savedSet->roiMinSize[d][i];
-        const int b = savedSet->roiSensibility[d][i];
+        AreaParams params;
+        method->decode(savedSet->roiMinSize[d][i], savedSet->roiSensibility[d][i], savedSet->roiMaxArea[d][i],
+                       params);
 
-        if (method == AreaFuncDistance) {
+        if (method->training == AreaTraining::EdgeReference) {
             cv::Mat& picture0 = basePicture();
             std::vector<cv::Point> pts;
             if (!picture0.empty())
-                pts = measureEdges(picture0, r, a, b);
+                pts = measureAreaEdges(picture0, r, params);
             recordEdges(pts, true, owner->roiAlarm[d][i], owner->roiValue[d][i]);
             continue;
         }
 
+        const bool similarity = method->training == AreaTraining::SimilarityMatcher;
         cv::Mat effective;
         cv::bitwise_and(inspectMask[d](r), m, effective);
-        if (method == AreaFuncSimilarity)
+        if (similarity)
             surf[d][i].Create(r.width, r.height, effective);
         else
             grayMatch[d][i].Create(r.width, r.height, effective, 0);
@@ -448,15 +329,15 @@ void CammerRecong::VarTrain(int d)
             const cv::Mat pic = picture(k);
             if (pic.empty())
                 continue;
-            if (method == AreaFuncSimilarity)
-                surf[d][i].AddTemp(pic(r), 1, 50, b);
+            if (similarity)
+                surf[d][i].AddTemp(pic(r), 1, 50, params.minScore);
             else
                 grayMatch[d][i].AddTemp(pic(r));
         }
-        if (method == AreaFuncSimilarity)
+        if (similarity)
             surf[d][i].Train(0, 0, 0, 0);
         else
-            grayMatch[d][i].Train(b, p.differenceMultiplier, 100, 150);
+            grayMatch[d][i].Train(params.sensitivity, p.differenceMultiplier, 100, 150);
     }
     if (owner->color && !pictures.empty() && !pictures.back().empty())
         pictures.back().copyTo(owner->PlaneView(owner->grayPlane));
@@ -486,125 +367,28 @@ void CammerRecong::Run(int d)
     const bool collect = host->statsTriggerSource() != 0 && p.netEnabled != 0;
 
     for (int i = 0; i < count; ++i) {
-        const int method = savedSet->roiMethod[d][i];
+        const int code = savedSet->roiMethod[d][i];
+        const AreaMethod* method = areaMethod(code);
         RoiAlarm& alarm = owner->roiAlarm[d][i];
         int& value = owner->roiValue[d][i];
-        if (method == AreaFuncIgnore || method == AreaFuncPosition || method < 0 || method >= kAreaFuncCount) {
+        if (method && !method->judged) {
             value = 0;
             alarm.boxCount() = 0;
             continue;
         }
-        cv::Rect r;
-        cv::Mat areaMask;
-        const int error = areaGeometry(*savedSet, owner->liveMask[d][i], d, i, &r, &areaMask);
+        AreaParams params;
+        AreaJob job;
+        const int error = prepareArea(d, i, method, plane, result, &params, &job);
         if (error != 0) {
             owner->isOK = 0;
             host->InsertRecord(QStringLiteral("REG RUN ERROR = %1, %2, %3").arg(owner->camIndex).arg(d).arg(error));
             continue;
         }
-        const int a = savedSet->roiMinSize[d][i];
-        const int b = savedSet->roiSensibility[d][i];
-        const int c = savedSet->roiMaxArea[d][i];
-        const cv::Mat cut = plane(r);
-        cv::Mat resultCut = result(r);
-        cv::Mat output = cv::Mat::zeros(r.size(), CV_8UC1);
+        job.params = p;
+        const AreaVerdict verdict = method->judge(job, params);
+        value = verdict.value;
 
-        bool failed = false;
-        int premin = 0, premax = 0;
-        if (method == AreaFuncDirection) {
-            alarm.boxCount() = 0;
-            const int marked = directionStage(cut, a, b, c, output, false, &alarm, r.tl());
-            value = marked;
-            alarm.boxCount() = std::min(marked, RoiAlarm::kMaxBoxes);
-            output.copyTo(resultCut);
-            failed = marked > 0;
-        } else if (method == AreaFuncDistance) {
-            alarm.boxCount() = 0;
-            const std::vector<cv::Point> pts = measureEdges(plane, r, a, b);
-            premax = c;
-            const float dist = recordEdges(pts, false, alarm, value);
-            if (pts.empty())
-                failed = true;
-            else if (pts.size() == 1)
-                failed = !(alarm.edgeRefCount() == 1
-                           && DistP2P(pts[0], alarm.edgeRefPoint1()) <= static_cast<float>(c));
-            else
-                failed = dist > static_cast<float>(c) || alarm.edgeRefCount() != 2;
-        } else {
-            // Matchers and stages write every pixel of work; the check after
-            // the switch blanks it when none ran.
-            cv::Mat work;
-            int k = 1;
-            int score = 0;
-            switch (method) {
-            case AreaFuncDefect:
-                k = clampFilter(p.showAlgorithmDetails ? a : p.minimumSize, r);
-                if (grayMatch[d][i].IsValid())
-                    grayMatch[d][i].Match(cut, work);
-                break;
-            case AreaFuncSimilarity:
-                if (surf[d][i].IsValid())
-                    score = static_cast<int>(surf[d][i].Match(cut, work));
-                break;
-            default: {
-                cv::Mat effective;
-                cv::bitwise_and(inspectMask[d](r), areaMask, effective);
-                k = grayStage(method, a, b, p.minSpot, cut, effective, work, r);
-                break;
-            }
-            }
-            if (work.size() != r.size() || work.type() != CV_8UC1)
-                work = cv::Mat::zeros(r.size(), CV_8UC1);
-            openStage(work, output, k);
-            output.copyTo(resultCut);
-            const CBlobResult blobs(output, cv::Mat(), 0);
-            value = blobAreaSum(blobs);
-            const int boxes = std::min(blobs.GetNumBlobs(), RoiAlarm::kMaxBoxes);
-            for (int n = 0; n < boxes; ++n) {
-                const cv::Rect bb = blobs.GetBlob(n)->GetBoundingBox();
-                alarm.setBox(n + 1, r.x + bb.x, r.y + bb.y, r.x + bb.x + bb.width, r.y + bb.y + bb.height);
-            }
-            alarm.boxCount() = boxes;
-
-            switch (method) {
-            case AreaFuncDefect: {
-                const int limit = p.showAlgorithmDetails ? c : p.minimumArea;
-                failed = p.templateIsNg ? value < limit : value > limit;
-                premax = c;
-                break;
-            }
-            case AreaFuncSpot:
-                failed = value < b || value > c;
-                premin = b;
-                premax = c;
-                break;
-            case AreaFuncBlackArea:
-            case AreaFuncWhiteArea:
-                failed = value > c;
-                premax = c;
-                break;
-            case AreaFuncSimilarity:
-                value = score;
-                failed = score < b;
-                premin = b;
-                premax = -1;
-                break;
-            case AreaFuncWhiteCount: {
-                // Judged on every blob; only the boxes stop at 99.
-                value = blobs.GetNumBlobs();
-                const int l1 = c & 0xFFFF;
-                const int l2 = (c >> 16) & 0xFFFF;
-                premin = std::min(l1, l2);
-                premax = std::max(l1, l2);
-                failed = value < premin || value > premax;
-                break;
-            }
-            default:
-                break;
-            }
-        }
-
-        if (failed) {
+        if (verdict.failed) {
             owner->roiOK[d][i] = 0;
             owner->isOK = 0;
         }
@@ -613,14 +397,43 @@ void CammerRecong::Run(int d)
             rec.cameraId = owner->camIndex;
             rec.detectId = d;
             rec.roiId = i;
-            rec.algorithmType = method;
+            rec.algorithmType = code;
             rec.algorithmResult = value;
-            rec.algorithmPremin = premin;
-            rec.algorithmPremax = premax;
-            rec.stageOk = failed ? 0 : owner->isOK;
+            rec.algorithmPremin = verdict.premin;
+            rec.algorithmPremax = verdict.premax;
+            rec.stageOk = verdict.failed ? 0 : owner->isOK;
             g_listParamROI.append(rec);
         }
     }
+}
+
+int CammerRecong::prepareArea(int d, int i, const AreaMethod* method, const cv::Mat& plane, cv::Mat& result,
+                              AreaParams* params, AreaJob* job)
+{
+    cv::Rect r;
+    cv::Mat areaMask;
+    const int error = areaGeometry(*savedSet, owner->liveMask[d][i], d, i, &r, &areaMask);
+    if (error != 0)
+        return error;
+    if (!method
+        || !method->decode(savedSet->roiMinSize[d][i], savedSet->roiSensibility[d][i], savedSet->roiMaxArea[d][i],
+                           *params))
+        return RunErrorEmptyArea;
+    job->inspectCut = inspectMask[d](r);
+    job->areaMask = areaMask;
+    if (!alignedCover_.empty() && alignedCover_.size() == plane.size())
+        job->covered = alignedCover_(r);
+    if (!anyPixelLeft(job->inspectCut, job->areaMask, job->covered))
+        return RunErrorNoAreaMask;
+    job->plane = plane;
+    job->rect = r;
+    job->cut = plane(r);
+    job->resultCut = result(r);
+    job->output = cv::Mat::zeros(r.size(), CV_8UC1);
+    job->grayMatch = &grayMatch[d][i];
+    job->surf = &surf[d][i];
+    job->alarm = &owner->roiAlarm[d][i];
+    return 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -647,9 +460,8 @@ void CammerRecong::RunTest(int d, int area)
 
     if (area >= set.roiCount[d])
         return;
-    const int method = set.roiMethod[d][area];
-    if (method == AreaFuncDefect || method == AreaFuncIgnore || method == AreaFuncPosition
-        || method == AreaFuncSimilarity) {
+    const AreaMethod* method = areaMethod(set.roiMethod[d][area]);
+    if (method && !method->preview) {
         host->repaint(owner->camIndex);
         return;
     }
@@ -661,34 +473,23 @@ void CammerRecong::RunTest(int d, int area)
     // An untrained detection, a missing or stale mask, or no picture: show
     // nothing rather than fail while the user drags a slider.
     if (picture.empty() || result.empty() || areaGeometry(set, owner->workMask[d][area], d, area, &r, &areaMask) != 0
-        || method < 0 || method >= kAreaFuncCount) {
+        || !method) {
         owner->testShown = 0;
         return;
     }
-    const int a = set.roiMinSize[d][area];
-    const int b = set.roiSensibility[d][area];
-    const int c = set.roiMaxArea[d][area];
-    const cv::Mat cut = picture(r);
-    cv::Mat resultCut = result(r);
-    cv::Mat output = cv::Mat::zeros(r.size(), CV_8UC1);
-    int& value = owner->roiValue[d][area];
-    RoiAlarm& alarm = owner->roiAlarm[d][area];
-
-    if (method == AreaFuncDirection) {
-        value = directionStage(cut, a, b, c, output, true, nullptr, r.tl());
-        output.copyTo(resultCut);
-    } else if (method == AreaFuncDistance) {
-        recordEdges(measureEdges(picture, r, a, b), false, alarm, value);
-    } else {
-        cv::Mat effective;
-        cv::bitwise_and(inspectMask[d](r), areaMask, effective);
-        cv::Mat work;
-        const int k = grayStage(method, a, b, p.minSpot, cut, effective, work, r);
-        openStage(work, output, k);
-        output.copyTo(resultCut);
-        const CBlobResult blobs(output, cv::Mat(), 0);
-        value = method == AreaFuncWhiteCount ? blobs.GetNumBlobs() : blobAreaSum(blobs);
-    }
+    AreaParams params;
+    method->decode(set.roiMinSize[d][area], set.roiSensibility[d][area], set.roiMaxArea[d][area], params);
+    AreaJob job;
+    job.plane = picture;
+    job.rect = r;
+    job.cut = picture(r);
+    job.resultCut = result(r);
+    job.output = cv::Mat::zeros(r.size(), CV_8UC1);
+    job.inspectCut = inspectMask[d](r);
+    job.areaMask = areaMask;
+    job.alarm = &owner->roiAlarm[d][area];
+    job.params = p;
+    owner->roiValue[d][area] = method->preview(job, params);
     owner->testShown = 1;
     host->repaint(owner->camIndex);
 }

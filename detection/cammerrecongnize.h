@@ -14,11 +14,21 @@
 
 #include <vector>
 
-// Area errors of the detection pass, reported in the operation record.
+struct AreaJob;
+struct AreaMethod;
+struct AreaParams;
+
+// Area errors of the detection pass, reported in the operation record.  An
+// area that cannot judge anything is an error, never a silent pass.
 enum RunError {
-    RunErrorNoAreaMask = -1,     // the area's mask is missing or not the size of its rectangle
+    // The area's mask is missing or not the size of its rectangle, or no
+    // pixel of it is left to judge (after ignore points, ignore areas and,
+    // in a shifted frame, the part the frame does not reach).
+    RunErrorNoAreaMask = -1,
     RunErrorNoInspectMask = -2,  // the detection was never trained
-    RunErrorEmptyArea = -3,      // the area's rectangle is empty or outside the image
+    // The area's rectangle is empty or outside the image, or its method or
+    // a parameter the method uses is out of range.
+    RunErrorEmptyArea = -3,
 };
 
 class CammerRecong {
@@ -63,5 +73,17 @@ private:
     cv::Mat templatePlane(int d, int t);
     // The plane the pass works on: alignedFrame, or its conversion.
     cv::Mat detectionPlane();
+    // Checks area i of detection d for the pass (geometry, method and
+    // parameters, a pixel left to judge) and prepares its job.  Returns 0 or
+    // a RunError.
+    int prepareArea(int d, int i, const AreaMethod* method, const cv::Mat& plane, cv::Mat& result,
+                    AreaParams* params, AreaJob* job);
     bool validDetection(int d) const { return d >= 0 && d < kDetections; }
+    // Records which pixels of alignedFrame came from the frame.
+    void coverMoved(int dx, int dy);
+
+    // 255 where alignedFrame holds frame pixels, 0 where positioning filled
+    // it from the edge; empty when the frame covers all of it.  Set by
+    // ShapeMatch, read by Run.
+    cv::Mat alignedCover_;
 };

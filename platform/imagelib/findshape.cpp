@@ -242,7 +242,8 @@ bool FindShape::Find(const cv::Mat& search, int, int& x, int& y, double& score, 
         delta /= 2;
     }
 
-    score = 100.0 * std::max(0.0, best.ncc);
+    // Rounding can carry a correlation just past 1.
+    score = std::clamp(100.0 * best.ncc, 0.0, 100.0);
     angle = best.angle;
     const cv::Mat& model = models_[0];
     x = refX_ - (best.u + model.cols / 2);
@@ -252,6 +253,53 @@ bool FindShape::Find(const cv::Mat& search, int, int& x, int& y, double& score, 
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// Shifts beyond the image move nothing in: clamping them first keeps every
+// index sum below in int range.
+int clampShift(int v, int size)
+{
+    return std::clamp(v, -size, size);
+}
+
+// The affine map of TransformImage, src to dst.
+cv::Mat transformMatrix(cv::Size size, cv::Point shift, cv::Point ref, double angle)
+{
+    ref = cv::Point(std::clamp(ref.x, 0, std::max(0, size.width - 1)),
+                    std::clamp(ref.y, 0, std::max(0, size.height - 1)));
+    shift = cv::Point(clampShift(shift.x, size.width), clampShift(shift.y, size.height));
+    const cv::Point2f f(float(ref.x - shift.x), float(ref.y - shift.y));
+    cv::Mat m = cv::getRotationMatrix2D(f, -angle, 1.0);
+    m.at<double>(0, 2) += ref.x - f.x;
+    m.at<double>(1, 2) += ref.y - f.y;
+    return m;
+}
+
+} // namespace
+
+cv::Rect MovedImageCover(cv::Size size, int dx, int dy)
+{
+    dx = clampShift(dx, size.width);
+    dy = clampShift(dy, size.height);
+    const int x0 = std::clamp(dx, 0, size.width), x1 = std::clamp(size.width + dx, 0, size.width);
+    const int y0 = std::clamp(dy, 0, size.height), y1 = std::clamp(size.height + dy, 0, size.height);
+    return cv::Rect(x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0));
+}
+
+cv::Mat TransformedImageCover(cv::Size size, cv::Point shift, cv::Point ref, double angle)
+{
+    if (size.width < 1 || size.height < 1)
+        return {};
+    // Ones warped with a zero border: a pixel is covered when bilinear
+    // reading took all four neighbours from the frame.
+    const cv::Mat ones(size, CV_8UC1, cv::Scalar(255));
+    cv::Mat cover;
+    cv::warpAffine(ones, cover, transformMatrix(size, shift, ref, angle), size, cv::INTER_LINEAR,
+                   cv::BORDER_CONSTANT, cv::Scalar(0));
+    cv::threshold(cover, cover, 254, 255, cv::THRESH_BINARY);
+    return cover;
+}
+
 bool MoveImage(const cv::Mat& src, cv::Mat dst, int dx, int dy)
 {
     if (src.empty() || dst.size() != src.size() || dst.type() != src.type())
@@ -260,6 +308,8 @@ bool MoveImage(const cv::Mat& src, cv::Mat dst, int dx, int dy)
     if (src.data == dst.data)
         from = src.clone();
     const int w = src.cols, h = src.rows;
+    dx = clampShift(dx, w);
+    dy = clampShift(dy, h);
     const size_t px = src.elemSize();
     // Columns of dst fed from src: x in [x0, x1) reads x - dx.
     const int x0 = std::clamp(dx, 0, w);
@@ -282,10 +332,7 @@ bool TransformImage(const cv::Mat& src, cv::Mat dst, cv::Point shift, cv::Point 
 {
     if (src.empty() || dst.size() != src.size() || dst.type() != src.type())
         return false;
-    const cv::Point2f f(float(ref.x - shift.x), float(ref.y - shift.y));
-    cv::Mat m = cv::getRotationMatrix2D(f, -angle, 1.0);
-    m.at<double>(0, 2) += ref.x - f.x;
-    m.at<double>(1, 2) += ref.y - f.y;
+    const cv::Mat m = transformMatrix(src.size(), shift, ref, angle);
     if (src.data == dst.data) {
         cv::Mat tmp;
         cv::warpAffine(src, tmp, m, src.size(), cv::INTER_LINEAR, cv::BORDER_REPLICATE);

@@ -65,8 +65,17 @@ private:
 // dst(p) := src(p - (dx, dy)); pixels with no source repeat the nearest edge
 // pixel of src (a zero band would look like a defect).  src and dst: same
 // size and type; dst is written in place (it may share src's memory).
+// Shifts larger than the image act as shifts by the image size.
 bool MoveImage(const cv::Mat& src, cv::Mat dst, int dx, int dy);
 // Aligns a shifted and rotated frame: with f = ref - shift (where the model
 // was found), dst(ref + q) := src(f + R(angle) q), bilinear, edges repeated.
-// src and dst: same size and type; dst is written in place.
+// src and dst: same size and type; dst is written in place.  The shift is
+// clamped to the image size and ref into the image.
 bool TransformImage(const cv::Mat& src, cv::Mat dst, cv::Point shift, cv::Point ref, double angle);
+
+// What the two alignments take from the frame: the edge fill outside it is
+// for display only and must not be judged.  MovedImageCover: the rectangle
+// of dst that MoveImage fills from src.  TransformedImageCover: 255 where
+// TransformImage reads only frame pixels, 0 elsewhere.
+cv::Rect MovedImageCover(cv::Size size, int dx, int dy);
+cv::Mat TransformedImageCover(cv::Size size, cv::Point shift, cv::Point ref, double angle);

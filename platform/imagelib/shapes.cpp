@@ -175,10 +175,19 @@ void ClustomRect::Draw(QPainter& painter) const
 
 // --- circle ----------------------------------------------------------------
 
+namespace {
+// The inner radius of a ring stays below the outer one, so that a ring
+// always keeps a width (0: a full circle).
+int innerRadius(int r2, int r1)
+{
+    return std::clamp(r2, 0, std::max(0, r1 - 1));
+}
+} // namespace
+
 void Circle::UpdateRect()
 {
     r1 = std::clamp(r1, 0, kMaxRadius);
-    r2 = std::clamp(r2, 0, r1);
+    r2 = innerRadius(r2, r1);
     rect = QRect(QPoint(cx - r1, cy - r1), QPoint(cx + r1, cy + r1));
 }
 
@@ -188,7 +197,7 @@ void Circle::UpdateAll()
     cx = r.left() + (r.right() - r.left()) / 2;
     cy = r.top() + (r.bottom() - r.top()) / 2;
     r1 = std::clamp(std::min(r.right() - r.left(), r.bottom() - r.top()) / 2, 0, kMaxRadius);
-    r2 = std::clamp(r2, 0, r1);
+    r2 = innerRadius(r2, r1);
 }
 
 void Circle::setImageRect()
@@ -212,8 +221,13 @@ cv::Mat Circle::UpdateMask() const
         cv::ellipse(mask, centre, axes, 0, 0, 360, cv::Scalar(value), cv::FILLED, cv::LINE_8, kShift);
     };
     ellipse(r1, 255);
-    if (r2 > 0)
-        ellipse(std::min(r2, r1), 0);
+    const int inner = innerRadius(r2, r1);
+    if (inner > 0)
+        ellipse(inner, 0);
+    // A ring narrower than a pixel at this scale still marks its outline.
+    if (cv::countNonZero(mask) == 0)
+        cv::ellipse(mask, centre, cv::Size(cvRound(r1 / sx * kOne), cvRound(r1 / sy * kOne)), 0, 0, 360,
+                    cv::Scalar(255), 1, cv::LINE_8, kShift);
     return mask;
 }
 
@@ -298,10 +312,12 @@ void RePolygon::setImageRect()
 
 cv::Mat RePolygon::UpdateMask() const
 {
+    // No point, no area: the pass reports a missing mask rather than judge
+    // a pixel that nobody drew.
+    if (pts_.empty())
+        return {};
     const cv::Rect ir = ImageRect();
     cv::Mat mask(ir.height, ir.width, CV_8UC1, cv::Scalar(0));
-    if (pts_.empty())
-        return mask;
     const double sx = scaleX();
     const double sy = scaleY();
     std::vector<cv::Point> poly;

@@ -65,7 +65,8 @@ public:
 };
 
 // Circle or ring.  `rect` is the bounding rectangle of the outer circle;
-// r1 is the outer radius, r2 the inner radius of a ring (0: full circle).
+// r1 is the outer radius, r2 the inner radius of a ring (0: full circle),
+// kept below r1 so that a ring always keeps a width.
 class Circle : public ShapeImageRect {
 public:
     static constexpr int kMaxRadius = 32767;
@@ -82,9 +83,10 @@ public:
     void SetSelected(bool s) { selected = s ? 1 : 0; }
     bool IsSelected() const { return selected != 0; }
 
-    // rect := (cx - r1, cy - r1, cx + r1, cy + r1); radii kept in range.
+    // rect := (cx - r1, cy - r1, cx + r1, cy + r1); radii kept in range
+    // (0 <= r2 < r1, or both 0).
     void UpdateRect();
-    // Centre := centre of rect, r1 := min(width, height) / 2, r2 := min(r2, r1).
+    // Centre := centre of rect, r1 := min(width, height) / 2, r2 := min(r2, r1 - 1).
     void UpdateAll();
     void setImageRect();
     cv::Mat UpdateMask() const;
@@ -127,7 +129,7 @@ public:
     bool IsSelected() const { return selected != 0; }
 
     void setImageRect(); // bounding box of the points
-    cv::Mat UpdateMask() const;
+    cv::Mat UpdateMask() const; // empty (no rows) without points
     bool Contains(const QPoint& p) const; // odd-even rule
     // Handles are the vertices: writes the vertex index.
     bool PtInCtrl(const QPoint& p, int* handle) const;

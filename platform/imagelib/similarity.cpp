@@ -187,7 +187,8 @@ double SURF::Match(const cv::Mat& cut, cv::Mat& out) const
         if (cand[k].ncc > cand[bestK].ncc)
             bestK = k;
     const Candidate& b = cand[bestK];
-    const double score = 100.0 * std::max(0.0, b.ncc);
+    // Rounding can carry a correlation just past 1.
+    const double score = std::clamp(100.0 * b.ncc, 0.0, 100.0);
 
     // Marked pixels: cut(p) against the best template at p - shift.
     const int dx = b.x - margin_;

@@ -39,6 +39,9 @@ private slots:
     void distance();
     void areaErrors_data();
     void areaErrors();
+    void areasThatJudgeNothingAreErrors_data();
+    void areasThatJudgeNothingAreErrors();
+    void invalidMatcherStillPasses();
     void areaReachingOutIsClipped();
     void laterAreaWinsInResultImage();
     void resultRecords_data();
@@ -256,7 +259,6 @@ void TestDetectionPass::direction_data()
     QTest::newRow("all right, side 1") << QList<bool>{true, true, true} << 1 << 0;
     QTest::newRow("one left, side 1") << QList<bool>{true, false, true} << 1 << 1;
     QTest::newRow("all right, side 0") << QList<bool>{true, true, true} << 0 << 3;
-    QTest::newRow("side 2 marks nothing") << QList<bool>{true, false} << 2 << 0;
 }
 
 void TestDetectionPass::direction()
@@ -384,6 +386,92 @@ void TestDetectionPass::areaErrors()
     QCOMPARE(rig.slot.roiAlarm[1][i].boxCount(), 5);
     QCOMPARE(rig.host.records, QStringList{QStringLiteral("REG RUN ERROR = 2, 1, %1").arg(code)});
     QVERIFY(g_listParamROI.isEmpty());
+}
+
+void TestDetectionPass::areasThatJudgeNothingAreErrors_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("method");
+    QTest::addColumn<int>("a");
+    QTest::addColumn<int>("b");
+    QTest::addColumn<int>("c");
+    QTest::addColumn<int>("code");
+    const int spotA = 170 | 190 << 8;
+    QTest::newRow("mask without a set pixel") << "zero mask" << 1 << spotA << 1 << 1000 << -1;
+    QTest::newRow("ring stored as -1") << "ring -1" << 5 << 0 << 150 << 100 << -1;
+    QTest::newRow("empty polygon") << "empty polygon" << 4 << 0 << 50 << 100 << -1;
+    QTest::newRow("every pixel an ignore point") << "ignored" << 1 << spotA << 1 << 1000 << -1;
+    QTest::newRow("inside an ignore area") << "ignore area" << 0 << 3 << 45 << 100 << -1;
+    QTest::newRow("direction, side 2") << "" << 8 << 2 << 100 << 5000 << -3;
+    QTest::newRow("direction, side -1") << "" << 8 << -1 << 100 << 5000 << -3;
+    QTest::newRow("distance, direction 2") << "" << 9 << 2 << 10 << 100 << -3;
+    QTest::newRow("similarity, least score -1") << "" << 6 << 0 << -1 << 0 << -3;
+    QTest::newRow("similarity, least score 101") << "" << 6 << 0 << 101 << 0 << -3;
+    QTest::newRow("spot, negative minimum") << "" << 1 << spotA << -5 << 1000 << -3;
+    QTest::newRow("black area, negative limit") << "" << 4 << 0 << 50 << -1 << -3;
+    QTest::newRow("white count limit beyond 30000") << "" << 7 << 1 << 150 << 40000 << -3;
+    QTest::newRow("defect, negative limit") << "" << 0 << 3 << 45 << -1 << -3;
+    QTest::newRow("unknown method") << "" << 12 << 0 << 0 << 0 << -3;
+    QTest::newRow("negative method") << "" << -1 << 0 << 0 << 0 << -3;
+}
+
+// An area that cannot judge anything makes the camera NG with an error
+// record instead of passing on every frame.
+void TestDetectionPass::areasThatJudgeNothingAreErrors()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, method);
+    QFETCH(int, a);
+    QFETCH(int, b);
+    QFETCH(int, c);
+    QFETCH(int, code);
+    EngineRig rig;
+    rig.setTemplate(0, 0, synth::ground());
+    rig.host.values.detectEnabled[0] = 1;
+    rig.host.values.showAlgorithmDetails = 1;
+    rig.host.values.templateIsNg = 1;
+    rig.host.values.netEnabled = 1;
+    rig.host.triggerSource = 1;
+    int i = 0;
+    if (fault == QLatin1String("ring -1")) {
+        // r = 0xFFFFFFFF: both radii 65535.
+        i = rig.addCircle(0, cv::Point(160, 120), 65535, 65535, method, a, b, c);
+    } else if (fault == QLatin1String("empty polygon")) {
+        i = rig.addPolygon(0, {}, method, a, b, c);
+    } else {
+        i = rig.addRect(0, kArea, method, a, b, c);
+    }
+    if (fault == QLatin1String("zero mask"))
+        rig.slot.liveMask[0][i] = cv::Mat::zeros(kArea.size(), CV_8UC1);
+    if (fault == QLatin1String("ignored"))
+        rig.slot.PlaneView(rig.slot.ignoreMask[0])(kArea).setTo(255);
+    if (fault == QLatin1String("ignore area"))
+        rig.addRect(0, cv::Rect(kArea.x - 5, kArea.y - 5, kArea.width + 10, kArea.height + 10), AreaFuncIgnore);
+    rig.build();
+    rig.slot.roiValue[0][i] = 77;
+    rig.setFrame(withSquare(20, 180));
+    rig.engine->Run(0);
+    QCOMPARE(int(rig.slot.isOK), 0);
+    QCOMPARE(int(rig.slot.roiOK[0][i]), 1);
+    QCOMPARE(rig.slot.roiValue[0][i], 77);
+    QCOMPARE(rig.host.records, QStringList{QStringLiteral("REG RUN ERROR = 2, 0, %1").arg(code)});
+    QVERIFY(g_listParamROI.isEmpty());
+}
+
+// A defect area whose matcher is not valid (its library had no template)
+// measures nothing and passes, as before.
+void TestDetectionPass::invalidMatcherStillPasses()
+{
+    EngineRig rig;
+    rig.host.values.detectEnabled[0] = 1;
+    const int i = rig.addRect(0, kArea, AreaFuncDefect, 3, 45, 100);
+    rig.build();
+    QVERIFY(!rig.engine->grayMatch[0][i].IsValid());
+    rig.setFrame(withSquare(20, 200));
+    rig.engine->Run(0);
+    QCOMPARE(rig.slot.roiValue[0][i], 0);
+    QCOMPARE(int(rig.slot.isOK), 1);
+    QVERIFY(rig.host.records.isEmpty());
 }
 
 void TestDetectionPass::areaReachingOutIsClipped()

@@ -19,6 +19,8 @@ private slots:
     void plainCopy();
     void positioningOffKeepsModel();
     void shiftIsRecovered();
+    void uncoveredBandIsNotJudged_data();
+    void uncoveredBandIsNotJudged();
 };
 
 void TestPositioning::modelRectangleAndWindow_data()
@@ -210,6 +212,65 @@ void TestPositioning::shiftIsRecovered()
     rig.engine->ShapeMatch();
     const cv::Rect inner(40, 30, 240, 180);
     QCOMPARE(synth::meanAbsDiff(rig.aligned(), tmpl, inner), 0.0);
+}
+
+void TestPositioning::uncoveredBandIsNotJudged_data()
+{
+    QTest::addColumn<int>("dx");
+    QTest::addColumn<int>("dy");
+    QTest::addColumn<int>("rotation"); // rotationAngle; 0 shifts only
+    QTest::newRow("10 px") << 10 << 0 << 0;
+    QTest::newRow("20 px") << 20 << 0 << 0;
+    QTest::newRow("30 px") << 30 << 0 << 0;
+    QTest::newRow("-20 px, 20 px down") << -20 << 20 << 0;
+    QTest::newRow("20 px, rotation allowed") << 20 << 0 << 10;
+}
+
+// A clean frame, shifted: the band at the border that the shifted frame does
+// not reach is filled from the edge for display, but never judged.
+void TestPositioning::uncoveredBandIsNotJudged()
+{
+    QFETCH(int, dx);
+    QFETCH(int, dy);
+    QFETCH(int, rotation);
+    EngineRig rig;
+    cv::Mat tmpl = synth::mould(320, 240);
+    // Features near every border, which an edge fill cannot repeat.
+    tmpl(cv::Rect(300, 60, 10, 120)).setTo(230);
+    tmpl(cv::Rect(8, 60, 10, 120)).setTo(230);
+    tmpl(cv::Rect(60, 225, 200, 8)).setTo(230);
+    rig.setTemplate(0, 0, tmpl);
+    rig.host.values.motionCorrection = 0;
+    rig.host.values.maxOffset = 50;
+    rig.host.values.rotationAngle = rotation;
+    rig.host.values.detectEnabled[0] = 1;
+    rig.host.values.minimumArea = 0;
+    const int right = rig.addRect(0, cv::Rect(260, 20, 60, 200), AreaFuncDefect, 3, 45, 0);
+    const int left = rig.addRect(0, cv::Rect(0, 20, 60, 200), AreaFuncDefect, 3, 45, 0);
+    const int bottom = rig.addRect(0, cv::Rect(40, 180, 240, 60), AreaFuncDefect, 3, 45, 0);
+    rig.build();
+    rig.setFrame(synth::transform(tmpl, dx, dy, 0, {0, 0}));
+    rig.engine->ShapeMatch();
+    // The fill is still there for display.
+    const cv::Mat aligned = rig.aligned();
+    const cv::Rect band = dx > 0 ? cv::Rect(320 - dx, 0, dx, 240) : cv::Rect(0, 0, -dx, 240);
+    QVERIFY(synth::meanAbsDiff(aligned, tmpl, band) > 0);
+    rig.engine->Run(0);
+    for (int i : {right, left, bottom}) {
+        QCOMPARE(rig.slot.roiValue[0][i], 0);
+        QCOMPARE(int(rig.slot.roiOK[0][i]), 1);
+    }
+    QCOMPARE(int(rig.slot.isOK), 1);
+    QVERIFY(rig.host.records.isEmpty());
+
+    // A defect inside the frame's part of the same area is still found.
+    cv::Mat faulty = tmpl.clone();
+    faulty(cv::Rect(270, 100, 12, 12)).setTo(20);
+    rig.setFrame(synth::transform(faulty, dx, dy, 0, {0, 0}));
+    rig.engine->ShapeMatch();
+    rig.engine->Run(0);
+    QVERIFY(rig.slot.roiValue[0][right] > 0);
+    QCOMPARE(int(rig.slot.isOK), 0);
 }
 
 QTEST_GUILESS_MAIN(TestPositioning)

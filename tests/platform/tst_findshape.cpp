@@ -4,6 +4,8 @@
 #include "testenv.h"
 
 #include <QtTest>
+
+#include <climits>
 #include <opencv2/imgproc.hpp>
 
 namespace {
@@ -88,6 +90,10 @@ private slots:
     void moveImageReplicatesEdges();
     void moveImageInPlace();
     void transformWithoutAngleIsAShift();
+    void hugeShiftsActAsImageSized_data();
+    void hugeShiftsActAsImageSized();
+    void scoreStaysWithinRange_data();
+    void scoreStaysWithinRange();
 
 private:
     std::unique_ptr<TestEnv> env_;
@@ -322,6 +328,79 @@ void TestFindShape::transformWithoutAngleIsAShift()
     MoveImage(img, a, -4, 6);
     QVERIFY(TransformImage(img, b, cv::Point(-4, 6), cv::Point(30, 20), 0.0));
     QCOMPARE(cv::countNonZero(a != b), 0);
+}
+
+void TestFindShape::hugeShiftsActAsImageSized_data()
+{
+    QTest::addColumn<int>("dx");
+    QTest::addColumn<int>("dy");
+    QTest::newRow("right") << INT_MAX << 0;
+    QTest::newRow("left") << INT_MIN << 0;
+    QTest::newRow("down") << 0 << INT_MAX;
+    QTest::newRow("up") << 0 << INT_MIN;
+    QTest::newRow("both") << INT_MIN << INT_MAX;
+}
+
+// A shift beyond the image moves every pixel out: the result is the edge
+// fill of a shift by the image size, whatever the number.
+void TestFindShape::hugeShiftsActAsImageSized()
+{
+    QFETCH(int, dx);
+    QFETCH(int, dy);
+    cv::Mat src(30, 40, CV_8UC1);
+    cv::RNG(5).fill(src, cv::RNG::UNIFORM, 0, 256);
+    const auto sized = [&](int v, int size) { return v > 0 ? size : v < 0 ? -size : 0; };
+    cv::Mat expected(src.size(), CV_8UC1), got(src.size(), CV_8UC1);
+    QVERIFY(MoveImage(src, expected, sized(dx, src.cols), sized(dy, src.rows)));
+    QVERIFY(MoveImage(src, got, dx, dy));
+    QCOMPARE(cv::norm(got, expected, cv::NORM_INF), 0.0);
+    const cv::Rect cover = MovedImageCover(src.size(), dx, dy);
+    QVERIFY(cover.area() == 0);
+
+    QVERIFY(TransformImage(src, expected, {sized(dx, src.cols), sized(dy, src.rows)}, {20, 15}, 0.0));
+    QVERIFY(TransformImage(src, got, {dx, dy}, {20, 15}, 0.0));
+    QCOMPARE(cv::norm(got, expected, cv::NORM_INF), 0.0);
+    QCOMPARE(cv::countNonZero(TransformedImageCover(src.size(), {dx, dy}, {20, 15}, 0.0)), 0);
+}
+
+void TestFindShape::scoreStaysWithinRange_data()
+{
+    // Masked ramps on which the correlation rounds to just above 1.
+    QTest::addColumn<int>("w");
+    QTest::addColumn<int>("h");
+    QTest::addColumn<int>("base");
+    QTest::addColumn<int>("gx");  // slope along x, in 1/divisor per pixel
+    QTest::addColumn<int>("divisor");
+    QTest::addColumn<int>("gy");
+    QTest::addColumn<int>("margin");
+    QTest::newRow("70 x 34") << 70 << 34 << 159 << 3 << 4 << 2 << 6;
+    QTest::newRow("82 x 24") << 82 << 24 << 173 << 4 << 2 << 1 << 10;
+    QTest::newRow("78 x 32") << 78 << 32 << 121 << 2 << 4 << 0 << 12;
+}
+
+void TestFindShape::scoreStaysWithinRange()
+{
+    QFETCH(int, w);
+    QFETCH(int, h);
+    QFETCH(int, base);
+    QFETCH(int, gx);
+    QFETCH(int, divisor);
+    QFETCH(int, gy);
+    QFETCH(int, margin);
+    cv::Mat model(h, w, CV_8UC1);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            model.at<uchar>(y, x) = cv::saturate_cast<uchar>(base + x * gx / divisor + y * gy);
+    cv::Mat mask(h, w, CV_8UC1, cv::Scalar(255));
+    cv::circle(mask, {w / 2, h / 2}, std::min(w, h) / 4, cv::Scalar(0), cv::FILLED);
+    cv::Mat search;
+    cv::copyMakeBorder(model, search, margin, margin, margin, margin, cv::BORDER_REPLICATE);
+    FindShape f;
+    QVERIFY(f.CreateShape(model, 0.0, 0, 0, w / 2, h / 2, false, 255, mask, 0, 0));
+    int x = 0, y = 0;
+    double score = -1, angle = 0;
+    QVERIFY(f.Find(search, 0, x, y, score, angle));
+    QVERIFY2(score >= 0.0 && score <= 100.0, qPrintable(QString::number(score, 'g', 17)));
 }
 
 QTEST_GUILESS_MAIN(TestFindShape)

@@ -66,6 +66,8 @@ private slots:
     void similarityFlatRules();
     void similarityMarksDifferences();
     void similarityKeepsCopiesAndClears();
+    void similarityScoreStaysWithinRange_data();
+    void similarityScoreStaysWithinRange();
 
 private:
     std::unique_ptr<TestEnv> env_;
@@ -347,6 +349,36 @@ void TestMatchers::similarityKeepsCopiesAndClears()
     s.Clear();
     QVERIFY(!s.IsValid());
     QCOMPARE(s.Match(first, out), 0.0);
+}
+
+void TestMatchers::similarityScoreStaysWithinRange_data()
+{
+    // Ramps on which the correlation of a cut with itself rounds above 1.
+    QTest::addColumn<int>("w");
+    QTest::addColumn<int>("h");
+    QTest::addColumn<int>("base");
+    QTest::newRow("40 x 52") << 40 << 52 << 96;
+    QTest::newRow("18 x 37") << 18 << 37 << 167;
+    QTest::newRow("36 x 71") << 36 << 71 << 87;
+}
+
+void TestMatchers::similarityScoreStaysWithinRange()
+{
+    QFETCH(int, w);
+    QFETCH(int, h);
+    QFETCH(int, base);
+    cv::Mat cut(h, w, CV_8UC1);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            cut.at<uchar>(y, x) = cv::saturate_cast<uchar>(base + x * 3 + y % 5);
+    SURF s;
+    s.Create(w, h, cv::Mat());
+    s.AddTemp(cut);
+    s.Train();
+    cv::Mat out;
+    const double score = s.Match(cut, out);
+    QVERIFY2(score >= 0.0 && score <= 100.0, qPrintable(QString::number(score, 'g', 17)));
+    QCOMPARE(score, 100.0);
 }
 
 QTEST_GUILESS_MAIN(TestMatchers)

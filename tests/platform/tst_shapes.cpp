@@ -51,6 +51,8 @@ private slots:
     void ringMask();
     void polygonMask_data();
     void polygonMask();
+    void shapesAlwaysMarkAPixel_data();
+    void shapesAlwaysMarkAPixel();
     void selfIntersectingOutlineUsesOddEven();
     void polygonCapacityAndEquality();
     void equalityIgnoresSelection();
@@ -150,16 +152,16 @@ void TestShapes::circleRadiiAndRect()
     QCOMPARE(c.rect, QRect(QPoint(20, 10), QPoint(40, 30)));
 
     // The reverse, from a dragged rectangle: the smaller side gives r1 and the
-    // inner radius never exceeds it.
+    // inner radius stays below it (a ring keeps a width).
     c.r2 = 30;
     c.rect = QRect(QPoint(0, 0), QPoint(20, 11));
     c.UpdateAll();
     QCOMPARE(c.cx, 10);
     QCOMPARE(c.cy, 5);
     QCOMPARE(c.r1, 5);
-    QCOMPARE(c.r2, 5);
+    QCOMPARE(c.r2, 4);
 
-    // Radii stay within 0..32767 and r2 <= r1.
+    // Radii stay within 0..32767 and r2 < r1 (0 for a circle of radius 0).
     c.r1 = 65535;
     c.r2 = -3;
     c.UpdateRect();
@@ -242,6 +244,61 @@ void TestShapes::polygonMask()
     // About half the box is inside.
     const double frac = double(cv::countNonZero(m)) / (m.cols * m.rows);
     QVERIFY2(frac > 0.45 && frac < 0.6, qPrintable(QString::number(frac)));
+}
+
+void TestShapes::shapesAlwaysMarkAPixel_data()
+{
+    // The shape, its radii (circle) or point count (polygon), the view scale.
+    QTest::addColumn<QString>("shape");
+    QTest::addColumn<int>("r1");
+    QTest::addColumn<int>("r2");
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<bool>("hasMask");
+    QTest::newRow("ring, inner = outer") << "circle" << 10 << 10 << 1.0 << true;
+    QTest::newRow("ring, inner = outer, view x2") << "circle" << 10 << 10 << 2.0 << true;
+    QTest::newRow("ring, inner = outer, view x0.8") << "circle" << 9 << 9 << 0.8 << true;
+    QTest::newRow("ring, inner > outer") << "circle" << 6 << 40 << 1.0 << true;
+    QTest::newRow("circle of radius 0") << "circle" << 0 << 0 << 1.0 << true;
+    QTest::newRow("ring from a dragged rectangle") << "dragged" << 8 << 8 << 1.0 << true;
+    QTest::newRow("polygon, one point") << "polygon" << 1 << 0 << 1.0 << true;
+    QTest::newRow("polygon, two points") << "polygon" << 2 << 0 << 1.0 << true;
+    // No points: no area at all, so no mask (the pass reports it).
+    QTest::newRow("polygon, no point") << "polygon" << 0 << 0 << 1.0 << false;
+}
+
+void TestShapes::shapesAlwaysMarkAPixel()
+{
+    QFETCH(QString, shape);
+    QFETCH(int, r1);
+    QFETCH(int, r2);
+    QFETCH(double, scale);
+    QFETCH(bool, hasMask);
+    kvor::setGeometry(geometryFor(scale, scale));
+    cv::Mat m;
+    if (shape == QLatin1String("polygon")) {
+        const QPoint pts[] = {{int(20 * scale), int(20 * scale)}, {int(30 * scale), int(25 * scale)}};
+        RePolygon p(r1, pts);
+        p.setImageRect();
+        m = p.UpdateMask();
+    } else {
+        Circle c;
+        c.cx = int(32 * scale);
+        c.cy = int(24 * scale);
+        c.r1 = r1;
+        c.r2 = r2;
+        if (shape == QLatin1String("dragged")) {
+            c.rect = QRect(c.cx - r1, c.cy - r1, 2 * r1 + 1, 2 * r1 + 1);
+            c.UpdateAll();
+        } else {
+            c.UpdateRect();
+        }
+        QVERIFY(c.r2 < c.r1 || c.r1 == 0);
+        c.setImageRect();
+        m = c.UpdateMask();
+    }
+    QCOMPARE(!m.empty(), hasMask);
+    if (hasMask)
+        QVERIFY(cv::countNonZero(m) > 0);
 }
 
 void TestShapes::selfIntersectingOutlineUsesOddEven()

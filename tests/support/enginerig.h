@@ -1,7 +1,7 @@
 #pragma once
 // A camera slot with its two area sets, a fixed host and the engine, on a
-// small picture whose view is the picture itself (scale 1), for the engine
-// tests.
+// picture whose view is the picture itself (scale 1, unless given), for the
+// engine tests and benchmarks.
 #include "cameraslotstate.h"
 #include "cammerrecongnize.h"
 #include "cammersingleton.h"
