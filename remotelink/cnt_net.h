@@ -16,6 +16,8 @@ class CNT_Net : public QObject, public RelayLink {
     Q_OBJECT
 public:
     static constexpr quint16 kDefaultPort = 8890;
+    // Messages kept for a relay that does not take them; the oldest give way.
+    static constexpr int kQueueLimit = 1000;
 
     // Reads the remote-system switch from PARAM.db through a connection of
     // its own; listens only when it is on.
@@ -38,6 +40,8 @@ public:
 
     // Messages waiting for the relay, oldest first (one line each).
     QStringList queued() const;
+    // Messages dropped because the queue was full.
+    int droppedMessages() const;
 
     // First number of the "CntNet" row of PARAM.db, 0 when absent or unreadable.
     static int ReadNetSwitch(const QString& paramDbPath = QStringLiteral("PARAM.db"));
@@ -50,4 +54,5 @@ private:
     QTcpServer* server_ = nullptr;
     mutable QMutex queueLock_;
     QStringList sendQueue_;
+    int dropped_ = 0;
 };
