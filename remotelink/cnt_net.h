@@ -23,6 +23,8 @@ public:
     // its own; listens only when it is on.
     explicit CNT_Net(QObject* parent = nullptr, quint16 port = kDefaultPort);
 
+    // True only when the switch was on and the server really listens (the
+    // port may be taken); port 0 asks for any free port.
     bool serverOpen() const override { return serverOpen_; }
     bool linkAlive() const override { return linkAlive_; }
     quint16 port() const;
