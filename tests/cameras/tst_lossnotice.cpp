@@ -58,15 +58,15 @@ void TestLossNotice::lossNoticeLeavesPageBoxAlone()
     resetCameraGlobals();
     camsim::bus().clear();
     QVERIFY(camsim::bus().loadJson(
-        R"({"devices":[{"family":"mindvision","serial":"M1","width":320,"height":240,"fps":200},)"
-        R"({"family":"mindvision","serial":"M2","width":320,"height":240,"fps":200}]})"));
+        R"({"devices":[{"family":"hikvision","serial":"CAM0000001","width":320,"height":240,"fps":200},)"
+        R"({"family":"hikvision","serial":"CAM0000002","width":320,"height":240,"fps":200}]})"));
     CheckCameraID();
     applyGeometry();
     NoticeHost host;
     host.liveSwitches.cameraCheck = 0;   // the loss shows the warn notice
     host.buildSlots();
     QCOMPARE(numCamera, 2);
-    auto m2 = camsim::bus().find("M2");
+    auto m2 = camsim::bus().find("CAM0000002");
 
     WarnBox page;
     gpWarnBox = &page;
