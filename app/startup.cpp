@@ -6,6 +6,7 @@
 #include "copy2movedisk.h"
 #include "gige_addressrepair.h"
 #include "glog.h"
+#include "kitfonts.h"
 #include "globals.h"
 #include "messages.h"
 #include "mojuwizard.h"
@@ -60,6 +61,7 @@ void Startup::BeforeMainWindow(char** argv)
     CreateSharedLocks();
     FillMessageTable();
     LoadPixmaps();
+    RegisterKitFonts();
 
     gpNet = parts_.makeNet();
     Copy2MoveDisk::instance()->start();

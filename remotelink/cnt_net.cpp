@@ -1,6 +1,7 @@
 #include "cnt_net.h"
 
 #include "commandrunner.h"
+#include "storedints.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,11 +22,10 @@ int CNT_Net::ReadNetSwitch(const QString& paramDbPath)
         if (db.open()) {
             QSqlQuery q(db);
             q.setForwardOnly(true);
-            if (q.exec(QStringLiteral("select value from sysparam where name='CntNet'")) && q.next()) {
-                const QStringList words = q.value(0).toString().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-                if (!words.isEmpty())
-                    value = words.first().toInt();
-            }
+            // Read as the parameter record reads its rows, so that the
+            // switch here and the record's netEnabled agree.
+            if (q.exec(QStringLiteral("select value from sysparam where name='CntNet'")) && q.next())
+                value = ParseStoredInts(q.value(0).toByteArray(), 1).front();
         }
         db.close();
     }
@@ -42,9 +42,13 @@ CNT_Net::CNT_Net(QObject* parent, quint16 port) : QObject(parent)
     server_ = new QTcpServer(this);
     const bool listening = server_->listen(QHostAddress::LocalHost, port);
     LOG(INFO) << "CNT: server is alread open...";
-    if (!listening)
+    if (!listening) {
+        // The relay could never connect: the link stays off, so no caller
+        // queues messages for it.
         LOG(WARNING) << "CNT: cannot listen on port " << port << ": "
                      << server_->errorString().toStdString();
+        return;
+    }
     serverOpen_ = true;
 }
 
@@ -68,7 +72,19 @@ void CNT_Net::CNT_ReStart()
 void CNT_Net::enqueue(const QString& line)
 {
     QMutexLocker lock(&queueLock_);
+    if (sendQueue_.size() >= kQueueLimit) {
+        sendQueue_.removeFirst();
+        if (dropped_++ % kQueueLimit == 0)
+            LOG(WARNING) << "CNT: send queue full (" << kQueueLimit << " messages), "
+                         << dropped_ << " oldest dropped so far";
+    }
     sendQueue_ << line;
+}
+
+int CNT_Net::droppedMessages() const
+{
+    QMutexLocker lock(&queueLock_);
+    return dropped_;
 }
 
 QStringList CNT_Net::queued() const

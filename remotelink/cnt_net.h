@@ -16,11 +16,15 @@ class CNT_Net : public QObject, public RelayLink {
     Q_OBJECT
 public:
     static constexpr quint16 kDefaultPort = 8890;
+    // Messages kept for a relay that does not take them; the oldest give way.
+    static constexpr int kQueueLimit = 1000;
 
     // Reads the remote-system switch from PARAM.db through a connection of
     // its own; listens only when it is on.
     explicit CNT_Net(QObject* parent = nullptr, quint16 port = kDefaultPort);
 
+    // True only when the switch was on and the server really listens (the
+    // port may be taken); port 0 asks for any free port.
     bool serverOpen() const override { return serverOpen_; }
     bool linkAlive() const override { return linkAlive_; }
     quint16 port() const;
@@ -38,6 +42,8 @@ public:
 
     // Messages waiting for the relay, oldest first (one line each).
     QStringList queued() const;
+    // Messages dropped because the queue was full.
+    int droppedMessages() const;
 
     // First number of the "CntNet" row of PARAM.db, 0 when absent or unreadable.
     static int ReadNetSwitch(const QString& paramDbPath = QStringLiteral("PARAM.db"));
@@ -50,4 +56,5 @@ private:
     QTcpServer* server_ = nullptr;
     mutable QMutex queueLock_;
     QStringList sendQueue_;
+    int dropped_ = 0;
 };

@@ -2,6 +2,7 @@
 // Every widget of the kit has a large and a small layout; screens wider than
 // 1024 px take the large one.
 #include "globals.h"
+#include "kitfonts.h"
 
 #include <QFont>
 #include <QPalette>
@@ -30,5 +31,5 @@ inline void SetTextColor(QWidget* widget, const QColor& color)
     widget->setPalette(pal);
 }
 
-inline QFont MicroHei(int pixelSize) { return KitFont(QStringLiteral("wqy-microhei"), pixelSize); }
-inline QFont WenQuanYi(int pixelSize) { return KitFont(QStringLiteral("wenquanyi"), pixelSize); }
+inline QFont MicroHei(int pixelSize) { return KitFont(QString::fromLatin1(kMicroHeiFamily), pixelSize); }
+inline QFont WenQuanYi(int pixelSize) { return KitFont(QString::fromLatin1(kWenQuanYiFamily), pixelSize); }

@@ -1,8 +1,8 @@
 #include "commandrunner.h"
 
-#include <QDebug>
 #include <QFileInfo>
 #include <QProcess>
+#include <glog/logging.h>
 
 QString CommandCall::line() const
 {
@@ -59,31 +59,24 @@ bool RealCommandRunner::startDetached(const QString& program, const QStringList&
 }
 
 // ---------------------------------------------------------------- dry run
+// Refused commands go to glog, which is always on: the message log may be
+// switched off, and a command that silently did not run is hard to find.
+// Nothing is kept in memory, so a long run does not grow.
 CommandResult DryRunCommandRunner::execute(const QString& program, const QStringList& args, int timeoutMs)
 {
     Q_UNUSED(timeoutMs);
     const CommandCall call{program, args, false};
-    {
-        QMutexLocker lock(&mutex_);
-        calls_.push_back(call);
-    }
-    qInfo().noquote() << "dry run, not executed:" << call.line()
-                      << (isDestructive(program, args) ? "(would change the machine)" : "");
+    LOG(WARNING) << "dry run, not executed: " << call.line().toStdString()
+                 << (isDestructive(program, args) ? " (would change the machine)" : "");
     return CommandResult{};
 }
 
 bool DryRunCommandRunner::startDetached(const QString& program, const QStringList& args)
 {
-    QMutexLocker lock(&mutex_);
-    calls_.push_back({program, args, true});
-    qInfo().noquote() << "dry run, not started:" << calls_.back().line();
+    const CommandCall call{program, args, true};
+    LOG(WARNING) << "dry run, not started: " << call.line().toStdString()
+                 << (isDestructive(program, args) ? " (would change the machine)" : "");
     return true;
-}
-
-std::vector<CommandCall> DryRunCommandRunner::calls() const
-{
-    QMutexLocker lock(&mutex_);
-    return calls_;
 }
 
 // ---------------------------------------------------------------- recording

@@ -9,8 +9,8 @@
 //    configured for the panel (MM_PANEL_BUILD) AND the environment says
 //    MOULDMON_PANEL=1.
 //  - DryRunCommandRunner: the default everywhere else.  Logs every command
-//    and executes none (not even reads such as ping, which would send
-//    traffic); every command "succeeds" with no output.
+//    to glog as a warning and executes none (not even reads such as ping,
+//    which would send traffic); every command "succeeds" with no output.
 //  - RecordingCommandRunner: for tests; records every call and answers from
 //    a script.
 #include <QMutex>
@@ -68,12 +68,8 @@ protected:
 class DryRunCommandRunner : public CommandRunner {
 public:
     bool startDetached(const QString& program, const QStringList& args) override;
-    std::vector<CommandCall> calls() const;
 protected:
     CommandResult execute(const QString& program, const QStringList& args, int timeoutMs) override;
-private:
-    mutable QMutex mutex_;
-    std::vector<CommandCall> calls_;
 };
 
 class RecordingCommandRunner : public CommandRunner {

@@ -6,6 +6,28 @@
 #include "terminator.h"
 
 #include <QtTest>
+#include <glog/logging.h>
+
+namespace {
+// Keeps the glog lines of one severity while it is registered.
+class GlogLines : public google::LogSink {
+public:
+    explicit GlogLines(google::LogSeverity severity) : severity_(severity) { google::AddLogSink(this); }
+    ~GlogLines() override { google::RemoveLogSink(this); }
+    void send(google::LogSeverity severity, const char*, const char*, int,
+              const google::LogMessageTime&, const char* message, size_t length) override
+    {
+        if (severity == severity_)
+            lines << QString::fromUtf8(message, int(length));
+    }
+    QStringList lines;
+private:
+    google::LogSeverity severity_;
+};
+
+// The message-log handler with "Use Log" off drops every Qt message.
+void dropQtMessages(QtMsgType, const QMessageLogContext&, const QString&) {}
+}
 
 class TestSeams : public QObject {
     Q_OBJECT
@@ -13,6 +35,7 @@ private slots:
     void defaultRunnerIsDryRunOffThePanel();
     void destructiveCommands_data();
     void destructiveCommands();
+    void dryRunRefusalsReachGlog();
     void recordingRunnerAnswersFromScript();
     void panelDeviceClosedWithoutNode();
     void fakeClockAdvancesOnSleep();
@@ -57,6 +80,29 @@ void TestSeams::destructiveCommands()
     QFETCH(QString, program);
     QFETCH(bool, destructive);
     QCOMPARE(CommandRunner::isDestructive(program, {}), destructive);
+}
+
+// With the message log switched off every Qt message is dropped, but a
+// refused command must still leave a trace.
+void TestSeams::dryRunRefusalsReachGlog()
+{
+    GlogLines warnings(google::GLOG_WARNING);
+    const QtMessageHandler previous = qInstallMessageHandler(dropQtMessages);
+    DryRunCommandRunner dry;
+    QVERIFY(dry.run("reboot", {}, 1000).ok());
+    QVERIFY(dry.run("ping", {"-c", "1", "192.168.1.10"}, 1000).ok());
+    QVERIFY(dry.startDetached("python3", {"./cnt_net/runNetClient.py"}));
+    qInstallMessageHandler(previous);
+
+    QCOMPARE(warnings.lines.size(), 3);
+    QVERIFY2(warnings.lines[0].contains("not executed: reboot")
+                 && warnings.lines[0].contains("would change the machine"),
+             qPrintable(warnings.lines[0]));
+    QVERIFY2(warnings.lines[1].contains("not executed: ping -c 1 192.168.1.10")
+                 && !warnings.lines[1].contains("would change"),
+             qPrintable(warnings.lines[1]));
+    QVERIFY2(warnings.lines[2].contains("not started: python3 ./cnt_net/runNetClient.py"),
+             qPrintable(warnings.lines[2]));
 }
 
 void TestSeams::recordingRunnerAnswersFromScript()

@@ -41,7 +41,6 @@ private slots:
     void wakesScreen_data();
     void wakesScreen();
     void setTextDoesNotShow();
-    void ownNoticeLeavesWaitingBoxAlone();
     void dialogContents();
     void paintsWithoutPictures();
     void longMessageFits_data();
@@ -250,29 +249,6 @@ void TestBoxes::setTextDoesNotShow()
     QCOMPARE(warn.message, QStringLiteral("c"));
     warn.update();
     QTRY_VERIFY(counter.paints > 0);
-}
-
-// A notice raised and cleared by a timer while a page waits on its own box:
-// the waiting box keeps its text and its answer.
-void TestBoxes::ownNoticeLeavesWaitingBoxAlone()
-{
-    TestEnv env;
-    modal::setHook({});
-    KitScreen screen(1280, 800);
-    ChooseBox question;
-    question.setText(Msg(354), 354);
-    WarnBox notice;
-    QTimer::singleShot(0, &notice, [&] {
-        notice.setText(Msg(39), 39);
-        notice.setVisible(true);
-        QTimer::singleShot(0, &notice, [&] {
-            notice.setVisible(false);
-            QTimer::singleShot(0, question.yesButton, &QPushButton::click);
-        });
-    });
-    QCOMPARE(question.exec(), 1);
-    QCOMPARE(question.message, Msg(354));
-    QVERIFY(!notice.isVisible());
 }
 
 void TestBoxes::dialogContents()
