@@ -4,6 +4,7 @@
 #include "cameraglobals.h"
 #include "cameraprobe.h"
 #include "fakecamerahost.h"
+#include "family_dvp.h"
 #include "simcamerabus.h"
 
 #include <benchmark/benchmark.h>
@@ -110,10 +111,11 @@ void BM_HandOverOneFrame(benchmark::State& state)
     FakeCameraHost host;
     benchValues(host);
     CameraBackend cam(&host, 0);
+    auto* dvp = dynamic_cast<DvpDriver*>(cam.driver());
     std::vector<uint8_t> frame(static_cast<size_t>(gImageLen), 7), proc(static_cast<size_t>(gColorLen));
     simsdk::dvp::Frame info{simsdk::dvp::FORMAT_MONO8, 1280, 1024, gImageLen, 0};
     for (auto _ : state) {
-        CameraBackend::dvpStreamCallback(0, 2, &cam, &info, frame.data());
+        DvpDriver::dvpStreamCallback(0, 2, dvp, &info, frame.data());
         benchmark::DoNotOptimize(TakeNewFrame(&cam, proc.data()));
     }
     state.SetLabel(gisColor ? "grey to RGBA" : "grey");
