@@ -161,6 +161,16 @@ void UvcCapture::close()
     release();
 }
 
+void UvcCapture::interrupt()
+{
+    abort_ = true;
+}
+
+void UvcCapture::resume()
+{
+    abort_ = false;
+}
+
 void UvcCapture::release()
 {
     {
@@ -291,14 +301,15 @@ int UvcCapture::readPacket()
             continue;
         }
         armDeadline(0);
-        if (r == AVERROR_EXIT && !abort_.load()) {
-            // Our read time-out ended a waiting protocol read.  Clear the
-            // input's error so that reading resumes once data comes again.
+        if (r == AVERROR_EXIT) {
+            // Our read time-out or an interrupt ended a waiting protocol
+            // read.  Clear the input's error so that reading resumes once
+            // data comes again (after a time-out, or the next start).
             if (avFormat->pb) {
                 avFormat->pb->error = 0;
                 avFormat->pb->eof_reached = 0;
             }
-            return AVERROR(ETIMEDOUT);
+            return abort_.load() ? AVERROR_EXIT : AVERROR(ETIMEDOUT);
         }
         return r;
     }

@@ -1,7 +1,10 @@
 // UVC capture without a device: the same open/read/decode/filter/convert
 // path runs on FFmpeg's lavfi sources, a raw YUYV file and an MJPEG stream
 // written here.  Device nodes live in the test's own folder, never in /dev.
+#include "cameraprobe.h"
 #include "cameraservices.h"
+#include "camerathread.h"
+#include "fakecamerahost.h"
 #include "testenv.h"
 #include "uvccapture.h"
 
@@ -137,6 +140,7 @@ private slots:
     void installedAsTheCapturePath();
     void closeInterruptsABlockedReadThatHoldsNoLock();
     void stalledReadTimesOut();
+    void stopDoesNotWaitForAStalledCamera();
 };
 
 void TestUvc::realGraphConfigures()
@@ -466,6 +470,56 @@ void TestUvc::stalledReadTimesOut()
     f.write(yuyvFrames(32, 16, 1));
     f.close();
     QCOMPARE(cap.readGrey(grey.data(), 32, 16), 1);
+}
+
+void TestUvc::stopDoesNotWaitForAStalledCamera()
+{
+    // A slot reading a camera that stops delivering (the file followed past
+    // its end) is stopped from the GUI thread: the stop must not wait for the
+    // read time-out, and the camera reads again after the next start.
+    TestEnv env;
+    resetCameraGlobals();
+    camsim::bus().clear();
+    env.writeFile("proc/devices", "N: Name=\"USB Camera\"\n");
+    paths().procInputDevices = env.path("proc/devices");
+    paths().videoDevice = env.path("video%1.yuv");
+    env.writeFile("video0.yuv", yuyvFrames(32, 16, 2));
+    QMap<QString, QString> options = rawOptions(32, 16);
+    options.insert("follow", "1");
+    UvcInput in = inputOf("rawvideo", options);
+    in.readTimeoutMs = 2000;   // the time-out of a device read
+    installUvcCapture(in);
+    CheckCameraID();
+    QCOMPARE(gCameraID, int(CameraKindUvc));
+    applyGeometry();
+    {
+        FakeCameraHost host;
+        host.buildSlots();
+        QVERIFY(host.cameraOpened[0]);
+        CameraBackend& b = *host.cams[0];
+        QTRY_COMPARE_WITH_TIMEOUT(b.framesDelivered(), uint64_t(2), 3000);
+        QTest::qWait(200);   // the grab thread now waits in a read
+        QElapsedTimer t;
+        t.start();
+        b.CameraStop();
+        const qint64 stopMs = t.elapsed();
+        qInfo("stop of a stalled UVC camera: %lld ms", stopMs);
+        QVERIFY2(stopMs < 100, qPrintable(QString::number(stopMs)));
+        QVERIFY(!b.grabThread()->isRunning());
+
+        // The stop freed nothing: frames written meanwhile arrive after the start.
+        QFile f(env.path("video0.yuv"));
+        QVERIFY(f.open(QIODevice::Append));
+        f.write(yuyvFrames(32, 16, 1));
+        f.close();
+        QCOMPARE(b.CameraStart(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(b.framesDelivered(), uint64_t(3), 3000);
+        t.restart();
+        b.CameraStop();
+        b.CameraClose();
+        QVERIFY2(t.elapsed() < 100, qPrintable(QString::number(t.elapsed())));
+    }
+    setUvcSourceFactory({});
 }
 
 QTEST_GUILESS_MAIN(TestUvc)
