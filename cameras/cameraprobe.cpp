@@ -8,6 +8,7 @@
 #include "clock.h"
 #include "messages.h"
 #include "paths.h"
+#include "reachsweep.h"
 
 #include <QFile>
 #include <QSqlQuery>
@@ -29,10 +30,10 @@ const CameraFamily* currentFamily()
     return cameraFamily(gCameraID);
 }
 
-void runReachSweep()
+ReachSweep& reachSweep()
 {
-    if (AddressRepair* r = addressRepair())
-        r->EnsureDeviceReach();
+    static ReachSweep sweep;
+    return sweep;
 }
 
 CameraBackend* backend(int i)
@@ -43,7 +44,7 @@ CameraBackend* backend(int i)
 
 void CheckCameraID()
 {
-    if (AddressRepair* r = addressRepair()) {
+    if (std::shared_ptr<AddressRepair> r = addressRepair()) {
         if (r->RepairAllCameraIP() > 0)
             appClock().sleepMs(6000);   // the cameras come back under their new addresses
     }
@@ -51,7 +52,7 @@ void CheckCameraID()
     gReachDone = false;
     for (const CameraFamily* f : cameraFamilies()) {
         if (f->reachSweep)
-            runReachSweep();   // its result is not used: the family enumerates what it finds
+            reachSweep().runAndWait();   // its result is not used: the family enumerates what it finds
         if (f->probe())
             return;
     }
@@ -191,9 +192,13 @@ void CameraRestart()
     CameraHost& host = *gpCameraHost;
     if (gisLost) {
         const CameraFamily* f = currentFamily();
-        if (f && f->reachSweep && !gReachDone) {
-            gReachDone = true;   // the sweep is slow: once per loss
-            runReachSweep();
+        if (f && f->reachSweep) {
+            if (!gReachDone) {
+                gReachDone = true;   // the sweep is slow: once per loss, on a worker
+                reachSweep().start();
+            }
+            if (reachSweep().running())
+                return;   // still lost; the count follows the sweep
         }
         const int n = CountCamerasOfKind();
         if (n >= 0 && n != numCamera)

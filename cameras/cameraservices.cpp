@@ -49,10 +49,10 @@ void setAddressRepair(std::shared_ptr<AddressRepair> repair)
     repairSlot() = std::move(repair);
 }
 
-AddressRepair* addressRepair()
+std::shared_ptr<AddressRepair> addressRepair()
 {
     QMutexLocker lock(&gServicesMutex);
-    return repairSlot().get();
+    return repairSlot();
 }
 
 void setUvcDeviceList(UvcDeviceList list)

@@ -68,4 +68,5 @@ public:
 
 // Installs the repair; null (the default) repairs nothing.
 void setAddressRepair(std::shared_ptr<AddressRepair> repair);
-AddressRepair* addressRepair();
+// Shared, so that a sweep running on a worker keeps it alive.
+std::shared_ptr<AddressRepair> addressRepair();

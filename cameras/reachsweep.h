@@ -1,0 +1,21 @@
+#pragma once
+// The GigE reachability sweep (AddressRepair::EnsureDeviceReach) on a worker
+// thread: it pings up to 16 addresses of about a second each, which must
+// never hold the GUI thread.  Started and asked from the GUI thread; the
+// caller acts on its end there (the next enumeration).
+#include <QFuture>
+
+class ReachSweep {
+public:
+    ~ReachSweep();
+    // Starts a sweep of the installed repair unless one runs; nothing
+    // without a repair.
+    void start();
+    bool running() const;
+    // Starts a sweep and waits for its end while the GUI thread goes on
+    // handling events.
+    void runAndWait();
+
+private:
+    QFuture<int> future_;
+};
