@@ -5,6 +5,7 @@
 #include "cameraservices.h"
 #include "camerathread.h"
 #include "fakecamerahost.h"
+#include "simuvc.h"
 #include "testenv.h"
 #include "uvccapture.h"
 
@@ -141,6 +142,9 @@ private slots:
     void closeInterruptsABlockedReadThatHoldsNoLock();
     void stalledReadTimesOut();
     void stopDoesNotWaitForAStalledCamera();
+    void simulatedBusDevicesProbeAsUvc();
+    void simulatedUvcObject_data();
+    void simulatedUvcObject();
 };
 
 void TestUvc::realGraphConfigures()
@@ -520,6 +524,98 @@ void TestUvc::stopDoesNotWaitForAStalledCamera()
         QVERIFY2(t.elapsed() < 100, qPrintable(QString::number(t.elapsed())));
     }
     setUvcSourceFactory({});
+}
+
+void TestUvc::simulatedBusDevicesProbeAsUvc()
+{
+    // Two UVC devices on the simulated bus, one a lavfi source and one a raw
+    // file, go through the real capture path; the machine's /dev is never
+    // looked at (no kernel device list, no video node).
+    if (!haveLavfi())
+        QSKIP("FFmpeg without lavfi");
+    TestEnv env;
+    resetCameraGlobals();
+    paths().procInputDevices = env.path("proc/missing");
+    paths().videoDevice = env.path("dev/video%1");
+    env.writeFile("cam.yuv", yuyvFrames(32, 16, 3, 200));
+    const QString json = QStringLiteral(
+        "{\"devices\":["
+        "{\"family\":\"uvc\",\"serial\":\"UVC1\",\"uvc\":{\"url\":\"testsrc=size=320x240:rate=30\"}},"
+        "{\"family\":\"uvc\",\"serial\":\"UVC2\",\"uvc\":{\"format\":\"rawvideo\",\"url\":\"%1\",\"rewind\":true,"
+        "\"options\":{\"video_size\":\"32x16\",\"pixel_format\":\"yuyv422\",\"framerate\":\"30\"}}},"
+        "{\"family\":\"uvc\",\"serial\":\"UVC3\",\"uvc\":{\"url\":\"testsrc\"},\"faults\":{\"unplugged\":true}}]}")
+        .arg(env.path("cam.yuv"));
+    QString error;
+    QVERIFY2(camsim::bus().loadJson(json.toUtf8(), &error), qPrintable(error));
+    QVERIFY(installSimulatedUvc());
+    CheckCameraID();
+    QCOMPARE(gCameraID, int(CameraKindUvc));
+    QCOMPARE(gFindCamera, 2);   // the unplugged one is not counted
+    applyGeometry();
+    {
+        FakeCameraHost host;
+        host.live[0] = host.live[1] = CameraValues{10, 32, 0, 150, 40, 0, 0};   // filters neutral
+        host.buildSlots();
+        QCOMPARE(numCamera, 2);
+        std::vector<uint8_t> proc(static_cast<size_t>(gColorLen));
+        for (int k = 0; k < 2; ++k) {
+            bool got = false;
+            QTRY_VERIFY_WITH_TIMEOUT(got = got || TakeNewFrame(host.cams[k].get(), proc.data()), 5000);
+            const size_t centre = static_cast<size_t>(gImageW) * (gImageH / 2) + gImageW / 2;
+            QCOMPARE(proc[0], uint8_t(0));   // a small picture is centred on black
+            QVERIFY2(proc[centre] > 0, qPrintable(QString::number(proc[centre])));
+            if (k == 1) {
+                // The file's 32 x 16 picture of one level, through the slot's filters.
+                QCOMPARE(proc[centre - 16], proc[centre]);
+                QCOMPARE(proc[centre + 15], proc[centre]);
+                QCOMPARE(proc[centre + 17], uint8_t(0));
+            }
+        }
+        // Unplugged and plugged again: counted again by the family.
+        camsim::bus().find("UVC1")->setPlugged(false);
+        QCOMPARE(CountCamerasOfKind(), 1);
+        camsim::bus().find("UVC1")->setPlugged(true);
+        QCOMPARE(CountCamerasOfKind(), 2);
+    }
+    setUvcSourceFactory({});
+    setUvcDeviceList({});
+    camsim::bus().clear();
+}
+
+void TestUvc::simulatedUvcObject_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("error");   // empty: usable
+    QTest::newRow("lavfi by default") << QByteArray("{\"url\":\"testsrc\"}") << "lavfi" << "testsrc" << "";
+    QTest::newRow("file with options")
+        << QByteArray("{\"format\":\"rawvideo\",\"url\":\"a.yuv\",\"options\":{\"video_size\":\"8x8\"},\"readTimeoutMs\":500}")
+        << "rawvideo" << "a.yuv" << "";
+    QTest::newRow("no url") << QByteArray("{\"format\":\"lavfi\"}") << "" << "" << "\"url\"";
+    QTest::newRow("empty url") << QByteArray("{\"url\":\"\"}") << "" << "" << "\"url\"";
+    QTest::newRow("format not a text") << QByteArray("{\"url\":\"x\",\"format\":3}") << "" << "" << "\"format\"";
+    QTest::newRow("option not a text") << QByteArray("{\"url\":\"x\",\"options\":{\"framerate\":30}}") << "" << "" << "\"framerate\"";
+    QTest::newRow("time-out out of range") << QByteArray("{\"url\":\"x\",\"readTimeoutMs\":1e9}") << "" << "" << "\"readTimeoutMs\"";
+    QTest::newRow("missing object") << QByteArray() << "" << "" << "\"uvc\"";
+}
+
+void TestUvc::simulatedUvcObject()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QString, format);
+    QFETCH(QString, url);
+    QFETCH(QString, error);
+    UvcInput in;
+    QString gotUrl, gotError;
+    const bool ok = parseSimulatedUvc(json, &in, &gotUrl, &gotError);
+    QCOMPARE(ok, error.isEmpty());
+    if (ok) {
+        QCOMPARE(in.format, format);
+        QCOMPARE(gotUrl, url);
+    } else {
+        QVERIFY2(gotError.contains(error), qPrintable(gotError));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestUvc)
