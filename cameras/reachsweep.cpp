@@ -2,6 +2,7 @@
 
 #include "cameraservices.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
@@ -31,6 +32,10 @@ void ReachSweep::runAndWait()
     start();
     if (!running())
         return;
+    if (!QCoreApplication::instance()) {
+        future_.waitForFinished();   // no event loop to keep going
+        return;
+    }
     QEventLoop loop;
     QFutureWatcher<int> watcher;
     QObject::connect(&watcher, &QFutureWatcher<int>::finished, &loop, &QEventLoop::quit);
