@@ -4,12 +4,12 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QFutureWatcher>
-#include <QtConcurrent/QtConcurrentRun>
+#include <QTimer>
 
 ReachSweep::~ReachSweep()
 {
-    future_.waitForFinished();
+    if (thread_.joinable())
+        thread_.join();
 }
 
 void ReachSweep::start()
@@ -19,27 +19,34 @@ void ReachSweep::start()
     std::shared_ptr<AddressRepair> repair = addressRepair();
     if (!repair)
         return;
-    future_ = QtConcurrent::run([repair] { return repair->EnsureDeviceReach(); });
+    if (thread_.joinable())
+        thread_.join();   // the last sweep has ended
+    done_ = false;
+    thread_ = std::thread([this, repair] {
+        repair->EnsureDeviceReach();
+        done_ = true;
+    });
 }
 
 bool ReachSweep::running() const
 {
-    return future_.isValid() && !future_.isFinished();
+    return !done_.load();
 }
 
 void ReachSweep::runAndWait()
 {
     start();
-    if (!running())
-        return;
-    if (!QCoreApplication::instance()) {
-        future_.waitForFinished();   // no event loop to keep going
-        return;
+    if (running() && QCoreApplication::instance()) {
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (!running())
+                loop.quit();
+        });
+        poll.start(20);
+        if (running())
+            loop.exec();
     }
-    QEventLoop loop;
-    QFutureWatcher<int> watcher;
-    QObject::connect(&watcher, &QFutureWatcher<int>::finished, &loop, &QEventLoop::quit);
-    watcher.setFuture(future_);
-    if (running())
-        loop.exec();
+    if (thread_.joinable())
+        thread_.join();   // without an application: waits plainly
 }

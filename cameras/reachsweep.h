@@ -3,11 +3,16 @@
 // thread: it pings up to 16 addresses of about a second each, which must
 // never hold the GUI thread.  Started and asked from the GUI thread; the
 // caller acts on its end there (the next enumeration).
-#include <QFuture>
+#include <atomic>
+#include <thread>
 
 class ReachSweep {
 public:
+    ReachSweep() = default;
     ~ReachSweep();
+    ReachSweep(const ReachSweep&) = delete;
+    ReachSweep& operator=(const ReachSweep&) = delete;
+
     // Starts a sweep of the installed repair unless one runs; nothing
     // without a repair.
     void start();
@@ -17,5 +22,6 @@ public:
     void runAndWait();
 
 private:
-    QFuture<int> future_;
+    std::thread thread_;
+    std::atomic<bool> done_{true};
 };

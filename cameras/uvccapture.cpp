@@ -353,6 +353,10 @@ int UvcCapture::init_filters(const char* description)
     AVFilterInOut* outputs = avfilter_inout_alloc();
     AVFilterInOut* inputs = avfilter_inout_alloc();
     avGraph = avfilter_graph_alloc();
+    // The graph runs on the grab thread that reads the camera: a pool of
+    // slice threads per slot gains nothing with a camera per thread.
+    if (avGraph)
+        avGraph->nb_threads = 1;
     int ret = 0;
     if (!outputs || !inputs || !avGraph || !buffersrc || !buffersink) {
         ret = AVERROR(ENOMEM);
