@@ -23,10 +23,6 @@ struct DriverSlot {
     FrameHandOver* frames = nullptr;
     CameraBackend* backend = nullptr;   // stop and start around a restore of defaults
 
-    // The values of the copy the settings dialog edits while it is shown,
-    // else the live ones.
-    CameraValues values() const;
-    CameraSwitches switches() const;
     // The serial stored for the slot (gSerialNB).
     QString storedSerial() const;
 };
