@@ -14,6 +14,7 @@
 #include "paths.h"
 #include "pixmaps.h"
 #include "relaylink.h"
+#include "simuvc.h"
 #include "uvccapture.h"
 #include "wizardpara.h"
 
@@ -72,9 +73,12 @@ void Startup::BeforeMainWindow(char** argv)
 void Startup::InstallCameraServices()
 {
     // Video devices are opened and GigE packets sent only on the panel;
-    // elsewhere the simulated camera bus is the only source of frames.
+    // elsewhere the simulated camera bus is the only source of frames, its
+    // UVC devices read through the same capture path.
     if (panelModeEnabled())
         installUvcCapture();
+    else
+        installSimulatedUvc();
     if (auto repair = makeGigeAddressRepairFromEnvironment())
         setAddressRepair(repair);
 }

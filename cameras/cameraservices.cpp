@@ -1,6 +1,8 @@
 #include "cameraservices.h"
 
 #include "camerahost.h"
+#include "cameraprobe.h"
+#include "paths.h"
 
 #include <QMutex>
 
@@ -12,6 +14,11 @@ UvcSourceFactory& factorySlot()
 {
     static UvcSourceFactory f;
     return f;
+}
+UvcDeviceList& deviceListSlot()
+{
+    static UvcDeviceList l;
+    return l;
 }
 std::shared_ptr<AddressRepair>& repairSlot()
 {
@@ -42,8 +49,34 @@ void setAddressRepair(std::shared_ptr<AddressRepair> repair)
     repairSlot() = std::move(repair);
 }
 
-AddressRepair* addressRepair()
+std::shared_ptr<AddressRepair> addressRepair()
 {
     QMutexLocker lock(&gServicesMutex);
-    return repairSlot().get();
+    return repairSlot();
+}
+
+void setUvcDeviceList(UvcDeviceList list)
+{
+    QMutexLocker lock(&gServicesMutex);
+    deviceListSlot() = std::move(list);
+}
+
+int uvcCameraCount()
+{
+    std::function<int()> count;
+    {
+        QMutexLocker lock(&gServicesMutex);
+        count = deviceListSlot().count;
+    }
+    return count ? count() : CheckUSBCameraNum();
+}
+
+QString uvcNode(int n)
+{
+    std::function<QString(int)> node;
+    {
+        QMutexLocker lock(&gServicesMutex);
+        node = deviceListSlot().node;
+    }
+    return node ? node(n) : paths().videoDevice.arg(n);
 }

@@ -30,6 +30,11 @@ public:
     // < 0 when the graph could not be built.
     virtual int setFilters(const std::string& description) = 0;
     virtual void close() = 0;
+    // Makes a waiting readGrey return at once, and every later one until
+    // resume(); frees nothing, so that a stop never waits for a stalled
+    // camera.  interrupt() is safe from any thread.
+    virtual void interrupt() {}
+    virtual void resume() {}
 };
 
 using UvcSourceFactory = std::function<std::unique_ptr<UvcSource>()>;
@@ -37,6 +42,17 @@ using UvcSourceFactory = std::function<std::unique_ptr<UvcSource>()>;
 void setUvcSourceFactory(UvcSourceFactory factory);
 // A new, unopened source, or null when no capture path is installed.
 std::unique_ptr<UvcSource> makeUvcSource();
+
+// Where the UVC cameras are: how many are attached and the node of the n-th
+// (from 0).  Unset (the default, and on the panel): the kernel's
+// input-device list (CheckUSBCameraNum) and paths().videoDevice.
+struct UvcDeviceList {
+    std::function<int()> count;
+    std::function<QString(int)> node;
+};
+void setUvcDeviceList(UvcDeviceList list);
+int uvcCameraCount();
+QString uvcNode(int n);
 
 // GigE camera address repair.  Implementations bound their own work (time,
 // addresses tried) and send nothing unless configured on a panel.
@@ -52,4 +68,5 @@ public:
 
 // Installs the repair; null (the default) repairs nothing.
 void setAddressRepair(std::shared_ptr<AddressRepair> repair);
-AddressRepair* addressRepair();
+// Shared, so that a sweep running on a worker keeps it alive.
+std::shared_ptr<AddressRepair> addressRepair();

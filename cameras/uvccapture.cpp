@@ -161,6 +161,16 @@ void UvcCapture::close()
     release();
 }
 
+void UvcCapture::interrupt()
+{
+    abort_ = true;
+}
+
+void UvcCapture::resume()
+{
+    abort_ = false;
+}
+
 void UvcCapture::release()
 {
     {
@@ -291,14 +301,15 @@ int UvcCapture::readPacket()
             continue;
         }
         armDeadline(0);
-        if (r == AVERROR_EXIT && !abort_.load()) {
-            // Our read time-out ended a waiting protocol read.  Clear the
-            // input's error so that reading resumes once data comes again.
+        if (r == AVERROR_EXIT) {
+            // Our read time-out or an interrupt ended a waiting protocol
+            // read.  Clear the input's error so that reading resumes once
+            // data comes again (after a time-out, or the next start).
             if (avFormat->pb) {
                 avFormat->pb->error = 0;
                 avFormat->pb->eof_reached = 0;
             }
-            return AVERROR(ETIMEDOUT);
+            return abort_.load() ? AVERROR_EXIT : AVERROR(ETIMEDOUT);
         }
         return r;
     }
@@ -342,6 +353,10 @@ int UvcCapture::init_filters(const char* description)
     AVFilterInOut* outputs = avfilter_inout_alloc();
     AVFilterInOut* inputs = avfilter_inout_alloc();
     avGraph = avfilter_graph_alloc();
+    // The graph runs on the grab thread that reads the camera: a pool of
+    // slice threads per slot gains nothing with a camera per thread.
+    if (avGraph)
+        avGraph->nb_threads = 1;
     int ret = 0;
     if (!outputs || !inputs || !avGraph || !buffersrc || !buffersink) {
         ret = AVERROR(ENOMEM);

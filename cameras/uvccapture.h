@@ -7,7 +7,8 @@
 // sets the filters and closes.  The graph has its own lock, held only while
 // a picture passes through it or the graph is rebuilt; reading and decoding
 // hold no lock a setter needs, so a stalled camera never blocks the GUI.
-// close() interrupts a read that waits for the camera.
+// interrupt() (a stop) and close() cut short a read that waits for the
+// camera; only close() frees.
 #include "cameraservices.h"
 
 #include <opencv2/core.hpp>
@@ -74,6 +75,8 @@ public:
     int readGrey(uint8_t* dst, int width, int height) override;
     int setFilters(const std::string& description) override;
     void close() override;
+    void interrupt() override;
+    void resume() override;
 
     bool isOpen() const { return avFormat != nullptr; }
     int width() const;

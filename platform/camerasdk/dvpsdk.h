@@ -18,6 +18,11 @@ constexpr int STREAM_STOPPED = 0;
 constexpr int STREAM_STARTED = 2;
 constexpr int EVENT_FRAME_END = 2;
 
+constexpr int OPEN_NORMAL = 0x21;        // dvpOpenByName mode
+constexpr int AE_OP_OFF = 0;             // dvpSetAeOperation
+constexpr int AE_OP_CONTINUOUS = 2;
+constexpr int TRIGGER_SOURCE_LINE1 = 1;  // dvpSetTriggerSource
+
 using dvpHandle = uint32_t;
 
 struct CameraInfo {

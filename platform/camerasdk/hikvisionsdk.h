@@ -17,6 +17,12 @@ constexpr unsigned MV_GIGE_DEVICE = 1;
 constexpr unsigned MV_USB_DEVICE = 4;
 constexpr unsigned MV_EXCEPTION_DEV_DISCONNECT = 0x8001;
 
+constexpr unsigned MV_BALANCEWHITE_AUTO_ONCE = 2;   // MV_CC_SetBalanceWhiteAuto
+constexpr unsigned MV_TRIGGER_MODE_OFF = 0;         // "TriggerMode"
+constexpr unsigned MV_TRIGGER_MODE_ON = 1;
+constexpr unsigned MV_TRIGGER_SOURCE_LINE0 = 0;     // "TriggerSource"
+constexpr unsigned MV_USER_SET_DEFAULT = 0;         // "UserSetSelector"
+
 constexpr unsigned PixelType_Mono8 = 0x01080001;
 constexpr unsigned PixelType_BayerRG8 = 0x01080009;
 constexpr unsigned PixelType_RGB8_Packed = 0x02180014;

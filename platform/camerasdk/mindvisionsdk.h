@@ -16,6 +16,15 @@ constexpr int CAMERA_STATUS_ACCESS_DENY = -45;
 constexpr unsigned CAMERA_MEDIA_TYPE_MONO8 = 0x01080001;
 constexpr unsigned CAMERA_MEDIA_TYPE_RGB8 = 0x02180014;
 
+constexpr int IMAGE_RESOLUTION_CUSTOM = 0xFF;   // ImageResolution::index
+constexpr int PARAMETER_TEAM_DEFAULT = 0xFF;    // CameraLoadParameter: factory defaults
+constexpr int MIRROR_HORIZONTAL = 0;            // CameraSetMirror direction
+constexpr int MIRROR_VERTICAL = 1;
+constexpr int TRIGGER_CONTINUOUS = 0;           // CameraSetTriggerMode
+constexpr int TRIGGER_HARDWARE = 2;
+constexpr int MEDIA_TYPE_INDEX_COLOUR = 0;      // CameraSetMediaType: the sensor's colour and mono outputs
+constexpr int MEDIA_TYPE_INDEX_MONO = 1;
+
 struct DeviceInfo {
     char productName[32] = {};
     char serial[32] = {};

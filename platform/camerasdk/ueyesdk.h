@@ -15,6 +15,18 @@ constexpr int IS_NO_SUCCESS = -1;
 constexpr int IS_INVALID_CAMERA_HANDLE = 1;
 constexpr HIDS IS_USE_DEVICE_ID = 0x8000;
 
+// Commands and modes.
+constexpr int IS_CM_MONO8 = 6;                      // is_SetColorMode
+constexpr int IS_AOI_IMAGE_SET_SIZE = 5;            // is_AOI
+constexpr int IS_SET_ENABLE_AUTO_GAIN = 0x8800;     // is_SetAutoParameter
+constexpr int IS_SET_ENABLE_AUTO_SHUTTER = 0x8802;
+constexpr int IS_SET_HW_GAMMA_ON = 1;               // is_SetHardwareGamma
+constexpr int IS_PIXELCLOCK_CMD_SET = 6;            // is_PixelClock
+constexpr int IS_EXPOSURE_CMD_SET_EXPOSURE = 12;    // is_Exposure
+constexpr int IS_GAMMA_CMD_SET = 1;                 // is_Gamma
+constexpr int IS_WAIT = 1;                          // is_CaptureVideo
+constexpr int IS_FORCE_VIDEO_STOP = 0x4000;         // is_StopLiveVideo
+
 struct SensorInfo {
     int maxWidth = 0;
     int maxHeight = 0;

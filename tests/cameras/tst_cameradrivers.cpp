@@ -3,6 +3,7 @@
 #include "cameraprobe.h"
 #include "camerathread.h"
 #include "fakecamerahost.h"
+#include "family_dvp.h"
 #include "imageconvert.h"
 #include "testenv.h"
 
@@ -176,7 +177,9 @@ void TestCameraDrivers::slotsAboveFoundStayClosed()
     QVERIFY(start(devices(dev("hikvision", "USB0000001", 64, 48, "\"transport\":\"usb\"") + "," +
                           dev("hikvision", "USB0000002", 64, 48, "\"transport\":\"usb\""))));
     QCOMPARE(numCamera, 2);
-    QCOMPARE(host_->cams[0]->hikDevInfo.serialNumber[0], '\0');
+    QByteArray serial("x");
+    QVERIFY(host_->cams[0]->driver()->readSerial(&serial));
+    QCOMPARE(serial, QByteArray());
     for (int k = 2; k < kCameraSlots; ++k) {
         QVERIFY(!host_->cameraOpened[k]);
         QCOMPARE(host_->cams[k]->CameraStart(), 0);
@@ -197,7 +200,7 @@ void TestCameraDrivers::startStopClose()
     CameraBackend& b = *host_->cams[0];
     QTRY_VERIFY_WITH_TIMEOUT(b.framesDelivered() > 0, 3000);
     b.CameraStop();
-    QVERIFY(!b.grabThread->isRunning());
+    QVERIFY(!b.grabThread()->isRunning());
     const uint64_t n = b.framesDelivered();
     QTest::qWait(50);
     QCOMPARE(b.framesDelivered(), n);   // nothing after stop
@@ -206,7 +209,7 @@ void TestCameraDrivers::startStopClose()
     b.CameraStop();
     b.CameraClose();
     QVERIFY(!host_->cameraOpened[0]);
-    QVERIFY(b.grabThread == nullptr);
+    QVERIFY(b.grabThread() == nullptr);
     QVERIFY(!camsim::bus().find("CAM0000001")->isOpen());
     b.CameraClose();   // closed: nothing
     QCOMPARE(b.CameraStart(), 0);
@@ -228,7 +231,7 @@ void TestCameraDrivers::invalidDvpStartsNothing()
     b.CameraStop();
     camsim::bus().find("CAM0000001")->setPlugged(false);
     QCOMPARE(b.CameraStart(), 0);
-    QVERIFY(!b.grabThread->isRunning());
+    QVERIFY(!b.grabThread()->isRunning());
     b.CameraStop();
     b.CameraClose();
     QVERIFY(!host_->cameraOpened[0]);
@@ -288,14 +291,16 @@ void TestCameraDrivers::dvpDecimation()
     FakeCameraHost host;
     gCameraID = CameraKindDvp;
     CameraBackend b(&host, 0);
+    auto* dvp = dynamic_cast<DvpDriver*>(b.driver());
+    QVERIFY(dvp);
     for (int skip : {0, 3}) {
-        b.dvpSkip = skip;
-        b.dvpCounter = 0;
+        dvp->setCaptureSpeed(skip);
+        dvp->restartDecimation();
         QList<int> kept;
         for (int n = 1; n <= 12; ++n) {
             std::vector<uint8_t> frame(32, static_cast<uint8_t>(n));
             simsdk::dvp::Frame info{simsdk::dvp::FORMAT_MONO8, 8, 4, 32, static_cast<uint64_t>(n)};
-            CameraBackend::dvpStreamCallback(0, 2, &b, &info, frame.data());
+            DvpDriver::dvpStreamCallback(0, 2, dvp, &info, frame.data());
             std::vector<uint8_t> out(32);
             if (TakeNewFrame(&b, out.data()))
                 kept << out[0];

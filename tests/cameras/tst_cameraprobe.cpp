@@ -2,13 +2,17 @@
 // the loss and restart of cameras.
 #include "cameraprobe.h"
 #include "fakecamerahost.h"
+#include "gige_ensuredevicereach.h"
 #include "messages.h"
 #include "paths.h"
 #include "testenv.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSemaphore>
 #include <QtTest>
+
+#include <atomic>
 
 namespace {
 QByteArray devices(const QString& body)
@@ -24,9 +28,12 @@ QString dev(const char* family, const QString& serial, int w, int h, const QStri
 
 class FakeUvc : public UvcSource {
 public:
-    explicit FakeUvc(QStringList* opened, QStringList working) : opened_(opened), working_(std::move(working)) {}
+    FakeUvc(QStringList* opened, QStringList working, QStringList* tried = nullptr)
+        : opened_(opened), working_(std::move(working)), tried_(tried) {}
     bool open(const QString& url) override
     {
+        if (tried_)
+            tried_->append(url);
         if (!working_.contains(url))
             return false;
         opened_->append(url);
@@ -38,6 +45,57 @@ public:
 private:
     QStringList* opened_;
     QStringList working_;
+    QStringList* tried_;
+};
+
+constexpr quint32 kHost = 0xC000020A;   // 192.0.2.10/24
+constexpr quint32 kMask = 0xFFFFFF00;
+
+class OneInterface : public NetInterfaces {
+public:
+    std::vector<NetInterface> addresses() const override { return {{"eth0", {}, kHost, kMask}}; }
+    QStringList links() const override { return {"eth0"}; }
+};
+
+// One Hikvision camera outside the host's subnet: every sweep pings for a
+// free address; no address is free, so nothing is changed.
+class StrayCameraSdk : public HikGigeSdk {
+public:
+    int enumGige(std::vector<simsdk::hik::DeviceInfo>& devices) override
+    {
+        simsdk::hik::DeviceInfo d;
+        d.transportType = simsdk::hik::MV_GIGE_DEVICE;
+        d.currentIp = 0xCB00710B;   // 203.0.113.11
+        d.currentSubnetMask = kMask;
+        d.netExport = kHost;
+        devices = {d};
+        return simsdk::hik::MV_OK;
+    }
+    int createHandle(simsdk::hik::Handle*, const simsdk::hik::DeviceInfo&) override { return simsdk::hik::MV_OK; }
+    int forceIpEx(simsdk::hik::Handle, quint32, quint32, quint32) override { return simsdk::hik::MV_OK; }
+    int destroyHandle(simsdk::hik::Handle) override { return simsdk::hik::MV_OK; }
+};
+
+class SweepOnly : public AddressRepair {
+public:
+    SweepOnly()
+    {
+        env_.allowedInterfaces = {"eth0"};
+        env_.interfaces = std::make_shared<OneInterface>();
+        env_.sdk = std::make_shared<StrayCameraSdk>();
+    }
+    int RepairAllCameraIP() override { return 0; }
+    int EnsureDeviceReach() override
+    {
+        ++sweeps;
+        const int r = ::EnsureDeviceReach(env_);
+        ++finished;
+        return r;
+    }
+    std::atomic<int> sweeps{0};
+    std::atomic<int> finished{0};
+private:
+    EnsureReachEnv env_;
 };
 }
 
@@ -58,6 +116,7 @@ private slots:
     void galaxyRecovers();
     void galaxyReportsEarlierCropWindow();
     void callbacksRaiseLostSignal();
+    void reachSweepRunsOffTheGuiThreadOncePerEpisode();
 
 private:
     std::unique_ptr<TestEnv> env_;
@@ -188,10 +247,10 @@ void TestCameraProbe::uvcProbeAndNodeSelection()
     CheckCameraID();
     QCOMPARE(gCameraID, int(CameraKindNone));
 
-    QStringList opened;
+    QStringList opened, tried;
     // video1 is a metadata node that does not open; 2 and 3 work.
     const QStringList working{paths().videoDevice.arg(0), paths().videoDevice.arg(2), paths().videoDevice.arg(3)};
-    setUvcSourceFactory([&] { return std::make_unique<FakeUvc>(&opened, working); });
+    setUvcSourceFactory([&] { return std::make_unique<FakeUvc>(&opened, working, &tried); });
     CheckCameraID();
     QCOMPARE(gCameraID, int(CameraKindUvc));
     QCOMPARE(gFindCamera, 2);
@@ -204,11 +263,12 @@ void TestCameraProbe::uvcProbeAndNodeSelection()
     QCOMPARE(numCamera, 2);
     // slot 0 takes video0; slot 1's own node fails, so it takes the first
     // working node from gFindCamera up.
-    QCOMPARE(host.cams[0]->uvcNode, paths().videoDevice.arg(0));
-    QCOMPARE(host.cams[1]->uvcNode, paths().videoDevice.arg(2));
-    QVERIFY(!QFile::exists("/dev/video63") || true);   // never touched: all nodes are below the test folder
-    for (const QString& url : opened)
-        QVERIFY(url.startsWith(env_->dir()));
+    QCOMPARE(opened, (QStringList{paths().videoDevice.arg(0), paths().videoDevice.arg(2)}));
+    // Every node tried, also the failing ones, lies below the test folder:
+    // no device of the machine is ever opened.
+    QVERIFY(tried.contains(paths().videoDevice.arg(1)));
+    for (const QString& url : tried)
+        QVERIFY2(url.startsWith(env_->dir() + QLatin1Char('/')), qPrintable(url));
 }
 
 void TestCameraProbe::saveSerials()
@@ -432,6 +492,70 @@ void TestCameraProbe::callbacksRaiseLostSignal()
     host.cameraLostSignal = false;
     CameraBackend::MindConnectStateCallBack(1, 0, 0, &b);
     QVERIFY(host.cameraLostSignal);
+}
+
+void TestCameraProbe::reachSweepRunsOffTheGuiThreadOncePerEpisode()
+{
+    // Each ping takes a second of the (fake) clock; while gated, pings wait
+    // for the test, as pings of unreachable addresses wait for their answer.
+    QSemaphore gate;
+    std::atomic<bool> gated{false};
+    std::atomic<int> pingsOnGuiThread{0};
+    QThread* gui = QThread::currentThread();
+    env_->runner->setScript([&](const CommandCall&) {
+        if (QThread::currentThread() == gui)
+            ++pingsOnGuiThread;
+        if (gated)
+            gate.tryAcquire(1, 5000);
+        appClock().sleepMs(1000);
+        return CommandResult{0, "64 bytes from host: ttl=64", {}, true};   // in use
+    });
+    auto repair = std::make_shared<SweepOnly>();
+    setAddressRepair(repair);
+    QVERIFY(camsim::bus().loadJson(devices(dev("hikvision", "CAM0000001", 64, 48))));
+
+    // The probe waits for its sweep (the family enumerates after it), with
+    // the pings on a worker thread.
+    CheckCameraID();
+    QCOMPARE(gCameraID, int(CameraKindHikvision));
+    QCOMPARE(repair->finished.load(), 1);
+    QCOMPARE(env_->runner->calls().size(), size_t(16));
+    QCOMPARE(env_->clock->sleptMs(), qint64(16000));
+    applyGeometry();
+    FakeCameraHost host;
+    host.buildSlots();
+    QVERIFY(host.cameraOpened[0]);
+
+    // A loss: the restart starts the sweep and returns at once.
+    gated = true;
+    camsim::bus().find("CAM0000001")->setPlugged(false);
+    qint64 guiMs = 0;
+    QElapsedTimer t;
+    t.start();
+    CameraCheck(0);
+    QCOMPARE(gisLost, 1);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        CameraRestart();   // the main loop's tries while the sweep runs
+        QCOMPARE(gisLost, 1);
+    }
+    guiMs += t.elapsed();
+    QTRY_COMPARE_WITH_TIMEOUT(repair->sweeps.load(), 2, 2000);   // the probe's and this episode's
+    QVERIFY2(guiMs < 100, qPrintable(QString::number(guiMs)));
+
+    // The sweep ends; the camera is back: the next restart finds it.
+    camsim::bus().find("CAM0000001")->setPlugged(true);
+    gate.release(16);
+    QTRY_COMPARE_WITH_TIMEOUT(repair->finished.load(), 2, 5000);
+    t.restart();
+    CameraRestart();
+    guiMs += t.elapsed();
+    QCOMPARE(gisLost, 0);
+    QVERIFY(host.cameraOpened[0]);
+    QCOMPARE(repair->sweeps.load(), 2);   // once per episode
+    QCOMPARE(pingsOnGuiThread.load(), 0);
+    qInfo("GUI-thread time of the loss episode: %lld ms (%d pings)", guiMs,
+          static_cast<int>(env_->runner->calls().size()) - 16);
+    setAddressRepair(nullptr);
 }
 
 QTEST_GUILESS_MAIN(TestCameraProbe)

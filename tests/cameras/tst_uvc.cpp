@@ -1,7 +1,11 @@
 // UVC capture without a device: the same open/read/decode/filter/convert
 // path runs on FFmpeg's lavfi sources, a raw YUYV file and an MJPEG stream
 // written here.  Device nodes live in the test's own folder, never in /dev.
+#include "cameraprobe.h"
 #include "cameraservices.h"
+#include "camerathread.h"
+#include "fakecamerahost.h"
+#include "simuvc.h"
 #include "testenv.h"
 #include "uvccapture.h"
 
@@ -137,6 +141,10 @@ private slots:
     void installedAsTheCapturePath();
     void closeInterruptsABlockedReadThatHoldsNoLock();
     void stalledReadTimesOut();
+    void stopDoesNotWaitForAStalledCamera();
+    void simulatedBusDevicesProbeAsUvc();
+    void simulatedUvcObject_data();
+    void simulatedUvcObject();
 };
 
 void TestUvc::realGraphConfigures()
@@ -466,6 +474,148 @@ void TestUvc::stalledReadTimesOut()
     f.write(yuyvFrames(32, 16, 1));
     f.close();
     QCOMPARE(cap.readGrey(grey.data(), 32, 16), 1);
+}
+
+void TestUvc::stopDoesNotWaitForAStalledCamera()
+{
+    // A slot reading a camera that stops delivering (the file followed past
+    // its end) is stopped from the GUI thread: the stop must not wait for the
+    // read time-out, and the camera reads again after the next start.
+    TestEnv env;
+    resetCameraGlobals();
+    camsim::bus().clear();
+    env.writeFile("proc/devices", "N: Name=\"USB Camera\"\n");
+    paths().procInputDevices = env.path("proc/devices");
+    paths().videoDevice = env.path("video%1.yuv");
+    env.writeFile("video0.yuv", yuyvFrames(32, 16, 2));
+    QMap<QString, QString> options = rawOptions(32, 16);
+    options.insert("follow", "1");
+    UvcInput in = inputOf("rawvideo", options);
+    in.readTimeoutMs = 2000;   // the time-out of a device read
+    installUvcCapture(in);
+    CheckCameraID();
+    QCOMPARE(gCameraID, int(CameraKindUvc));
+    applyGeometry();
+    {
+        FakeCameraHost host;
+        host.buildSlots();
+        QVERIFY(host.cameraOpened[0]);
+        CameraBackend& b = *host.cams[0];
+        QTRY_COMPARE_WITH_TIMEOUT(b.framesDelivered(), uint64_t(2), 3000);
+        QTest::qWait(200);   // the grab thread now waits in a read
+        QElapsedTimer t;
+        t.start();
+        b.CameraStop();
+        const qint64 stopMs = t.elapsed();
+        qInfo("stop of a stalled UVC camera: %lld ms", stopMs);
+        QVERIFY2(stopMs < 100, qPrintable(QString::number(stopMs)));
+        QVERIFY(!b.grabThread()->isRunning());
+
+        // The stop freed nothing: frames written meanwhile arrive after the start.
+        QFile f(env.path("video0.yuv"));
+        QVERIFY(f.open(QIODevice::Append));
+        f.write(yuyvFrames(32, 16, 1));
+        f.close();
+        QCOMPARE(b.CameraStart(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(b.framesDelivered(), uint64_t(3), 3000);
+        t.restart();
+        b.CameraStop();
+        b.CameraClose();
+        QVERIFY2(t.elapsed() < 100, qPrintable(QString::number(t.elapsed())));
+    }
+    setUvcSourceFactory({});
+}
+
+void TestUvc::simulatedBusDevicesProbeAsUvc()
+{
+    // Two UVC devices on the simulated bus, one a lavfi source and one a raw
+    // file, go through the real capture path; the machine's /dev is never
+    // looked at (no kernel device list, no video node).
+    if (!haveLavfi())
+        QSKIP("FFmpeg without lavfi");
+    TestEnv env;
+    resetCameraGlobals();
+    paths().procInputDevices = env.path("proc/missing");
+    paths().videoDevice = env.path("dev/video%1");
+    env.writeFile("cam.yuv", yuyvFrames(32, 16, 3, 200));
+    const QString json = QStringLiteral(
+        "{\"devices\":["
+        "{\"family\":\"uvc\",\"serial\":\"UVC1\",\"uvc\":{\"url\":\"testsrc=size=320x240:rate=30\"}},"
+        "{\"family\":\"uvc\",\"serial\":\"UVC2\",\"uvc\":{\"format\":\"rawvideo\",\"url\":\"%1\",\"rewind\":true,"
+        "\"options\":{\"video_size\":\"32x16\",\"pixel_format\":\"yuyv422\",\"framerate\":\"30\"}}},"
+        "{\"family\":\"uvc\",\"serial\":\"UVC3\",\"uvc\":{\"url\":\"testsrc\"},\"faults\":{\"unplugged\":true}}]}")
+        .arg(env.path("cam.yuv"));
+    QString error;
+    QVERIFY2(camsim::bus().loadJson(json.toUtf8(), &error), qPrintable(error));
+    QVERIFY(installSimulatedUvc());
+    CheckCameraID();
+    QCOMPARE(gCameraID, int(CameraKindUvc));
+    QCOMPARE(gFindCamera, 2);   // the unplugged one is not counted
+    applyGeometry();
+    {
+        FakeCameraHost host;
+        host.live[0] = host.live[1] = CameraValues{10, 32, 0, 150, 40, 0, 0};   // filters neutral
+        host.buildSlots();
+        QCOMPARE(numCamera, 2);
+        std::vector<uint8_t> proc(static_cast<size_t>(gColorLen));
+        for (int k = 0; k < 2; ++k) {
+            bool got = false;
+            QTRY_VERIFY_WITH_TIMEOUT(got = got || TakeNewFrame(host.cams[k].get(), proc.data()), 5000);
+            const size_t centre = static_cast<size_t>(gImageW) * (gImageH / 2) + gImageW / 2;
+            QCOMPARE(proc[0], uint8_t(0));   // a small picture is centred on black
+            QVERIFY2(proc[centre] > 0, qPrintable(QString::number(proc[centre])));
+            if (k == 1) {
+                // The file's 32 x 16 picture of one level, through the slot's filters.
+                QCOMPARE(proc[centre - 16], proc[centre]);
+                QCOMPARE(proc[centre + 15], proc[centre]);
+                QCOMPARE(proc[centre + 17], uint8_t(0));
+            }
+        }
+        // Unplugged and plugged again: counted again by the family.
+        camsim::bus().find("UVC1")->setPlugged(false);
+        QCOMPARE(CountCamerasOfKind(), 1);
+        camsim::bus().find("UVC1")->setPlugged(true);
+        QCOMPARE(CountCamerasOfKind(), 2);
+    }
+    setUvcSourceFactory({});
+    setUvcDeviceList({});
+    camsim::bus().clear();
+}
+
+void TestUvc::simulatedUvcObject_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("error");   // empty: usable
+    QTest::newRow("lavfi by default") << QByteArray("{\"url\":\"testsrc\"}") << "lavfi" << "testsrc" << "";
+    QTest::newRow("file with options")
+        << QByteArray("{\"format\":\"rawvideo\",\"url\":\"a.yuv\",\"options\":{\"video_size\":\"8x8\"},\"readTimeoutMs\":500}")
+        << "rawvideo" << "a.yuv" << "";
+    QTest::newRow("no url") << QByteArray("{\"format\":\"lavfi\"}") << "" << "" << "\"url\"";
+    QTest::newRow("empty url") << QByteArray("{\"url\":\"\"}") << "" << "" << "\"url\"";
+    QTest::newRow("format not a text") << QByteArray("{\"url\":\"x\",\"format\":3}") << "" << "" << "\"format\"";
+    QTest::newRow("option not a text") << QByteArray("{\"url\":\"x\",\"options\":{\"framerate\":30}}") << "" << "" << "\"framerate\"";
+    QTest::newRow("time-out out of range") << QByteArray("{\"url\":\"x\",\"readTimeoutMs\":1e9}") << "" << "" << "\"readTimeoutMs\"";
+    QTest::newRow("missing object") << QByteArray() << "" << "" << "\"uvc\"";
+}
+
+void TestUvc::simulatedUvcObject()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QString, format);
+    QFETCH(QString, url);
+    QFETCH(QString, error);
+    UvcInput in;
+    QString gotUrl, gotError;
+    const bool ok = parseSimulatedUvc(json, &in, &gotUrl, &gotError);
+    QCOMPARE(ok, error.isEmpty());
+    if (ok) {
+        QCOMPARE(in.format, format);
+        QCOMPARE(gotUrl, url);
+    } else {
+        QVERIFY2(gotError.contains(error), qPrintable(gotError));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestUvc)

@@ -4,6 +4,7 @@
 #include "camerabackend.h"
 #include "cameraglobals.h"
 #include "camerahost.h"
+#include "cameraservices.h"
 #include "simcamerabus.h"
 
 #include <QSqlDatabase>
