@@ -95,6 +95,7 @@ public:
         int clock = 5;
         ueye::is_PixelClock(h, ueye::IS_PIXELCLOCK_CMD_SET, &clock, 4);
         framesSeen_ = 0;
+        wrongSizeSeen_ = 0;
         return true;
     }
 
@@ -118,6 +119,7 @@ public:
         uint64_t frames = 0;
         if (!mem_ || ueye::is_GetFramesCaptured(cam_, &frames) != ueye::IS_SUCCESS)
             return GrabResult::Error;
+        countWrongSizeFrames();
         if (frames == framesSeen_)
             return GrabResult::Nothing;   // no new frame since the last look
         framesSeen_ = frames;
@@ -156,6 +158,19 @@ private:
     int colorMode_ = 0;
     int bitsPerPixel_ = 0;
     uint64_t framesSeen_ = 0;
+    uint32_t wrongSizeSeen_ = 0;
+
+    // The camera leaves a frame that does not fit the image memory unwritten
+    // and only counts it; those count as dropped here, like a mis-sized
+    // frame of the other families.
+    void countWrongSizeFrames()
+    {
+        ueye::CaptureStatus status;
+        if (ueye::is_CaptureStatus(cam_, ueye::IS_CAPTURE_STATUS_INFO_CMD_GET, &status, sizeof status) != ueye::IS_SUCCESS)
+            return;
+        for (; wrongSizeSeen_ < status.wrongSize; ++wrongSizeSeen_)
+            slot_.frames->drop();
+    }
 };
 
 std::unique_ptr<CameraDriver> makeUEye(const DriverSlot& slot)

@@ -379,7 +379,7 @@ void TestCameraDrivers::colourFramesInImageLibraryLayout()
 void TestCameraDrivers::wrongSizeFramesDropped_data()
 {
     QTest::addColumn<QString>("family");
-    for (const char* f : {"galaxy", "mindvision", "hikvision", "dvp"})
+    for (const char* f : {"galaxy", "ueye", "mindvision", "hikvision", "dvp"})
         QTest::newRow(f) << QString(f);
 }
 

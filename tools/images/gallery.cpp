@@ -18,6 +18,7 @@
 #include "globals.h"
 #include "imagemaker.h"
 #include "keypadhost.h"
+#include "kitfonts.h"
 #include "messages.h"
 #include "modifytimewidget.h"
 #include "numberinput.h"
@@ -180,6 +181,7 @@ GalleryWindow* showPage(int page, int lang)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    RegisterKitFonts();
     const QStringList args = app.arguments();
     auto option = [&](const QString& name, const QString& fallback) {
         const int i = args.indexOf(name);
