@@ -1,5 +1,6 @@
 // Area parameters of one camera: row texts, load rules and repairs, save,
 // transactions and the relay notice.
+#include "testgeometry.h"
 #include "cammersingleton.h"
 #include "geometry.h"
 #include "relaylink.h"
@@ -16,19 +17,7 @@ namespace {
 // A 64 x 48 image shown on a 640 x 480 view.
 void setSmallGeometry()
 {
-    kvor::Geometry g;
-    g.showW = 640;
-    g.showH = 480;
-    g.imageW = 64;
-    g.imageH = 48;
-    g.showAW = 10.0;
-    g.showAH = 10.0;
-    kvor::setGeometry(g);
-    gImageW = 64;
-    gImageH = 48;
-    gShowW = 640;
-    gShowH = 480;
-    gShowAW = gShowAH = 10.0;
+    setTestGeometry(64, 48, 640, 480, 10.0, 10.0);
 }
 
 QString polygonRow(int points)

@@ -2,6 +2,7 @@
 // opener, the parameters and the areas of two cameras loaded, then saved.
 // Nothing may crash, and a save that reports success leaves a file whose
 // every page reads.
+#include "testgeometry.h"
 #include "cammersingleton.h"
 #include "databaseopener.h"
 #include "geometry.h"
@@ -31,18 +32,7 @@ struct World {
         FLAGS_minloglevel = 3;
         env = std::make_unique<TestEnv>();
         env->defaultAnswer = 1;
-        kvor::Geometry g;
-        g.showW = 800;
-        g.showH = 600;
-        g.imageW = 320;
-        g.imageH = 240;
-        g.showAW = g.showAH = 2.5;
-        kvor::setGeometry(g);
-        gImageW = 320;
-        gImageH = 240;
-        gShowW = 800;
-        gShowH = 600;
-        gShowAW = gShowAH = 2.5;
+        setTestGeometry(320, 240, 800, 600, 2.5, 2.5);
     }
     std::unique_ptr<QCoreApplication> app;
     std::unique_ptr<TestEnv> env;

@@ -2,6 +2,7 @@
 // the row parser gives a usable area (default or parsed) with a mask that
 // matches its image rectangle, and a row it took as usable reads back the
 // same from its own stored text.
+#include "testgeometry.h"
 #include "cammersingleton.h"
 #include "geometry.h"
 
@@ -15,19 +16,7 @@ void setGeometryOnce()
     static bool done = false;
     if (done)
         return;
-    kvor::Geometry g;
-    g.showW = 800;
-    g.showH = 600;
-    g.imageW = 320;
-    g.imageH = 240;
-    g.showAW = 2.5;
-    g.showAH = 2.5;
-    kvor::setGeometry(g);
-    gImageW = 320;
-    gImageH = 240;
-    gShowW = 800;
-    gShowH = 600;
-    gShowAW = gShowAH = 2.5;
+    setTestGeometry(320, 240, 800, 600, 2.5, 2.5);
     done = true;
 }
 }  // namespace

@@ -2,6 +2,7 @@
 // A camera slot with its two area sets, a fixed host and the engine, on a
 // picture whose view is the picture itself (scale 1, unless given), for the
 // engine tests and benchmarks.
+#include "testgeometry.h"
 #include "cameraslotstate.h"
 #include "cammerrecongnize.h"
 #include "cammersingleton.h"
@@ -19,14 +20,7 @@
 
 inline void setEngineGeometry(int w, int h, double showAW = 1.0, double showAH = 1.0)
 {
-    gImageW = w;
-    gImageH = h;
-    gImageLen = w * h;
-    gShowW = static_cast<int>(w * showAW);
-    gShowH = static_cast<int>(h * showAH);
-    gShowAW = showAW;
-    gShowAH = showAH;
-    SyncImageGeometry();
+    setTestGeometry(w, h, static_cast<int>(w * showAW), static_cast<int>(h * showAH), showAW, showAH);
 }
 
 struct EngineRig {
