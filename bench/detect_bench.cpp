@@ -6,6 +6,7 @@
 //   build/bench/detect_bench --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
 #include "edgepoint.h"
 #include "enginerig.h"
+#include "opencvthreads.h"
 #include "synth.h"
 
 #include <benchmark/benchmark.h>
@@ -27,7 +28,7 @@ const cv::Point kDefectAt(400, 300);
 
 void useThreads(const benchmark::State& state)
 {
-    cv::setNumThreads(state.range(0) == 1 ? 1 : -1);
+    setOpenCVThreads(state.range(0) == 1 ? 1 : -1);
 }
 
 // The engine rig of the tests at the panel's geometry: detection 0 enabled,

@@ -6,6 +6,7 @@
 #include "edgepoint.h"
 #include "findshape.h"
 #include "graymatch.h"
+#include "opencvthreads.h"
 #include "similarity.h"
 
 #include <benchmark/benchmark.h>
@@ -57,7 +58,7 @@ std::vector<cv::Rect> areas()
 
 void threads(const benchmark::State& state)
 {
-    cv::setNumThreads(int(state.range(0)) == 1 ? 1 : -1);
+    setOpenCVThreads(int(state.range(0)) == 1 ? 1 : -1);
 }
 
 // A benchmark that finds the wrong thing measures nothing.  Without rotation

@@ -33,6 +33,7 @@ function(mm_tests folder)
     set(_target ${folder}_${_n})
     string(REPLACE "/" "_" _target ${_target})
     add_executable(${_target} ${t})
+    mm_link_race_checker_setup(${_target})
     target_link_libraries(${_target} PRIVATE mm_testsupport ${ARG_DEPS} Qt6::Test)
     add_test(NAME ${_target} COMMAND ${_target})
     set_tests_properties(${_target} PROPERTIES
@@ -40,4 +41,12 @@ function(mm_tests folder)
       TIMEOUT 300
       LABELS "${folder};${ARG_LABELS}")
   endforeach()
+endfunction()
+
+# In the race-checker build every test and benchmark also links
+# tests/tsan/serialopencv.cpp (see there why).
+function(mm_link_race_checker_setup target)
+  if(CMAKE_CXX_FLAGS MATCHES "-fsanitize=thread")
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests/tsan/serialopencv.cpp)
+  endif()
 endfunction()

@@ -3,7 +3,9 @@
 #include "commandrunner.h"
 #include "paths.h"
 
-#include <QDeadlineTimer>
+
+#include <algorithm>
+#include <chrono>
 #include <QDebug>
 #include <QFile>
 
@@ -89,38 +91,32 @@ MountLease& MountLease::shared()
 
 void MountLease::acquire()
 {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     ++holders_;
 }
 
 void MountLease::release()
 {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     if (holders_ > 0)
         --holders_;
     if (holders_ == 0)
-        released_.wakeAll();
+        released_.notify_all();
 }
 
 int MountLease::holders() const
 {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     return holders_;
 }
 
 bool MountLease::beginChange(int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    mutex_.lock();
-    while (holders_ > 0) {
-        if (!released_.wait(&mutex_, deadline)) {
-            if (holders_ == 0)
-                break;
-            mutex_.unlock();
-            return false;
-        }
-    }
-    return true;   // mutex_ stays locked until endChange
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!released_.wait_for(lock, std::chrono::milliseconds(std::max(0, timeoutMs)), [this] { return holders_ == 0; }))
+        return false;
+    lock.release();   // mutex_ stays locked until endChange
+    return true;
 }
 
 void MountLease::endChange(bool keepHold)
