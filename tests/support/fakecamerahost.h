@@ -14,8 +14,13 @@
 #include <cstring>
 #include <memory>
 
-class FakeCameraHost : public CameraHost {
+// The recording implementation of CameraHost, over any host interface
+// derived from it (CameraHost itself, SlotHost), so that the fakes of the
+// derived interfaces share it instead of copying it.
+template <class Host>
+class FakeCameraHostBase : public Host {
 public:
+    using Host::cameraOpened;
     CameraValues live[kCameraSlots];
     CameraValues edit[kCameraSlots];
     CameraSwitches liveSwitches;
@@ -25,7 +30,7 @@ public:
     std::unique_ptr<CameraBackend> cams[kCameraSlots];
     QString dbConnection;
 
-    FakeCameraHost()
+    FakeCameraHostBase()
     {
         for (auto& v : live)
             v = CameraValues{10, 32, 50, 150, 40, 0, 0};
@@ -33,7 +38,7 @@ public:
             v = live[0];
         gpCameraHost = this;
     }
-    ~FakeCameraHost() override
+    ~FakeCameraHostBase() override
     {
         closeAll();
         if (gpCameraHost == this)
@@ -81,6 +86,8 @@ public:
     void repaintView(int) override {}
     QSqlDatabase serialDatabase() override { return QSqlDatabase::database(dbConnection); }
 };
+
+using FakeCameraHost = FakeCameraHostBase<CameraHost>;
 
 // Resets the camera globals to a state before the probe.
 inline void resetCameraGlobals(int isColor = 0, int isCut = 1)
