@@ -42,7 +42,7 @@ public:
     std::atomic<bool> cameraLostSignal{false};
     int stallSeconds[kCameraSlots] = {};
     int cameraFps[kCameraSlots] = {};
-    int runState = RunStateDetecting;
+    int runState = RunStateDetecting;   // RunState*
 
     // The camera of slot k (the slot object); null for a slot not built.
     virtual CameraBackend* cameraBackend(int slot) = 0;

@@ -101,6 +101,8 @@ inline void resetCameraGlobals(int isColor = 0, int isCut = 1)
     gisLost = 0;
     gLost = 0;
     numCamera = 0;
+    gSource = PictureSourceNone;
+    gTempTime.clear();
     for (int k = 0; k < kCameraSlots; ++k) {
         std::memset(gSerialNB[k], 0, kSerialTextSize);
         gSerialNB[k][0] = '0';
