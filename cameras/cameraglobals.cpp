@@ -10,3 +10,5 @@ int gCamNO[kCameraSlots] = {0, 1, 2, 3, 4, 5, 6, 7};
 int gLost = 0;
 int gisLost = 0;
 int gContrast[kCameraSlots] = {};
+int gSource = PictureSourceNone;
+QString gTempTime;

@@ -3,10 +3,13 @@
 // code.  The image geometry itself (gImageW, gImageH, gImageLen, gColorLen,
 // gisColor, gCameraID, gFindCamera, ...) lives in globals.h.
 #include "globals.h"
+#include "screenstates.h"
 #include "wizardpara.h"   // gSerialNB: the serial bound to each slot, loaded with the parameters
 
 #include "hikvisionsdk.h"
 #include "mindvisionsdk.h"
+
+#include <QString>
 
 enum CameraKind {
     CameraKindNone = 0,
@@ -31,3 +34,5 @@ extern int gCamNO[kCameraSlots];         // slot chosen for the i-th opened came
 extern int gLost;                        // camera-loss episodes since the counters were reset
 extern int gisLost;                      // 1 while the cameras are lost
 extern int gContrast[kCameraSlots];      // Galaxy software contrast per slot, under pMutex[slot]
+extern int gSource;                      // PictureSource* value the views show; PictureSourceNone at start
+extern QString gTempTime;                // file time of the shown template, "yyyy-MM-dd hh.mm.ss"

@@ -3,6 +3,7 @@
 // it; tests use a recording host.  The fields carry the main window's names
 // so that the code reads the same whichever object holds them.
 #include "globals.h"
+#include "screenstates.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -41,8 +42,7 @@ public:
     std::atomic<bool> cameraLostSignal{false};
     int stallSeconds[kCameraSlots] = {};
     int cameraFps[kCameraSlots] = {};
-    int runState = 1;                 // 3: detection stopped
-    static constexpr int kRunStateStopped = 3;
+    int runState = RunStateDetecting;   // RunState*
 
     // The camera of slot k (the slot object); null for a slot not built.
     virtual CameraBackend* cameraBackend(int slot) = 0;

@@ -160,7 +160,7 @@ void checkLoss(int cam, bool reopenFailed)
         host.insertRecord(Msg(332).arg(gLost).arg(cam + 1));
     }
     const CameraSwitches sw = host.cameraSwitches(false);
-    if (host.runState != CameraHost::kRunStateStopped) {
+    if (host.runState != RunStateStopped) {
         host.setOutput(0, 1);   // the clamp interlock blocks the machine
         host.flashOutputs();
     }

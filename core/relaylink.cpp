@@ -27,6 +27,15 @@ void RecordingRelayLink::CNT_SendDelTempPic(int camera, int detect, const QStrin
     add(QStringLiteral("deltemppic %1 %2 %3").arg(camera).arg(detect).arg(name));
 }
 
+void RecordingRelayLink::CNT_AddUseMemory(int id, int width, int height, void* frame)
+{
+    add(QStringLiteral("usememory %1 %2 %3 0x%4")
+            .arg(id)
+            .arg(width)
+            .arg(height)
+            .arg(reinterpret_cast<quintptr>(frame), 0, 16));
+}
+
 QStringList RecordingRelayLink::calls() const
 {
     QMutexLocker lock(&mutex_);

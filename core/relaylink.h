@@ -22,6 +22,18 @@ public:
     virtual void CNT_SendTempPic(const QString& path) = 0;
     // camera and detection counted from 1, as the callers pass them.
     virtual void CNT_SendDelTempPic(int camera, int detect, const QString& name) = 0;
+    // Registers the live-video share of camera slot id: frame is the slot's
+    // RGB32 view pixels (width x height x 4 bytes), read on the GUI thread
+    // while sharing; the caller keeps it alive and never moves it.
+    virtual void CNT_AddUseMemory(int id, int width, int height, void* frame) = 0;
+};
+
+// One live-video share as registered.
+struct VideoShareRegistration {
+    int id = 0;
+    int width = 0;
+    int height = 0;
+    void* frame = nullptr;
 };
 
 // The remote link, made by main before the main window; null before that.
@@ -46,6 +58,8 @@ public:
     void CNT_SendROIParam(int camera, int detection) override;
     void CNT_SendTempPic(const QString& path) override;
     void CNT_SendDelTempPic(int camera, int detect, const QString& name) override;
+    // Recorded as "usememory ID W H 0xADDRESS".
+    void CNT_AddUseMemory(int id, int width, int height, void* frame) override;
     QStringList calls() const;
     void clear();
 private:

@@ -8,6 +8,7 @@
 #include "databaseopener.h"
 #include "edit.h"
 #include "globals.h"
+#include "graycolortable.h"
 #include "logmanager.h"
 #include "mapplication.h"
 #include "messages.h"
@@ -142,9 +143,7 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     if (!gpNumCharPad)
         gpNumCharPad = new NumCharInput(nullptr);
 
-    grayColorTable.resize(256);
-    for (int i = 0; i < 256; ++i)
-        grayColorTable[i] = 0xFF000000u | (unsigned(i) * 0x010101u);
+    grayColorTable = &GrayColorTable();
 
     record_->LoadRecordDate();
 

@@ -38,7 +38,7 @@ public:
     QTimer* logoutTimer = nullptr;       // runs TimerLogout
     QTimer* screenOffTimer = nullptr;    // runs TimerLCD
     QTimer* dateCheckTimer = nullptr;    // 60 s, runs SlotCheckDate
-    QVector<QRgb> grayColorTable;        // opaque grey i at entry i
+    const QVector<QRgb>* grayColorTable = nullptr;  // GrayColorTable(), shared with the views
     qint64 clockFloorMs = 0;             // earliest valid clock time, from realytime.txt
 
     OperationRecord* operationRecord() const { return record_; }

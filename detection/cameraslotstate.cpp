@@ -18,10 +18,42 @@ void CameraSlotState::AllocateSlotBuffers(int w, int h, bool isColor, int slotCo
     resultImage.assign(static_cast<size_t>(imageLen), 0);
     for (int d = 0; d < kDetections; ++d) {
         ignoreMask[d].assign(static_cast<size_t>(imageLen), 0);
-        templates[d].assign(static_cast<size_t>(templateSlots), std::vector<uchar>(static_cast<size_t>(colorLen), 0));
+        // clear() first: assigning an empty vector would keep the old capacity.
+        templates[d].clear();
+        templates[d].resize(static_cast<size_t>(templateSlots));
         templateValid[d].assign(static_cast<size_t>(templateSlots), 0);
         templateCount[d] = 0;
+        for (auto& frame : recentNG[d])
+            std::vector<uchar>().swap(frame);
+        recentNGCount[d] = 0;
     }
+    recentShown = 0;
+}
+
+namespace {
+
+// The buffer filled to bytes on first use; later calls keep its contents.
+uchar* ensureBuffer(std::vector<uchar>& buffer, int bytes)
+{
+    if (buffer.size() != static_cast<size_t>(bytes))
+        buffer.assign(static_cast<size_t>(bytes), 0);
+    return buffer.data();
+}
+
+} // namespace
+
+uchar* CameraSlotState::TemplateBuffer(int d, int t)
+{
+    if (d < 0 || d >= kDetections || t < 0 || t >= static_cast<int>(templates[d].size()) || colorLen <= 0)
+        return nullptr;
+    return ensureBuffer(templates[d][static_cast<size_t>(t)], colorLen);
+}
+
+uchar* CameraSlotState::RecentNGBuffer(int d, int i)
+{
+    if (d < 0 || d >= kDetections || i < 0 || i >= kRecentNGFrames || colorLen <= 0)
+        return nullptr;
+    return ensureBuffer(recentNG[d][i], colorLen);
 }
 
 cv::Mat CameraSlotState::PlaneView(std::vector<uchar>& buffer) const

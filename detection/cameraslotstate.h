@@ -52,11 +52,22 @@ struct CameraSlotState {
     CameraSlotState& operator=(const CameraSlotState&) = delete;
     virtual ~CameraSlotState() = default;
 
-    // Allocates every buffer for the given geometry, for all 8 detections,
-    // so that no detection is ever used without its buffers.  Frames and
-    // templates hold 4 bytes per pixel (RGBA) when color is set, else one.
-    // Templates and ignore masks start invalid and zero.
+    // Sets the geometry and allocates the frames and ignore masks for all 8
+    // detections, so that no detection is ever used without them.  Frames
+    // and templates hold 4 bytes per pixel (RGBA) when color is set, else
+    // one.  Template slots and recent-NG frames take no memory here: each is
+    // allocated by its first store (TemplateBuffer, RecentNGBuffer), since
+    // most of the 8 x templateSlots never hold a picture.  Templates start
+    // invalid, ignore masks zero, the recent-NG counts 0.
     void AllocateSlotBuffers(int imageW, int imageH, bool color, int templateSlots);
+
+    // Buffer of template slot t of detection d for a store: colorLen bytes,
+    // zero-filled when it is allocated by this call.  Null for an index out
+    // of range.  A slot without a buffer is read as "no picture".
+    uchar* TemplateBuffer(int d, int t);
+    // Buffer of recent-NG frame i (0..2) of detection d for a store, like
+    // TemplateBuffer.
+    uchar* RecentNGBuffer(int d, int i);
 
     // Geometry fixed by the allocation.
     int imageW = 0;
@@ -86,6 +97,20 @@ struct CameraSlotState {
     std::vector<int> templateValid[kDetections];
     int templateCount[kDetections] = {};
     int tempShown = 0;   // template slot the area page shows
+    // Per detection: the next triggered run stores its frame as template 0
+    // instead of judging.
+    uchar reSamplePending[kDetections] = {};
+
+    // Per detection the last three NG frames, written round robin by the
+    // cycle (colorLen bytes each once stored, empty before).
+    static constexpr int kRecentNGFrames = 3;
+    std::vector<uchar> recentNG[kDetections][kRecentNGFrames];
+    int recentNGCount[kDetections] = {};   // NG frames stored since start
+    int recentShown = 0;                   // recent-NG frame the area page shows
+    // Per detection: this camera does not judge the current mould (set by the
+    // area page, cleared at each cycle start).
+    uchar skipMould[kDetections] = {};
+    int brightness = 0;   // mean grey of the last frame taken over
 
     // Results of the last detection or preview.
     uchar roiOK[kDetections][kAreas] = {};
@@ -93,6 +118,7 @@ struct CameraSlotState {
     int roiValue[kDetections][kAreas] = {};
     std::vector<std::array<RoiAlarm, kAreas>> roiAlarm = std::vector<std::array<RoiAlarm, kAreas>>(kDetections);
     uchar testShown = 0;
+    int alarmShow = 0;    // blink phase of the NG drawing, 0 or 1
 
     // 8-bit view over a plane buffer (empty Mat when not allocated).
     cv::Mat PlaneView(std::vector<uchar>& buffer) const;

@@ -112,3 +112,15 @@ void CNT_Net::CNT_SendDelTempPic(int camera, int detect, const QString& name)
 {
     enqueue(QStringLiteral("deltemppic %1 %2 %3").arg(camera).arg(detect).arg(name));
 }
+
+void CNT_Net::CNT_AddUseMemory(int id, int width, int height, void* frame)
+{
+    const VideoShareRegistration share{id, width, height, frame};
+    for (VideoShareRegistration& kept : videoShares_) {
+        if (kept.id == id) {
+            kept = share;
+            return;
+        }
+    }
+    videoShares_.append(share);
+}

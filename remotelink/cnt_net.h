@@ -39,6 +39,11 @@ public:
     void CNT_SendROIParam(int camera, int detection) override;
     void CNT_SendTempPic(const QString& path) override;
     void CNT_SendDelTempPic(int camera, int detect, const QString& name) override;
+    // Keeps the registration (one per id, a later one replaces it) for the
+    // live-video share; the shared memory itself comes with the full link.
+    void CNT_AddUseMemory(int id, int width, int height, void* frame) override;
+    // The shares registered, in the order of their first registration.
+    QList<VideoShareRegistration> videoShares() const { return videoShares_; }
 
     // Messages waiting for the relay, oldest first (one line each).
     QStringList queued() const;
@@ -57,4 +62,5 @@ private:
     mutable QMutex queueLock_;
     QStringList sendQueue_;
     int dropped_ = 0;
+    QList<VideoShareRegistration> videoShares_;
 };

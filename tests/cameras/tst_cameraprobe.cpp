@@ -2,6 +2,7 @@
 // the loss and restart of cameras.
 #include "cameraprobe.h"
 #include "fakecamerahost.h"
+#include "fakeslothost.h"
 #include "gige_ensuredevicereach.h"
 #include "messages.h"
 #include "paths.h"
@@ -112,6 +113,8 @@ private slots:
     void uvcProbeAndNodeSelection();
     void saveSerials();
     void lossEpisode();
+    void lossReachesTheSlotHost_data();
+    void lossReachesTheSlotHost();
     void lossCheckCountsForHikvisionAndDvp();
     void galaxyRecovers();
     void galaxyReportsEarlierCropWindow();
@@ -387,13 +390,48 @@ void TestCameraProbe::lossEpisode()
     QVERIFY(!host.cameraLostSignal);
 
     // A new loss is a new episode; with detection stopped the clamp stays.
-    host.runState = CameraHost::kRunStateStopped;
+    host.runState = RunStateStopped;
     host.liveSwitches.cameraCheck = 0;
     host.events.clear();
     CameraCheck(0);
     QCOMPARE(gLost, 2);
     QVERIFY(!host.events.contains("out 0 1"));
     QVERIFY(host.events.contains(QStringLiteral("warn ") + Msg(39)));
+}
+
+void TestCameraProbe::lossReachesTheSlotHost_data()
+{
+    QTest::addColumn<int>("runState");
+    QTest::addColumn<bool>("clamp");
+    QTest::newRow("detecting") << int(RunStateDetecting) << true;
+    QTest::newRow("training") << int(RunStateTraining) << true;
+    QTest::newRow("stopped") << int(RunStateStopped) << false;
+}
+
+// The main window is one object for the camera code and the slots: a loss
+// seen through gpCameraHost lands in the slot host, and its run state decides
+// the clamp as the camera host's does.
+void TestCameraProbe::lossReachesTheSlotHost()
+{
+    QFETCH(int, runState);
+    QFETCH(bool, clamp);
+    QVERIFY(camsim::bus().loadJson(devices(dev("mindvision", "M1", 320, 240) + "," + dev("mindvision", "M2", 320, 240))));
+    CheckCameraID();
+    applyGeometry();
+    FakeSlotHost host;
+    QCOMPARE(gpCameraHost, static_cast<CameraHost*>(&host));
+    host.runState = runState;
+    host.buildSlots();
+    QCOMPARE(numCamera, 2);
+    QVERIFY(host.cameraBackend(1));
+
+    camsim::bus().find("M2")->setPlugged(false);
+    CameraCheck(1);
+    QCOMPARE(gisLost, 1);
+    QVERIFY(host.events.contains("record The 1th Camera Lost, 2"));
+    QCOMPARE(host.events.contains("out 0 1"), clamp);
+    QVERIFY(host.events.contains(QStringLiteral("warn ") + Msg(39)));
+    QVERIFY(!host.cameraOpened[0] && !host.cameraOpened[1]);
 }
 
 void TestCameraProbe::lossCheckCountsForHikvisionAndDvp()

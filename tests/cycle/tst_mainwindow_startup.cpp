@@ -4,6 +4,7 @@
 #include "colorbutton.h"
 #include "databaseopener.h"
 #include "globals.h"
+#include "graycolortable.h"
 #include "wizardpara.h"
 #include "logmanager.h"
 #include "messages.h"
@@ -124,8 +125,11 @@ void TestMainWindowStartup::firstStartMakesDatabasesAndWritesStartRecord()
     QVERIFY(records().contains(Msg(150).arg(0)));
     QVERIFY(env.modalRequests.empty());
     QVERIFY(env.runner->calls().empty());
-    QCOMPARE(gpWin->grayColorTable.size(), 256);
-    QCOMPARE(gpWin->grayColorTable[128], 0xFF808080u);
+    // The one table the views use too, not a copy of it.
+    QCOMPARE(gpWin->grayColorTable, &GrayColorTable());
+    QCOMPARE(gpWin->grayColorTable->size(), 256);
+    for (int i : {0, 1, 128, 255})
+        QCOMPARE(gpWin->grayColorTable->at(i), qRgb(i, i, i));
 }
 
 void TestMainWindowStartup::firstStartIsQuiet_data()

@@ -36,7 +36,7 @@ void TestTraining::templatesInSlotOrderUpToCount()
         for (int x = 0; x < 320; ++x)
             poison.at<uchar>(y, x) = (x + y) % 2 ? 255 : 0;
     for (int t = 6; t < 10; ++t) {
-        std::memcpy(rig.slot.templates[0][static_cast<size_t>(t)].data(), poison.data, poison.total());
+        std::memcpy(rig.slot.TemplateBuffer(0, t), poison.data, poison.total());
         rig.slot.templateValid[0][static_cast<size_t>(t)] = 1;
     }
     rig.slot.templateCount[0] = 3;

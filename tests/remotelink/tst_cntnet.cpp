@@ -10,6 +10,8 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+#include <vector>
+
 namespace {
 // A PARAM.db whose "sysparam" table holds the given "CntNet" row (none when
 // value is null).
@@ -47,6 +49,7 @@ private slots:
     void remoteSwitch();
     void takenPortIsNotListening();
     void queueKeepsTheNewest();
+    void keepsOneVideoSharePerCamera();
 };
 
 void TestCntNet::remoteSwitch_data()
@@ -122,6 +125,35 @@ void TestCntNet::queueKeepsTheNewest()
     QVERIFY2(q.back().endsWith(QStringLiteral("|op|%1").arg(CNT_Net::kQueueLimit + extra - 1)),
              qPrintable(q.back()));
     QCOMPARE(net.droppedMessages(), extra);
+}
+
+// The camera views register their view pixels while the main window is
+// built; the share reads them later, so each registration must be kept with
+// its own buffer, and a camera registered again must not be shared twice.
+void TestCntNet::keepsOneVideoSharePerCamera()
+{
+    TestEnv env;
+    writeParamDb(env.path("PARAM.db"), QStringLiteral("1"));
+    CNT_Net net(nullptr, 0);
+    QVERIFY(net.videoShares().isEmpty());
+    std::vector<quint32> view0(64 * 48), view3(64 * 48), view3Again(32 * 24);
+    RelayLink& link = net;
+    link.CNT_AddUseMemory(3, 64, 48, view3.data());
+    link.CNT_AddUseMemory(0, 64, 48, view0.data());
+    link.CNT_AddUseMemory(3, 32, 24, view3Again.data());
+
+    const QList<VideoShareRegistration> shares = net.videoShares();
+    QCOMPARE(shares.size(), 2);
+    QCOMPARE(shares[0].id, 3);
+    QCOMPARE(shares[0].width, 32);
+    QCOMPARE(shares[0].height, 24);
+    QCOMPARE(shares[0].frame, static_cast<void*>(view3Again.data()));
+    QCOMPARE(shares[1].id, 0);
+    QCOMPARE(shares[1].width, 64);
+    QCOMPARE(shares[1].height, 48);
+    QCOMPARE(shares[1].frame, static_cast<void*>(view0.data()));
+    // Registering is no message for the relay.
+    QVERIFY(net.queued().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestCntNet)

@@ -49,6 +49,7 @@ struct EngineRig {
     // Fills template slot t of detection d (gray picture; RGBA in colour).
     void setTemplate(int d, int t, const cv::Mat& gray)
     {
+        slot.TemplateBuffer(d, t);
         copyInto(slot.templates[d][static_cast<size_t>(t)], gray);
         if (!slot.templateValid[d][static_cast<size_t>(t)]) {
             slot.templateValid[d][static_cast<size_t>(t)] = 1;

@@ -14,8 +14,13 @@
 #include <cstring>
 #include <memory>
 
-class FakeCameraHost : public CameraHost {
+// The recording implementation of CameraHost, over any host interface
+// derived from it (CameraHost itself, SlotHost), so that the fakes of the
+// derived interfaces share it instead of copying it.
+template <class Host>
+class FakeCameraHostBase : public Host {
 public:
+    using Host::cameraOpened;
     CameraValues live[kCameraSlots];
     CameraValues edit[kCameraSlots];
     CameraSwitches liveSwitches;
@@ -25,7 +30,7 @@ public:
     std::unique_ptr<CameraBackend> cams[kCameraSlots];
     QString dbConnection;
 
-    FakeCameraHost()
+    FakeCameraHostBase()
     {
         for (auto& v : live)
             v = CameraValues{10, 32, 50, 150, 40, 0, 0};
@@ -33,7 +38,7 @@ public:
             v = live[0];
         gpCameraHost = this;
     }
-    ~FakeCameraHost() override
+    ~FakeCameraHostBase() override
     {
         closeAll();
         if (gpCameraHost == this)
@@ -82,6 +87,8 @@ public:
     QSqlDatabase serialDatabase() override { return QSqlDatabase::database(dbConnection); }
 };
 
+using FakeCameraHost = FakeCameraHostBase<CameraHost>;
+
 // Resets the camera globals to a state before the probe.
 inline void resetCameraGlobals(int isColor = 0, int isCut = 1)
 {
@@ -94,6 +101,8 @@ inline void resetCameraGlobals(int isColor = 0, int isCut = 1)
     gisLost = 0;
     gLost = 0;
     numCamera = 0;
+    gSource = PictureSourceNone;
+    gTempTime.clear();
     for (int k = 0; k < kCameraSlots; ++k) {
         std::memset(gSerialNB[k], 0, kSerialTextSize);
         gSerialNB[k][0] = '0';

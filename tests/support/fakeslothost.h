@@ -1,0 +1,68 @@
+#pragma once
+// A slot host for tests and tools: the recording camera host, plus the view
+// fields, the cycle's values as plain fields the test sets, and every
+// service request kept as a line of events.
+#include "enginehost.h"
+#include "fakecamerahost.h"
+#include "slothost.h"
+#include "wizardpara.h"
+
+#include <QString>
+
+class FakeSlotHost : public FakeCameraHostBase<SlotHost> {
+public:
+    ViewState view;
+    RecordPictures records;
+    FixedEngineHost engine;
+    WizardPara para;
+    QString paramConnection;
+
+    int pageMode = PageModeNone;
+    int resultPhase = PhaseShown;
+    int currentDetect = 0;
+    bool skipActive = false;
+    int skipCount = 0;
+    float delayCountdown[kDetections] = {};
+    bool delayTimerRunning[kDetections] = {};
+
+    bool sideBarShown = true;
+    QString cavityNames[kCameraSlots][16];
+
+    ViewState& viewState() override { return view; }
+
+    int cyclePageMode() const override { return pageMode; }
+    int cycleResultPhase() const override { return resultPhase; }
+    int cycleCurrentDetect() const override { return currentDetect; }
+    bool cycleSkipActive() const override { return skipActive; }
+    int cycleSkipCount() const override { return skipCount; }
+    float cycleDelayCountdown(int k) const override { return inDetections(k) ? delayCountdown[k] : 0.0f; }
+    bool cycleDelayTimerRunning(int k) const override { return inDetections(k) && delayTimerRunning[k]; }
+
+    EngineHost& engineHost() override { return engine; }
+    QSqlDatabase paramDatabase() override { return QSqlDatabase::database(paramConnection); }
+    WizardPara& liveParameters() override { return para; }
+
+    void ChangeCammer() override { events << QStringLiteral("change cammer %1").arg(view.viewCamera); }
+
+    void restartSideBarHideTimer(int ms) override { events << QStringLiteral("side bar timer %1").arg(ms); }
+    bool sideBarVisible() const override { return sideBarShown; }
+    void showSideBar() override
+    {
+        sideBarShown = true;
+        events << QStringLiteral("show side bar");
+    }
+    void unfoldSideBar() override { events << QStringLiteral("unfold side bar"); }
+
+    QString cavityName(int camera, int k) const override
+    {
+        if (camera < 0 || camera >= kCameraSlots || k < 0 || k >= 16)
+            return {};
+        return cavityNames[camera][k];
+    }
+
+    RecordPictures& recordPictures() override { return records; }
+    void setAreaPageCamera(int camera) override { events << QStringLiteral("area page camera %1").arg(camera); }
+
+private:
+    static bool inDetections(int k) { return k >= 0 && k < kDetections; }
+};
