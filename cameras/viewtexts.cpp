@@ -3,9 +3,12 @@
 #include "cammersingleton.h"
 #include "messages.h"
 #include "screenstates.h"
+#include "slothost.h"
 #include "wizardpara.h"
 
 #include <QtGlobal>
+
+#include <algorithm>
 
 namespace {
 
@@ -92,6 +95,15 @@ QString AreaLabel(const CammerSingleton& set, int d, int i, int value, int edgeF
     if (set.roiCount[d] <= kFullLabelAreas)
         return QStringLiteral("%1: %2 / %3 ").arg(number, AreaLimitPart(set, d, i, para), valuePart);
     return QStringLiteral("%1: %2").arg(number, valuePart);
+}
+
+float FirstDelayCountdown(const SlotHost& host, int detections)
+{
+    for (int k = 0; k < std::min(detections, kDetections); ++k) {
+        if (host.cycleDelayTimerRunning(k))
+            return host.cycleDelayCountdown(k);
+    }
+    return 0.0f;
 }
 
 QString CountdownText(double seconds)

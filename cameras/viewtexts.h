@@ -8,6 +8,7 @@
 #include <QString>
 
 class CammerSingleton;
+class SlotHost;
 class WizardPara;
 
 // Name of detection d under the system mode: "Prod"/"Mold" (modes 0 and 3),
@@ -27,6 +28,9 @@ QString AreaLimitPart(const CammerSingleton& set, int d, int i, const WizardPara
 QString AreaLabel(const CammerSingleton& set, int d, int i, int value, int edgeFoundCount,
                   const WizardPara& para);
 
+// Remaining delay of the first detection 0 .. detections - 1 whose delay
+// timer runs; 0 when none runs.
+float FirstDelayCountdown(const SlotHost& host, int detections);
 // Delay countdown in seconds, three significant digits; empty (not drawn)
 // for 0.02 s or less.
 QString CountdownText(double seconds);

@@ -150,8 +150,15 @@ void TestSlotSets::saveRestoresOrCopies()
     work->roiRect[0][0].SetSelected(true);
     const AreaMaskArray edited = workMask;
 
+    const AreaMaskArray beforeSave = liveMask;
+
     *saved = *work;
     RestorMask(liveMask, workMask, *para, detections);
+    // The copy targets keep their masks until CopyPara replaces them.
+    for (int d = 0; d < detections; ++d) {
+        const AreaMaskArray& expected = source.at(d) != d ? beforeSave : edited;
+        QCOMPARE(liveMask[d][0].data, expected[d][0].data);
+    }
     if (PartnerCopyOnSave(*para)) {
         CopyPara(*saved, liveMask, mode);
         *work = *saved;

@@ -1,6 +1,7 @@
 // The camera view's texts and its choices of what to draw, as tables over
 // the state they depend on (English message texts).
 #include "cammersingleton.h"
+#include "fakeslothost.h"
 #include "messages.h"
 #include "screenstates.h"
 #include "testenv.h"
@@ -31,6 +32,7 @@ private slots:
     void areaLabel();
     void countdown_data();
     void countdown();
+    void countdownOfFirstRunningTimer();
     void counterLines();
     void statusLine_data();
     void statusLine();
@@ -151,6 +153,24 @@ void TestViewTexts::countdown()
     QFETCH(float, seconds);
     QFETCH(QString, text);
     QCOMPARE(CountdownText(seconds), text);
+}
+
+// The first running delay timer below the detection count gives the time,
+// even when a later one has more left.
+void TestViewTexts::countdownOfFirstRunningTimer()
+{
+    TestEnv env;
+    FakeSlotHost host;
+    host.delayCountdown[1] = 9.0f;   // not running
+    host.delayTimerRunning[2] = true;
+    host.delayCountdown[2] = 1.5f;
+    host.delayTimerRunning[4] = true;
+    host.delayCountdown[4] = 3.0f;
+    QCOMPARE(FirstDelayCountdown(host, 8), 1.5f);
+    QCOMPARE(FirstDelayCountdown(host, 2), 0.0f);
+    host.delayTimerRunning[2] = false;
+    QCOMPARE(FirstDelayCountdown(host, 8), 3.0f);
+    QCOMPARE(FirstDelayCountdown(host, 4), 0.0f);
 }
 
 void TestViewTexts::counterLines()
