@@ -19,6 +19,7 @@ namespace {
 constexpr int kDefaultA = 3;
 constexpr int kDefaultB = 45;
 constexpr int kDefaultC = 100;
+const QRect kDefaultRect(QPoint(50, 50), QPoint(100, 100));   // view coordinates
 
 template <typename T, size_t N>
 bool sameInts(const T (&a)[N], const T (&b)[N])
@@ -112,7 +113,7 @@ cv::Mat CammerSingleton::SetDefaultArea(int d, int i)
     roiMethod[d][i] = AreaFuncDefect;
     roiShape[d][i] = RoiShapeRect;
     roiOutput[i] = 0;
-    roiRect[d][i].rect = QRect(QPoint(50, 50), QPoint(100, 100));
+    roiRect[d][i].rect = kDefaultRect;
     roiRect[d][i].setImageRect();
     return roiRect[d][i].UpdateMask();
 }
@@ -120,7 +121,7 @@ cv::Mat CammerSingleton::SetDefaultArea(int d, int i)
 bool CammerSingleton::IsDefaultArea(int d, int i) const
 {
     return roiMinSize[d][i] == kDefaultA && roiSensibility[d][i] == kDefaultB && roiMaxArea[d][i] == kDefaultC
-           && roiMethod[d][i] == AreaFuncDefect && roiShape[d][i] == RoiShapeRect && roiRect[d][i].rect == QRect(QPoint(50, 50), QPoint(100, 100));
+           && roiMethod[d][i] == AreaFuncDefect && roiShape[d][i] == RoiShapeRect && roiRect[d][i].rect == kDefaultRect;
 }
 
 // ---------------------------------------------------------------------------
@@ -320,10 +321,8 @@ bool insertRow(QSqlDatabase& db, const QString& table, const QString& name, cons
 bool selectOrInsertZero(QSqlDatabase& db, const QString& table, const QString& name, QByteArray* value,
                         bool* found, QString* error)
 {
-    if (!selectValue(db, table, name, value, found, error)) {
-        *found = false;
+    if (!selectValue(db, table, name, value, found, error))
         return false;
-    }
     return *found || insertRow(db, table, name, QStringLiteral("0"), error);
 }
 
@@ -424,7 +423,6 @@ bool CammerSingleton::LoadDatafromFile(QSqlDatabase db, AreaMaskArray* masks, co
                 const QString name = QStringLiteral("ROI%1-%2").arg(g).arg(i);
                 if (!selectValue(db, table, name, &value, &found, &error)) {
                     unread(error);
-                    found = false;
                     rowKept[g][i] = 1;   // never write over a row that was not read
                 }
                 bool repaired = false;

@@ -61,12 +61,8 @@ bool WizardPara::SetText(char (&field)[kParamTextLen], const QByteArray& bytes)
     int len = nul < 0 ? int(bytes.size()) : nul;
     const bool fits = len <= kParamTextLen - 1;
     if (!fits) {
-        len = kParamTextLen - 1;
-        // Back to the start of the character that would be split.
-        if (IsUtf8(bytes.left(nul < 0 ? bytes.size() : nul))) {
-            while (len > 0 && (uchar(bytes[len]) & 0xC0) == 0x80)
-                --len;
-        }
+        const QByteArray text = bytes.left(len);
+        len = IsUtf8(text) ? Utf8CutLength(text, kParamTextLen - 1) : kParamTextLen - 1;
     }
     std::memset(field, 0, sizeof field);
     std::memcpy(field, bytes.constData(), size_t(len));

@@ -50,7 +50,6 @@ bool decodeSpot(int a, int b, int c, AreaParams& p)
     return within(b, 0, 99999) && within(c, 0, 99999);
 }
 
-bool decodeUnused(int, int, int, AreaParams&) { return true; }
 
 bool decodeBlackArea(int, int b, int c, AreaParams& p)
 {
@@ -304,7 +303,6 @@ AreaVerdict judgeDistance(AreaJob& job, const AreaParams& p)
     return v;
 }
 
-AreaVerdict judgeNothing(AreaJob&, const AreaParams&) { return {}; }
 
 // --- preview -----------------------------------------------------------------
 
@@ -335,18 +333,18 @@ int previewDistance(AreaJob& job, const AreaParams& p)
 
 // One row per method code, in code order.
 const AreaMethod kAreaMethods[] = {
-    {AreaFuncDefect, "defect", true, AreaTraining::DefectMatcher, decodeDefect, judgeDefect, nullptr},
-    {AreaFuncSpot, "spot", true, AreaTraining::None, decodeSpot, judgeSpot, previewArea},
-    {AreaFuncIgnore, "ignore", false, AreaTraining::None, decodeUnused, judgeNothing, nullptr},
-    {AreaFuncPosition, "position", false, AreaTraining::None, decodeUnused, judgeNothing, nullptr},
-    {AreaFuncBlackArea, "black area", true, AreaTraining::None, decodeBlackArea, judgeArea, previewArea},
-    {AreaFuncWhiteArea, "white area", true, AreaTraining::None, decodeWhiteArea, judgeArea, previewArea},
-    {AreaFuncSimilarity, "similarity", true, AreaTraining::SimilarityMatcher, decodeSimilarity, judgeSimilarity,
+    {AreaFuncDefect, "defect", AreaTraining::DefectMatcher, decodeDefect, judgeDefect, nullptr},
+    {AreaFuncSpot, "spot", AreaTraining::None, decodeSpot, judgeSpot, previewArea},
+    {AreaFuncIgnore, "ignore", AreaTraining::None, nullptr, nullptr, nullptr},
+    {AreaFuncPosition, "position", AreaTraining::None, nullptr, nullptr, nullptr},
+    {AreaFuncBlackArea, "black area", AreaTraining::None, decodeBlackArea, judgeArea, previewArea},
+    {AreaFuncWhiteArea, "white area", AreaTraining::None, decodeWhiteArea, judgeArea, previewArea},
+    {AreaFuncSimilarity, "similarity", AreaTraining::SimilarityMatcher, decodeSimilarity, judgeSimilarity,
      nullptr},
-    {AreaFuncWhiteCount, "white count", true, AreaTraining::None, decodeWhiteCount, judgeWhiteCount,
+    {AreaFuncWhiteCount, "white count", AreaTraining::None, decodeWhiteCount, judgeWhiteCount,
      previewWhiteCount},
-    {AreaFuncDirection, "direction", true, AreaTraining::None, decodeDirection, judgeDirection, previewDirection},
-    {AreaFuncDistance, "distance", true, AreaTraining::EdgeReference, decodeDistance, judgeDistance,
+    {AreaFuncDirection, "direction", AreaTraining::None, decodeDirection, judgeDirection, previewDirection},
+    {AreaFuncDistance, "distance", AreaTraining::EdgeReference, decodeDistance, judgeDistance,
      previewDistance},
 };
 static_assert(sizeof(kAreaMethods) / sizeof(kAreaMethods[0]) == kAreaFuncCount, "one row per method code");

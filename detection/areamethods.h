@@ -54,12 +54,11 @@ enum class AreaTraining { None, DefectMatcher, SimilarityMatcher, EdgeReference 
 struct AreaMethod {
     int code;
     const char* name;
-    // Ignore and position areas shape the inspection mask or the positioning
-    // model; the pass and the preview do not evaluate them.
-    bool judged;
     AreaTraining training;
     // Fills p from the stored values; false when one that the method uses
     // lies outside its range (the pass then reports the area as an error).
+    // Null, like judge, for ignore and position areas: they shape the
+    // inspection mask or the positioning model and are never evaluated.
     bool (*decode)(int a, int b, int c, AreaParams& p);
     // Detection pass: value, verdict and limits; writes found pixels into
     // the result cut and boxes or found edges into the alarm record.

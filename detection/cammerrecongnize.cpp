@@ -371,7 +371,7 @@ void CammerRecong::Run(int d)
         const AreaMethod* method = areaMethod(code);
         RoiAlarm& alarm = owner->roiAlarm[d][i];
         int& value = owner->roiValue[d][i];
-        if (method && !method->judged) {
+        if (method && !method->judge) {
             value = 0;
             alarm.boxCount() = 0;
             continue;

@@ -5,6 +5,7 @@
 #include "messages.h"
 #include "numberinput.h"
 #include "numcharinput.h"
+#include "utf8text.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -40,12 +41,10 @@ void Edit::keepWithinMaxBytes()
 {
     if (maxBytes_ <= 0)
         return;
-    QString t = text();
-    if (t.toUtf8().size() <= maxBytes_)
+    const QByteArray utf8 = text().toUtf8();
+    if (utf8.size() <= maxBytes_)
         return;
-    // Drop whole characters (a surrogate pair is one) from the end.
-    while (!t.isEmpty() && t.toUtf8().size() > maxBytes_)
-        t.chop(t.size() >= 2 && t.at(t.size() - 1).isLowSurrogate() ? 2 : 1);
+    const QString t = QString::fromUtf8(utf8.left(Utf8CutLength(utf8, maxBytes_)));
     const int cursor = std::min(cursorPosition(), int(t.size()));
     setText(t);
     setCursorPosition(cursor);

@@ -21,7 +21,6 @@ public:
     // typed or set, is cut after the last whole character that fits, so a
     // field never holds more than its stored buffer takes.
     void setMaxBytes(int bytes);
-    int maxBytes() const { return maxBytes_; }
 
     // Where the keypad goes for this field: the container and the top-left
     // corner in it (kept on screen).

@@ -62,20 +62,24 @@ bool RealCommandRunner::startDetached(const QString& program, const QStringList&
 // Refused commands go to glog, which is always on: the message log may be
 // switched off, and a command that silently did not run is hard to find.
 // Nothing is kept in memory, so a long run does not grow.
+namespace {
+void logRefused(const CommandCall& call, const char* verb)
+{
+    LOG(WARNING) << "dry run, not " << verb << ": " << call.line().toStdString()
+                 << (CommandRunner::isDestructive(call.program, call.args) ? " (would change the machine)" : "");
+}
+}  // namespace
+
 CommandResult DryRunCommandRunner::execute(const QString& program, const QStringList& args, int timeoutMs)
 {
     Q_UNUSED(timeoutMs);
-    const CommandCall call{program, args, false};
-    LOG(WARNING) << "dry run, not executed: " << call.line().toStdString()
-                 << (isDestructive(program, args) ? " (would change the machine)" : "");
+    logRefused(CommandCall{program, args, false}, "executed");
     return CommandResult{};
 }
 
 bool DryRunCommandRunner::startDetached(const QString& program, const QStringList& args)
 {
-    const CommandCall call{program, args, true};
-    LOG(WARNING) << "dry run, not started: " << call.line().toStdString()
-                 << (isDestructive(program, args) ? " (would change the machine)" : "");
+    logRefused(CommandCall{program, args, true}, "started");
     return true;
 }
 

@@ -167,7 +167,7 @@ private:
 
 void TestViewOverlay::initTestCase()
 {
-    setTestGeometry(kW, kH, int(kW * kShowA), int(kH * kShowA), kShowA, kShowA);
+    setTestGeometry(kW, kH, kShowA);
 }
 
 void TestViewOverlay::redBlinkOnlyInAlarmWithLiveSourceOnNgAreas_data()
@@ -415,7 +415,7 @@ void TestViewOverlay::paintAllocatesNothing()
 
     // The full-size picture with 50 NG areas, ignore points and a preview:
     // every overlay loop and the conversion run.
-    setTestGeometry(1280, 1024, 1280, 800, 1.0, 800.0 / 1024.0);
+    setTestGeometry(1280, 1024, 1.0, 800.0 / 1024.0);
     Scene s(color, 1280, 1024);
     std::fill(s.slot.ignoreMask[1].begin(), s.slot.ignoreMask[1].end(), uchar(255));
     for (int i = 0; i < kAreas; ++i) {
@@ -447,7 +447,7 @@ void TestViewOverlay::paintAllocatesNothing()
         && AlarmBoxesToDraw(s.slot, s.set, 0, 1, alarm).count == 0
         && DistanceMarkersToDraw(s.slot, s.set, 0, 1, 1.0, 1.0).rings == 0;
     gCountAllocations = false;
-    setTestGeometry(kW, kH, int(kW * kShowA), int(kH * kShowA), kShowA, kShowA);
+    setTestGeometry(kW, kH, kShowA);
 
     QVERIFY(ok);
     QCOMPARE(gAllocations.load(), 0);

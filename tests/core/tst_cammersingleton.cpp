@@ -17,7 +17,7 @@ namespace {
 // A 64 x 48 image shown on a 640 x 480 view.
 void setSmallGeometry()
 {
-    setTestGeometry(64, 48, 640, 480, 10.0, 10.0);
+    setTestGeometry(64, 48, 10.0);
 }
 
 QString polygonRow(int points)

@@ -75,7 +75,7 @@ void TestAutogeneration::differencesGiveOneConvexPolygon()
     QFETCH(double, showAW);
     QFETCH(double, showAH);
     EngineRig rig;
-    setEngineGeometry(320, 240, showAW, showAH);
+    setTestGeometry(320, 240, showAW, showAH);
     std::vector<cv::Point> pts;
     for (const QPoint& p : centres)
         pts.emplace_back(p.x(), p.y());

@@ -22,7 +22,7 @@ private slots:
 void TestTraining::templatesInSlotOrderUpToCount()
 {
     EngineRig rig(320, 240, false, 10);
-    const cv::Mat ground(240, 320, CV_8UC1, cv::Scalar(100));
+    const cv::Mat ground = synth::ground();
     cv::Mat t2 = ground.clone();
     t2(cv::Rect(100, 100, 30, 30)).setTo(200);
     cv::Mat t5 = ground.clone();
@@ -189,7 +189,7 @@ void TestTraining::colourTemplatesAreKeptApart()
 {
     EngineRig rig(320, 240, true, 4);
     gisGrayHue = 1; // gray plane
-    const cv::Mat ground(240, 320, CV_8UC1, cv::Scalar(100));
+    const cv::Mat ground = synth::ground();
     cv::Mat other = ground.clone();
     other(cv::Rect(60, 60, 40, 40)).setTo(220);
     rig.setTemplate(0, 0, ground);

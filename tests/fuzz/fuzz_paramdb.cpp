@@ -32,7 +32,7 @@ struct World {
         FLAGS_minloglevel = 3;
         env = std::make_unique<TestEnv>();
         env->defaultAnswer = 1;
-        setTestGeometry(320, 240, 800, 600, 2.5, 2.5);
+        setTestGeometry(320, 240, 2.5);
     }
     std::unique_ptr<QCoreApplication> app;
     std::unique_ptr<TestEnv> env;

@@ -16,7 +16,7 @@ void setGeometryOnce()
     static bool done = false;
     if (done)
         return;
-    setTestGeometry(320, 240, 800, 600, 2.5, 2.5);
+    setTestGeometry(320, 240, 2.5);
     done = true;
 }
 }  // namespace

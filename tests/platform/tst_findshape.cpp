@@ -1,6 +1,7 @@
 // Positioning: shift and rotation recovered on generated frames, alignment
 // agreement of Find, MoveImage and TransformImage.
 #include "findshape.h"
+#include "synth.h"
 #include "testenv.h"
 
 #include <QtTest>
@@ -58,13 +59,6 @@ FindShape model(const cv::Mat& tpl, int angleRange, int leastMatch, const cv::Ma
     const cv::Point ref = refPoint();
     f.CreateShape(tpl(kModel), 0.0, 0, angleRange, ref.x, ref.y, false, 255, mask, leastMatch, 0);
     return f;
-}
-
-double meanDiff(const cv::Mat& a, const cv::Mat& b, const cv::Rect& r)
-{
-    cv::Mat d;
-    cv::absdiff(a(r), b(r), d);
-    return cv::mean(d)[0];
 }
 
 } // namespace
@@ -148,7 +142,7 @@ void TestFindShape::shiftRecovered()
     // The aligned frame shows the marker where the template has it.
     cv::Mat aligned(frame.size(), CV_8UC1);
     QVERIFY(MoveImage(frame, aligned, dx, dy));
-    QVERIFY(meanDiff(aligned, tpl, kModel) < 2.0);
+    QVERIFY(synth::meanAbsDiff(aligned, tpl, kModel) < 2.0);
 }
 
 void TestFindShape::maskedModelStillFinds()
@@ -197,7 +191,7 @@ void TestFindShape::rotationRecovered()
     cv::Mat aligned(frame.size(), CV_8UC1);
     QVERIFY(TransformImage(frame, aligned, cv::Point(x - sr.x, y - sr.y), ref, angle));
     // Within a pixel: the aligned marker matches the template.
-    const double diff = meanDiff(aligned, tpl, kModel);
+    const double diff = synth::meanAbsDiff(aligned, tpl, kModel);
     QVERIFY2(diff < 6.0, qPrintable(QString::number(diff)));
 }
 

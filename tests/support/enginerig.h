@@ -18,16 +18,11 @@
 #include <cstring>
 #include <memory>
 
-inline void setEngineGeometry(int w, int h, double showAW = 1.0, double showAH = 1.0)
-{
-    setTestGeometry(w, h, static_cast<int>(w * showAW), static_cast<int>(h * showAH), showAW, showAH);
-}
-
 struct EngineRig {
     explicit EngineRig(int w = 320, int h = 240, bool color = false, int templateSlots = 10, double showA = 1.0)
         : saved(2), work(2)
     {
-        setEngineGeometry(w, h, showA, showA);
+        setTestGeometry(w, h, showA);
         gisColor = color ? 1 : 0;
         gColorLen = color ? 4 * w * h : w * h;
         gTempNum = templateSlots;

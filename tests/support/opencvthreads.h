@@ -5,7 +5,7 @@
 
 inline void setOpenCVThreads(int n)
 {
-#if defined(__SANITIZE_THREAD__)
+#if defined(MM_RACE_CHECKER)
     (void)n;
     cv::setNumThreads(0);
 #else
