@@ -6,5 +6,6 @@
 
 QString DriverSlot::storedSerial() const
 {
-    return QString::fromLatin1(gSerialNB[camIndex], static_cast<int>(strnlen(gSerialNB[camIndex], kSerialTextSize)));
+    const QString sn = QString::fromLatin1(gSerialNB[camIndex], static_cast<int>(strnlen(gSerialNB[camIndex], kSerialTextSize)));
+    return sn.size() >= 9 ? sn : QString();
 }

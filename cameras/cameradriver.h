@@ -23,7 +23,8 @@ struct DriverSlot {
     FrameHandOver* frames = nullptr;
     CameraBackend* backend = nullptr;   // stop and start around a restore of defaults
 
-    // The serial stored for the slot (gSerialNB).
+    // The serial stored for the slot (gSerialNB); empty when none usable is
+    // stored (a camera serial has at least 9 characters).
     QString storedSerial() const;
 };
 

@@ -88,7 +88,7 @@ public:
     {
         const QString sn = slot_.storedSerial();
         int st;
-        if (sn.size() >= 9) {
+        if (!sn.isEmpty()) {
             gx::OpenParam p;
             p.content = sn;
             p.openMode = 0;

@@ -62,7 +62,7 @@ public:
     {
         const QString sn = slot_.storedSerial();
         const hik::DeviceInfo* entry = nullptr;
-        if (sn.size() >= 9) {
+        if (!sn.isEmpty()) {
             for (int i = 0; i < gFindCamera && i < static_cast<int>(gDevList.count); ++i) {
                 const hik::DeviceInfo* e = gDevList.entries[i];
                 if (e && e->transportType == hik::MV_GIGE_DEVICE && QString::fromLatin1(e->serialNumber) == sn) {

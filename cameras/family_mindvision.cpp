@@ -110,7 +110,7 @@ public:
         const QString sn = slot_.storedSerial();
         const int index = slot_.camIndex;
         int status;
-        if (sn.size() >= 9) {
+        if (!sn.isEmpty()) {
             int found = -1;
             for (int i = 0; i < gFindCamera && i < kMindVisionListSize && found < 0; ++i)
                 if (QString::fromLatin1(gCList[i].serial) == sn)

@@ -51,7 +51,7 @@ public:
     {
         const QString sn = slot_.storedSerial();
         ueye::HIDS h = 0;
-        if (sn.size() >= 9 && sn.size() <= 19) {
+        if (!sn.isEmpty() && sn.size() <= 19) {
             int n = 0;
             ueye::is_GetNumberOfCameras(&n);
             bool found = false;
