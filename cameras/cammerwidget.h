@@ -1,0 +1,135 @@
+#pragma once
+// The camera slot: one object per camera slot 0..7, built by the main window
+// and alive until the process ends.  It is the camera's view on the screen
+// (QWidget), the plain state the engine and the cycle read and write
+// (CameraSlotState: frames, sets, masks, templates, results) and the camera
+// back-end (CameraBackend: open, start, settings, hand-over), in one.
+//
+// Slot 0 and every slot below the found camera count are built completely,
+// whether or not their camera opened, since only these can come into use;
+// a slot above that range keeps only its view buffers and is never used.
+//
+// Everything here runs on the GUI thread; the grab side writes only the
+// back-end's members and the receive buffer, under pMutex[camIndex].
+#include "cameraslotstate.h"
+#include "camerabackend.h"
+#include "cammerrecongnize.h"
+#include "editorstate.h"
+#include "slothost.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class CheckBox;
+class ColorButton;
+class ComboBox;
+class QLabel;
+class QTimer;
+class Slider;
+
+class CammerWidget : public QWidget, public CameraSlotState, public CameraBackend {
+    Q_OBJECT
+public:
+    // Builds slot camIndex (see the file comment), opening and starting its
+    // camera; the slot counts itself in numCamera when the camera opened.
+    CammerWidget(SlotHost* host, int camIndex, QWidget* parent);
+    ~CammerWidget() override;
+
+    // The slot number, 0..7 (the back-end keeps the same value for itself).
+    using CameraSlotState::camIndex;
+
+    // True when the construction ran to its end (slot in the usable range).
+    bool complete() const { return complete_; }
+
+    // Owners of the two area sets and the engine (savedSet and workSet of
+    // CameraSlotState point into the first two).
+    std::unique_ptr<CammerSingleton> savedSetStore;
+    std::unique_ptr<CammerSingleton> workSetStore;
+    std::unique_ptr<CammerRecong> recong;   // built over savedSet
+
+    // The view's picture: RGB32 words of the W x H picture, allocated once;
+    // viewRGBA never moves, since the live-video share reads it.
+    std::vector<uint32_t> viewWords;
+    uchar* viewRGBA = nullptr;
+    QImage viewImage;                       // W x H Format_RGB32 over viewRGBA
+
+    int selRoi = -1;                        // selected area of the page detection, -1 none
+    int lastSelRoi = -1;                    // selected before the last deselection, -1 none
+    EditorState editor;                     // the area editor's gesture state
+    bool paraSwitch = false;                // spot / white-count sliders edit the second value
+    int adjustPart = 0;                     // part of the selected area the step buttons change
+    int moveMode = MoveModeShowPanel;       // MoveMode*
+
+    // The area parameter panel, the move buttons and the cavity boxes: made
+    // hidden by the construction; the area page shows and drives them.
+    Slider* minSizeSlider = nullptr;
+    Slider* sensibilitySlider = nullptr;
+    Slider* maxAreaSlider = nullptr;
+    QLabel* funcLabel = nullptr;
+    ColorButton* funcButton = nullptr;
+    ColorButton* paraSwitchButton = nullptr;
+    ComboBox* outputCombo = nullptr;
+    ColorButton* adjustPartButton = nullptr;
+    ColorButton* add10Button = nullptr;
+    ColorButton* add1Button = nullptr;
+    ColorButton* sub1Button = nullptr;
+    ColorButton* sub10Button = nullptr;
+    ColorButton* roiSwitchButton = nullptr;
+    ColorButton* moveUpButton = nullptr;
+    ColorButton* moveDownButton = nullptr;
+    ColorButton* moveLeftButton = nullptr;
+    ColorButton* moveRightButton = nullptr;
+    ColorButton* moveModeButton = nullptr;
+    CheckBox* cavityBox[16] = {};
+
+    // NG blink, 1000 ms; started by the cycle and the area page.
+    QTimer* alarmTimer = nullptr;
+
+    // Ends every gesture, clears the host's draw mode and drops the
+    // selection (the selected shape's flag included).
+    void DeselectROI();
+
+    // Ignore-point masks of the slot's folders (all 8 detections), and the
+    // write of one; false when it failed (logged, old file kept).
+    void LoadIgnorePoint();
+    bool SaveIgnorePoint(int d);
+
+    // Work masks := live masks, and back (the partners CopyPara fills kept).
+    void BackMask();
+    void RestorMask();
+
+    // Pointer read-out of widget pixel (x, y): the image point under the
+    // finger and its grey value into the host's view fields.
+    void MUpdateXYV(int x, int y);
+
+    // The slot's host.
+    SlotHost* slotHost() const { return host_; }
+
+public slots:
+    // Copies each source detection's areas onto its partner in the saved
+    // set, by the system mode.
+    void CopyPara();
+    // One blink step: stops and clears the phase once the camera is OK,
+    // else toggles alarmShow; then repaints.
+    void TimerShowAlarm();
+    void SetHMirror() { CameraBackend::SetHMirror(); }
+    void SetVMirror() { CameraBackend::SetVMirror(); }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    SlotHost* host_;
+    bool complete_ = false;
+
+    void makeControls();
+    void loadSets();
+    void registerLiveShare();
+};
