@@ -63,7 +63,6 @@ public:
     // Frames dropped because their size did not match the processed size.
     uint64_t framesDropped() const { return frames_.dropped(); }
 
-    int camIndex() const { return camIndex_; }
     // The driver of the slot's family (null for an unknown kind).
     CameraDriver* driver() const { return driver_.get(); }
     // The grab thread while the camera is open, else null.
