@@ -107,7 +107,7 @@ public:
     void MUpdateXYV(int x, int y);
 
     // The slot's host.
-    SlotHost* slotHost() const { return host_; }
+    SlotHost* slotHost() const { return slotHost_; }
 
 public slots:
     // Copies each source detection's areas onto its partner in the saved
@@ -126,10 +126,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    SlotHost* host_;
+    SlotHost* slotHost_;
     bool complete_ = false;
 
+    void allocateViewBuffers();
     void makeControls();
+    void placeControls();
     void loadSets();
     void registerLiveShare();
 };

@@ -26,8 +26,14 @@ public:
     bool delayTimerRunning[kDetections] = {};
 
     bool sideBarShown = true;
+    // The camera slots once built; until then the recording back-ends.
+    CameraBackend* slotBackends[kCameraSlots] = {};
     QString cavityNames[kCameraSlots][16];
 
+    CameraBackend* cameraBackend(int slot) override
+    {
+        return slotBackends[slot] ? slotBackends[slot] : FakeCameraHostBase<SlotHost>::cameraBackend(slot);
+    }
     ViewState& viewState() override { return view; }
 
     int cyclePageMode() const override { return pageMode; }
