@@ -10,11 +10,23 @@
 #include "editorstate.h"
 #include "viewoverlay.h"
 
+#include <QColor>
+#include <QRect>
 #include <QSize>
+#include <QString>
+
+#include <vector>
 
 class QImage;
 class QPainter;
 class SlotHost;
+
+// A text as drawn, for tests: its rectangle in view pixels and its colour.
+struct DrawnText {
+    QString text;
+    QRect rect;
+    QColor color;
+};
 
 struct ViewPaintInput {
     const CameraSlotState* slot = nullptr;   // frames, results, sets; slot->camIndex is the camera
@@ -27,6 +39,7 @@ struct ViewPaintInput {
     const EditorState* editor = nullptr;     // rubber band; null: none
     ViewBuffer buffer;                       // viewRGBA
     const QImage* viewImage = nullptr;       // W x H RGB32 image over buffer
+    std::vector<DrawnText>* texts = nullptr; // when set, every text drawn is added
 };
 
 // Paints the whole view into painter, whose device is viewSize large.
