@@ -63,6 +63,31 @@ public:
         report(text, QRect(r.left(), r.center().y() - fm.height() / 2, w, fm.height()));
     }
 
+    // Whether a text starting at x ends inside the view.
+    bool fits(int x, const QString& text) const
+    {
+        return x + p_.fontMetrics().horizontalAdvance(text) <= localRight();
+    }
+
+    // Text ending at the view's right edge, baseline y; the place it takes
+    // is kept so that later texts of its line can keep clear of it.
+    void atRightEdge(int y, const QString& text)
+    {
+        const QFontMetrics fm = p_.fontMetrics();
+        const int w = fm.horizontalAdvance(text);
+        const int x = std::max(localRight() - w, 0);
+        p_.drawText(x, y, text);
+        taken_ = p_.worldTransform().mapRect(QRect(x, y - fm.ascent(), w, fm.height()));
+        report(text, QRect(x, y - fm.ascent(), w, fm.height()));
+    }
+
+    // Whether a text of the given local rectangle would run into the place
+    // kept by atRightEdge.
+    bool clashes(const QRect& local) const
+    {
+        return !taken_.isNull() && p_.worldTransform().mapRect(local).intersects(taken_);
+    }
+
     // Width of the view in the painter's current units.
     int localRight() const
     {
@@ -80,6 +105,7 @@ private:
     QPainter& p_;
     QSize view_;
     std::vector<DrawnText>* sink_;
+    QRect taken_;   // view pixels
 };
 
 void drawPicture(QPainter& p, const QImage& image, const QSize& view)
@@ -320,8 +346,13 @@ void paintCavityNames(QPainter& p, const ViewPaintInput& in, const CammerSinglet
         if (saved.detectOptions[1][k] != 2)
             continue;
         const QString name = Msg(469).arg(in.host->cavityName(camera, k));
-        // A new row when the name would start past 1550 or not fit the view.
-        if (x > 1550 || (x > 242 && x + fm.horizontalAdvance(name) > right)) {
+        // A new row when the name would start past 1550, not fit the view,
+        // or run into the brightness moved onto this line.
+        const auto blocked = [&] {
+            const int w = fm.horizontalAdvance(name);
+            return x + w > right || out.clashes(QRect(x, y - fm.ascent(), w, fm.height()));
+        };
+        while (x > 1550 || (x > 242 && blocked())) {
             y += 40;
             x = 242;
         }
@@ -384,8 +415,16 @@ void paintLive(QPainter& p, const ViewPaintInput& in, const Layout& lay, TextWri
             p.setPen(slot.isOK == 0 ? Qt::red : Qt::green);
             const QPoint verdict = lay.at({5, 85}, {15, 70});
             out.at(verdict.x(), verdict.y(), slot.isOK == 0 ? QStringLiteral("NG") : QStringLiteral("OK"));
+            // Where the layout's place is off the view (a screen narrower than
+            // the layout assumes, or a grid cell, since this text is not
+            // scaled with the cell), the brightness ends at the view's edge
+            // on the verdict's line, clear of the counter line.
             const QPoint bright = lay.at({1450, 40}, {620, 22});
-            out.at(bright.x(), bright.y(), Msg(367).arg(slot.brightness));
+            const QString text = Msg(367).arg(slot.brightness);
+            if (out.fits(bright.x(), text))
+                out.at(bright.x(), bright.y(), text);
+            else
+                out.atRightEdge(verdict.y(), text);
         }
         p.setFont(viewFont(lay.pick(30, 14)));
         if (templ)
