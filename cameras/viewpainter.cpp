@@ -42,14 +42,24 @@ public:
     {
     }
 
-    // Text with its baseline starting at (x, y).
+    // Text with its baseline starting at (x, y).  A text wider than the
+    // whole view (a long record name in the large layout) is drawn smaller.
     void at(int x, int y, const QString& text)
     {
+        const int right = localRight();
+        const QFont kept = p_.font();
+        int w = p_.fontMetrics().horizontalAdvance(text);
+        if (w > right && w > 0 && kept.pixelSize() > 0) {
+            QFont smaller = kept;
+            smaller.setPixelSize(std::max(kept.pixelSize() * right / w, 1));
+            p_.setFont(smaller);
+            w = p_.fontMetrics().horizontalAdvance(text);
+        }
         const QFontMetrics fm = p_.fontMetrics();
-        const int w = fm.horizontalAdvance(text);
-        const int fx = FitTextX(x, w, localRight());
+        const int fx = FitTextX(x, w, right);
         p_.drawText(fx, y, text);
         report(text, QRect(fx, y - fm.ascent(), w, fm.height()));
+        p_.setFont(kept);
     }
 
     // Text left-aligned and vertically centred in r, r moved left as far as

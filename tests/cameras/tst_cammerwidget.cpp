@@ -7,6 +7,7 @@
 #include "combobox.h"
 #include "checkbox.h"
 #include "fakeslothost.h"
+#include "messages.h"
 #include "numberinput.h"
 #include "relaylink.h"
 #include "simcamerabus.h"
@@ -88,6 +89,7 @@ std::unique_ptr<CammerSingleton> fixtureSet(int camera)
 class TestCammerWidget : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { FillMessageTable(); }
     void init();
     void cleanup();
     void construction_data();
