@@ -10,6 +10,8 @@
 #include "cammerwidget.h"
 #include "cyclecounters.h"
 #include "fakeslothost.h"
+#include "kitfonts.h"
+#include "messages.h"
 #include "relaylink.h"
 #include "simcamerabus.h"
 #include "testenv.h"
@@ -650,6 +652,9 @@ int main(int argc, char** argv)
     gTestRun = asTest && std::strcmp(asTest, "1") == 0;
     QApplication app(argc, argv);
     CreateSharedLocks();
+    // The texts are part of what a paint costs.
+    FillMessageTable();
+    RegisterKitFonts();
     int n = argc;
     benchmark::Initialize(&n, argv);
     if (benchmark::ReportUnrecognizedArguments(n, argv))
