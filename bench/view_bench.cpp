@@ -14,7 +14,7 @@
 #include "messages.h"
 #include "relaylink.h"
 #include "simcamerabus.h"
-#include "testenv.h"
+#include "slotrig.h"
 #include "viewpainter.h"
 
 #include <benchmark/benchmark.h>
@@ -305,56 +305,6 @@ BENCHMARK(BM_Paint)
 
 // ---------------------------------------------------------------- slots
 
-// The camera slots on the simulated bus, as the main window builds them, in
-// a test program directory.
-struct SlotRig {
-    TestEnv env;
-    RecordingRelayLink net;
-    std::unique_ptr<FakeSlotHost> host;
-    std::unique_ptr<QWidget> window;
-    CammerWidget* slot[kCameraSlots] = {};
-
-    explicit SlotRig(const QString& devicesJson, QString* error)
-    {
-        resetCameraGlobals(0, 0);
-        camsim::bus().clear();
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("param"));
-        db.setDatabaseName(env.path(QStringLiteral("PARAM.db")));
-        db.open();
-        gpNet = &net;
-        host = std::make_unique<FakeSlotHost>();
-        host->paramConnection = QStringLiteral("param");
-        if (!camsim::bus().loadJson(devicesJson.toUtf8(), error))
-            return;
-        CheckCameraID();
-        applyGeometry();
-    }
-    ~SlotRig()
-    {
-        for (auto*& b : host->slotBackends)
-            b = nullptr;
-        window.reset();
-        host.reset();
-        camsim::bus().clear();
-        QSqlDatabase::database(QStringLiteral("param")).close();
-        QSqlDatabase::removeDatabase(QStringLiteral("param"));
-        gpNet = nullptr;
-    }
-
-    template <class View = CammerWidget>
-    void build(const QSize& screen)
-    {
-        setGeometry(screen, false);
-        window = std::make_unique<QWidget>();
-        window->resize(screen);
-        numCamera = 0;
-        for (int k = 0; k < kCameraSlots; ++k) {
-            slot[k] = new View(host.get(), k, window.get());
-            host->slotBackends[k] = slot[k];
-        }
-    }
-};
-
 QString devicesJson(int cameras, const QString& source)
 {
     QString devices;
@@ -366,7 +316,7 @@ QString devicesJson(int cameras, const QString& source)
                        .arg(kW)
                        .arg(kH)
                        .arg(source);
-    return QStringLiteral("{\"devices\":[%1]}").arg(devices);
+    return devices;
 }
 
 // Resident size after building 8 slots with 4 cameras at 1280 x 1024 grey,
@@ -379,8 +329,10 @@ void BM_MemoryEightSlots(benchmark::State& state)
     bool templatesLoaded = true, minimalEmpty = true;
     int cameras = 0;
     for (auto _ : state) {
-        SlotRig rig(devicesJson(4, QStringLiteral("synthetic")), &error);
-        if (!check(state, error.isEmpty(), "bus: " + error.toStdString()))
+        SlotRig rig;
+        gisCut = 0;   // the whole 1280 x 1024 sensor
+        if (!check(state, rig.load(devicesJson(4, QStringLiteral("synthetic")), {}, &error),
+                   "bus: " + error.toStdString()))
             return;
         gDNum = 2;
         gTempNum = 10;
@@ -398,7 +350,8 @@ void BM_MemoryEightSlots(benchmark::State& state)
                 for (int t = 0; t < 10; ++t)
                     tmpl.save(QDir(folder).filePath(QStringLiteral("template%1.bmp").arg(t)));
             }
-        rig.build(QSize(1280, 800));
+        setGeometry(QSize(1280, 800), false);
+        rig.buildSlots();
         after = vmRssMb();
         cameras = numCamera;
         for (int k = 0; k < kCameraSlots; ++k) {
@@ -511,16 +464,19 @@ void BM_FrameToScreen(benchmark::State& state)
     const int cameras = static_cast<int>(state.range(0));
     const int runMs = gTestRun ? 1500 : 10000;
     QString error;
-    SlotRig rig(devicesJson(cameras, QStringLiteral("sequence")), &error);
-    if (!check(state, error.isEmpty(), "bus: " + error.toStdString()))
+    SlotRig rig;
+    gisCut = 0;   // the whole 1280 x 1024 sensor
+    if (!check(state, rig.load(devicesJson(cameras, QStringLiteral("sequence")), {}, &error),
+               "bus: " + error.toStdString()))
         return;
     gDNum = 1;
     gTempNum = 2;
     const QSize screen(1280, 800);
-    rig.build<TimedView>(screen);
+    setGeometry(screen, false);
+    rig.buildSlots<TimedView>();
     if (!check(state, numCamera == cameras, "not every camera opened"))
         return;
-    ViewState& v = rig.host->view;
+    ViewState& v = rig.host.view;
     if (cameras == 1) {
         v.viewCamera = 0;
         v.viewFracX = v.viewFracY = 1.0f;

@@ -1,23 +1,16 @@
 // The camera slot as the main window builds it on the simulated bus: which
 // slots are built whole, what they load, the hidden controls, the NG blink,
 // the touch navigation, the pointer read-out and the live-video share.
-#include "cameraprobe.h"
-#include "cammerwidget.h"
 #include "colorbutton.h"
 #include "combobox.h"
 #include "checkbox.h"
-#include "fakeslothost.h"
 #include "messages.h"
 #include "numberinput.h"
-#include "relaylink.h"
-#include "simcamerabus.h"
 #include "slider.h"
-#include "testenv.h"
-#include "testgeometry.h"
+#include "slotrig.h"
 
 #include <QLabel>
 #include <QMouseEvent>
-#include <QSqlDatabase>
 #include <QTimer>
 #include <QtTest>
 
@@ -36,38 +29,6 @@ QString dev(const QString& serial)
         .arg(kW)
         .arg(kH);
 }
-
-// Saves and restores the globals the slot reads, so each test starts from
-// the same geometry and counts.
-struct SlotGlobalsGuard {
-    int imageW = gImageW, imageH = gImageH, showW = gShowW, showH = gShowH;
-    double showAW = gShowAW, showAH = gShowAH;
-    int tempNum = gTempNum, dNum = gDNum, isColor = gisColor, cameras = numCamera, found = gFindCamera;
-    int cameraId = gCameraID, source = gSource;
-    RelayLink* net = gpNet;
-    NumberInput* numPad = gpNumPad;
-    ~SlotGlobalsGuard()
-    {
-        gImageW = imageW;
-        gImageH = imageH;
-        gImageLen = imageW * imageH;
-        gColorLen = isColor ? 4 * gImageLen : gImageLen;
-        gShowW = showW;
-        gShowH = showH;
-        gShowAW = showAW;
-        gShowAH = showAH;
-        gTempNum = tempNum;
-        gDNum = dNum;
-        gisColor = isColor;
-        numCamera = cameras;
-        gFindCamera = found;
-        gCameraID = cameraId;
-        gSource = source;
-        gpNet = net;
-        gpNumPad = numPad;
-        SyncImageGeometry();
-    }
-};
 
 // A camera of the saved set: two areas in detection 0, one in detection 1.
 std::unique_ptr<CammerSingleton> fixtureSet(int camera)
@@ -113,75 +74,33 @@ private:
     // Cameras of failOpen are found by the probe but fail every later open.
     void build(const QString& devicesJson, int slotCount = kCameraSlots, const QStringList& failOpen = {});
     void showGrid();
-    std::unique_ptr<TestEnv> env_;
-    std::unique_ptr<SlotGlobalsGuard> globals_;
-    std::unique_ptr<FakeSlotHost> host_;
-    std::unique_ptr<RecordingRelayLink> net_;
-    std::unique_ptr<QWidget> window_;
-    CammerWidget* slot_[kCameraSlots] = {};
+    std::unique_ptr<SlotRig> rig_;
 };
 
 void TestCammerWidget::init()
 {
-    env_ = std::make_unique<TestEnv>();
-    globals_ = std::make_unique<SlotGlobalsGuard>();
-    resetCameraGlobals();
-    camsim::bus().clear();
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("param"));
-    db.setDatabaseName(env_->path(QStringLiteral("PARAM.db")));
-    QVERIFY(db.open());
-    net_ = std::make_unique<RecordingRelayLink>();
-    gpNet = net_.get();
-    host_ = std::make_unique<FakeSlotHost>();
-    host_->paramConnection = QStringLiteral("param");
+    rig_ = std::make_unique<SlotRig>();
     gTempNum = 4;
     gDNum = 2;
 }
 
-void TestCammerWidget::cleanup()
-{
-    for (auto*& b : host_->slotBackends)
-        b = nullptr;
-    window_.reset();   // the slots with it
-    for (auto*& s : slot_)
-        s = nullptr;
-    host_.reset();
-    camsim::bus().clear();
-    QSqlDatabase::database(QStringLiteral("param")).close();
-    QSqlDatabase::removeDatabase(QStringLiteral("param"));
-    net_.reset();
-    globals_.reset();
-    env_.reset();
-}
+void TestCammerWidget::cleanup() { rig_.reset(); }
 
 void TestCammerWidget::build(const QString& devicesJson, int slotCount, const QStringList& failOpen)
 {
-    QVERIFY(camsim::bus().loadJson(QStringLiteral("{\"devices\":[%1]}").arg(devicesJson).toUtf8()));
-    CheckCameraID();
-    for (const QString& serial : failOpen)
-        camsim::bus().find(serial)->setOpenFailCode(-13);
-    // The probe's processed size is the sensor's; keep the tests small.
-    setTestGeometry(kW, kH, kShowA);
-    applyGeometry();
-    window_ = std::make_unique<QWidget>();
-    window_->resize(gShowW, gShowH);
-    numCamera = 0;
-    for (int k = 0; k < slotCount; ++k) {
-        slot_[k] = new CammerWidget(host_.get(), k, window_.get());
-        host_->slotBackends[k] = slot_[k];
-    }
+    QVERIFY(rig_->build(devicesJson, kW, kH, kShowA, slotCount, failOpen));
 }
 
 void TestCammerWidget::showGrid()
 {
     // Two columns of cells, as the grid lays them out.
     for (int k = 0; k < kCameraSlots; ++k)
-        if (slot_[k]) {
-            slot_[k]->setGeometry((k % 2) * gShowW / 2, (k / 2) * gShowH / 4, gShowW / 2, gShowH / 4);
-            slot_[k]->show();
+        if (rig_->slot[k]) {
+            rig_->slot[k]->setGeometry((k % 2) * gShowW / 2, (k / 2) * gShowH / 4, gShowW / 2, gShowH / 4);
+            rig_->slot[k]->show();
         }
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    rig_->window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig_->window.get()));
 }
 
 void TestCammerWidget::construction_data()
@@ -214,7 +133,7 @@ void TestCammerWidget::construction()
     QVERIFY(numCamera <= gFindCamera);
 
     for (int k = 0; k < kCameraSlots; ++k) {
-        const CammerWidget* s = slot_[k];
+        const CammerWidget* s = rig_->slot[k];
         QCOMPARE(s->camIndex, k);
         QVERIFY(s->isHidden());
         QCOMPARE(s->viewImage.size(), QSize(kW, kH));
@@ -274,7 +193,7 @@ void TestCammerWidget::savedSetLoadedWithMasks()
     const auto fixture = fixtureSet(0);
     QVERIFY(fixture->SaveDatatoFile(QSqlDatabase::database(QStringLiteral("param")), false));
     build(dev("CAM01"), 1);
-    const CammerWidget* s = slot_[0];
+    const CammerWidget* s = rig_->slot[0];
     CammerSingleton stored(0);
     QVERIFY(stored.LoadDatafromFile(QSqlDatabase::database(QStringLiteral("param")), nullptr));
     QCOMPARE(s->savedSet->roiCount[0], 2);
@@ -289,7 +208,7 @@ void TestCammerWidget::savedSetLoadedWithMasks()
 void TestCammerWidget::blink()
 {
     build(dev("CAM01"), 1);
-    CammerWidget* s = slot_[0];
+    CammerWidget* s = rig_->slot[0];
     s->isOK = 0;
     s->alarmTimer->start(1000);
     const int phases[] = {1, 0, 1};
@@ -307,10 +226,10 @@ void TestCammerWidget::blink()
 void TestCammerWidget::deselectEndsGesturesAndSelection()
 {
     build(dev("CAM01"), 1);
-    CammerWidget* s = slot_[0];
+    CammerWidget* s = rig_->slot[0];
     *s->workSet = *fixtureSet(0);
-    host_->view.editDetect = 0;
-    host_->view.drawMode = 2;
+    rig_->host.view.editDetect = 0;
+    rig_->host.view.drawMode = 2;
     s->workSet->roiRect[0][1].SetSelected(true);
     s->selRoi = 1;
     s->editor.editAction = EditActionDraw;
@@ -323,7 +242,7 @@ void TestCammerWidget::deselectEndsGesturesAndSelection()
     QCOMPARE(s->editor.editAction, int(EditActionNone));
     QVERIFY(!s->editor.polyGesture);
     QCOMPARE(s->editor.polyCount, 0);
-    QCOMPARE(host_->view.drawMode, 0);
+    QCOMPARE(rig_->host.view.drawMode, 0);
 }
 
 void TestCammerWidget::pressWithSideBarHidden()
@@ -333,14 +252,14 @@ void TestCammerWidget::pressWithSideBarHidden()
     NumberInput pad;
     gpNumPad = &pad;
     pad.show();
-    host_->sideBarShown = false;
-    host_->view.viewCamera = numCamera;   // the grid
-    host_->events.clear();
+    rig_->host.sideBarShown = false;
+    rig_->host.view.viewCamera = numCamera;   // the grid
+    rig_->host.events.clear();
 
-    QTest::mousePress(slot_[1], Qt::LeftButton, {}, QPoint(5, 5));
-    QCOMPARE(host_->events, QStringList({"side bar timer 120000", "show side bar"}));
+    QTest::mousePress(rig_->slot[1], Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(rig_->host.events, QStringList({"side bar timer 120000", "show side bar"}));
     QVERIFY(pad.isHidden());
-    QCOMPARE(host_->view.viewCamera, numCamera);
+    QCOMPARE(rig_->host.view.viewCamera, numCamera);
 }
 
 void TestCammerWidget::gridPress_data()
@@ -361,27 +280,27 @@ void TestCammerWidget::gridPress()
     QFETCH(bool, setsPageCamera);
     build(dev("CAM01") + "," + dev("CAM02"), 2);
     showGrid();
-    host_->pageMode = pageMode;
+    rig_->host.pageMode = pageMode;
     gSource = source;
-    host_->view.viewCamera = numCamera;
-    host_->events.clear();
+    rig_->host.view.viewCamera = numCamera;
+    rig_->host.events.clear();
 
-    QTest::mousePress(slot_[1], Qt::LeftButton, {}, QPoint(5, 5));
-    QCOMPARE(host_->view.viewCamera, 1);
-    QVERIFY(host_->events.contains("change cammer 1"));
-    QCOMPARE(host_->events.contains("area page camera 1"), setsPageCamera);
-    QCOMPARE(host_->events.contains("unfold side bar"), pageMode == PageModeNone);
+    QTest::mousePress(rig_->slot[1], Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(rig_->host.view.viewCamera, 1);
+    QVERIFY(rig_->host.events.contains("change cammer 1"));
+    QCOMPARE(rig_->host.events.contains("area page camera 1"), setsPageCamera);
+    QCOMPARE(rig_->host.events.contains("unfold side bar"), pageMode == PageModeNone);
 }
 
 void TestCammerWidget::pressOutsideUsedSlots()
 {
     build(dev("CAM01"), 3);   // slot 2 stops early: one camera found
     showGrid();
-    host_->view.viewCamera = numCamera;
-    host_->events.clear();
-    QTest::mousePress(slot_[2], Qt::LeftButton, {}, QPoint(5, 5));
-    QCOMPARE(host_->view.viewCamera, numCamera);
-    QVERIFY(!host_->events.join(' ').contains("change cammer"));
+    rig_->host.view.viewCamera = numCamera;
+    rig_->host.events.clear();
+    QTest::mousePress(rig_->slot[2], Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(rig_->host.view.viewCamera, numCamera);
+    QVERIFY(!rig_->host.events.join(' ').contains("change cammer"));
 }
 
 void TestCammerWidget::panning_data()
@@ -405,7 +324,7 @@ void TestCammerWidget::panning()
     QFETCH(int, buttons);
     QFETCH(bool, pans);
     build(dev("CAM01"), 1);
-    ViewState& v = host_->view;
+    ViewState& v = rig_->host.view;
     v.viewCamera = 0;
     v.zoomButtonState = zoomButtonState;
     v.zoom = zoom;
@@ -417,7 +336,7 @@ void TestCammerWidget::panning()
 
     QMouseEvent move(QEvent::MouseMove, QPointF(130, 90), QPointF(130, 90), Qt::NoButton,
                      Qt::MouseButtons(buttons), Qt::NoModifier);
-    QApplication::sendEvent(slot_[0], &move);
+    QApplication::sendEvent(rig_->slot[0], &move);
     QCOMPARE(v.panX, pans ? -20.0 : -50.0);
     QCOMPARE(v.panY, pans ? -50.0 : -40.0);
     QCOMPARE(v.dragLastX, pans ? 130 : 100);
@@ -450,10 +369,10 @@ void TestCammerWidget::pointerReadOut()
     QFETCH(int, imageX);
     QFETCH(int, imageY);
     build(dev("CAM01"), 1);
-    CammerWidget* s = slot_[0];
+    CammerWidget* s = rig_->slot[0];
     for (int i = 0; i < kW * kH; ++i)
         s->shownFrame[static_cast<size_t>(i)] = static_cast<uchar>((i % kW) + 100);
-    ViewState& v = host_->view;
+    ViewState& v = rig_->host.view;
     v.panX = pan;
     v.panY = pan;
     v.zoom = zoom;
@@ -488,17 +407,17 @@ void TestCammerWidget::liveShare()
     QFETCH(int, netEnabled);
     QFETCH(bool, serverOpen);
     QFETCH(bool, registered);
-    host_->para.videoShareMode = shareMode;
-    host_->para.netEnabled = netEnabled;
-    net_->open = serverOpen;
-    net_->alive = false;   // not needed for the share
+    rig_->host.para.videoShareMode = shareMode;
+    rig_->host.para.netEnabled = netEnabled;
+    rig_->net.open = serverOpen;
+    rig_->net.alive = false;   // not needed for the share
     build(dev("CAM01"), 1, opens ? QStringList() : QStringList{"CAM01"});
 
     const QString expected = QStringLiteral("usememory 0 %1 %2 0x%3")
                                  .arg(kW)
                                  .arg(kH)
-                                 .arg(reinterpret_cast<quintptr>(slot_[0]->viewRGBA), 0, 16);
-    QCOMPARE(net_->calls().filter("usememory"), registered ? QStringList{expected} : QStringList{});
+                                 .arg(reinterpret_cast<quintptr>(rig_->slot[0]->viewRGBA), 0, 16);
+    QCOMPARE(rig_->net.calls().filter("usememory"), registered ? QStringList{expected} : QStringList{});
 }
 
 QTEST_MAIN(TestCammerWidget)

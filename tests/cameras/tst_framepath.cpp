@@ -3,15 +3,8 @@
 // slot's processing frame, copies it into the shown frame and asks the view
 // to repaint.  The bus's sequence source fills every byte of frame n with
 // n & 0xFF, so the view's picture names the frame it shows.
-#include "cameraprobe.h"
-#include "cammerwidget.h"
-#include "fakeslothost.h"
-#include "relaylink.h"
-#include "simcamerabus.h"
-#include "testenv.h"
-#include "testgeometry.h"
+#include "slotrig.h"
 
-#include <QSqlDatabase>
 #include <QTimer>
 #include <QtTest>
 
@@ -24,37 +17,6 @@ constexpr int kW = 64;
 constexpr int kH = 48;
 constexpr double kShowA = 10.0;   // a 640 x 480 screen
 constexpr int kRunMs = 1000;
-
-// Saves the globals the slots and the view read, and restores them with the
-// image library's copy of the geometry.
-struct FramePathGlobalsGuard {
-    int imageW = gImageW, imageH = gImageH, showW = gShowW, showH = gShowH;
-    double showAW = gShowAW, showAH = gShowAH;
-    int tempNum = gTempNum, dNum = gDNum, isColor = gisColor, isCut = gisCut, cameras = numCamera;
-    int found = gFindCamera, cameraId = gCameraID, source = gSource;
-    RelayLink* net = gpNet;
-    ~FramePathGlobalsGuard()
-    {
-        gImageW = imageW;
-        gImageH = imageH;
-        gImageLen = imageW * imageH;
-        gColorLen = isColor ? 4 * gImageLen : gImageLen;
-        gShowW = showW;
-        gShowH = showH;
-        gShowAW = showAW;
-        gShowAH = showAH;
-        gTempNum = tempNum;
-        gDNum = dNum;
-        gisColor = isColor;
-        gisCut = isCut;
-        numCamera = cameras;
-        gFindCamera = found;
-        gCameraID = cameraId;
-        gSource = source;
-        gpNet = net;
-        SyncImageGeometry();
-    }
-};
 
 // Records, per view, the frame number the view was last asked to paint: the
 // paint event passes here first, and nothing takes a frame over between this
@@ -104,43 +66,17 @@ private slots:
     void newestFrameShown();
 
 private:
-    std::unique_ptr<TestEnv> env_;
-    std::unique_ptr<FramePathGlobalsGuard> globals_;
-    std::unique_ptr<FakeSlotHost> host_;
-    std::unique_ptr<RecordingRelayLink> net_;
-    std::unique_ptr<QWidget> window_;
+    std::unique_ptr<SlotRig> rig_;
 };
 
 void TestFramePath::init()
 {
-    env_ = std::make_unique<TestEnv>();
-    globals_ = std::make_unique<FramePathGlobalsGuard>();
-    resetCameraGlobals();
-    camsim::bus().clear();
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("param"));
-    db.setDatabaseName(env_->path(QStringLiteral("PARAM.db")));
-    QVERIFY(db.open());
-    net_ = std::make_unique<RecordingRelayLink>();
-    gpNet = net_.get();
-    host_ = std::make_unique<FakeSlotHost>();
-    host_->paramConnection = QStringLiteral("param");
+    rig_ = std::make_unique<SlotRig>();
     gTempNum = 2;
     gDNum = 1;
 }
 
-void TestFramePath::cleanup()
-{
-    for (auto*& b : host_->slotBackends)
-        b = nullptr;
-    window_.reset();
-    host_.reset();
-    camsim::bus().clear();
-    QSqlDatabase::database(QStringLiteral("param")).close();
-    QSqlDatabase::removeDatabase(QStringLiteral("param"));
-    net_.reset();
-    globals_.reset();
-    env_.reset();
-}
+void TestFramePath::cleanup() { rig_.reset(); }
 
 void TestFramePath::newestFrameShown_data()
 {
@@ -170,23 +106,12 @@ void TestFramePath::newestFrameShown()
                        .arg(kH)
                        .arg(fps);
     gisColor = isColor;
-    QVERIFY(camsim::bus().loadJson(QStringLiteral("{\"devices\":[%1]}").arg(devices).toUtf8()));
-    CheckCameraID();
-    setTestGeometry(kW, kH, kShowA);
-    applyGeometry();
-
-    window_ = std::make_unique<QWidget>();
-    window_->resize(gShowW, gShowH);
-    numCamera = 0;
-    CammerWidget* slot[kCameraSlots] = {};
-    for (int k = 0; k < kCameraSlots; ++k) {
-        slot[k] = new CammerWidget(host_.get(), k, window_.get());
-        host_->slotBackends[k] = slot[k];
-    }
+    QVERIFY(rig_->build(devices, kW, kH, kShowA));
+    CammerWidget* const* slot = rig_->slot;
     QCOMPARE(numCamera, cameras);
 
     // One camera alone on the screen, or the cameras side by side.
-    ViewState& view = host_->view;
+    ViewState& view = rig_->host.view;
     view.viewCamera = cameras == 1 ? 0 : numCamera;
     view.viewFracX = cameras == 1 ? 1.0f : 0.5f;
     view.viewFracY = 1.0f;
@@ -202,8 +127,8 @@ void TestFramePath::newestFrameShown()
         watch.view[k] = slot[k];
         slot[k]->installEventFilter(&watch);
     }
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    rig_->window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig_->window.get()));
 
     int taken[kCameraSlots] = {};
     int wentBack = 0, torn = 0, wrongPaint = 0;

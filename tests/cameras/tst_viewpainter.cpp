@@ -7,6 +7,7 @@
 #include "fakeslothost.h"
 #include "messages.h"
 #include "testenv.h"
+#include "slotrig.h"
 #include "testgeometry.h"
 #include "viewpainter.h"
 
@@ -112,26 +113,6 @@ struct Scene {
     std::vector<DrawnText> texts;
 };
 
-// Saves the globals the view reads.
-struct GlobalsGuard {
-    int imageW = gImageW, imageH = gImageH, showW = gShowW, showH = gShowH, colorLen = gColorLen;
-    double showAW = gShowAW, showAH = gShowAH;
-    int cameras = numCamera, dNum = gDNum, source = gSource, lan = gLan;
-    QString tempTime = gTempTime;
-    ~GlobalsGuard()
-    {
-        setTestGeometry(imageW, imageH, showAW, showAH);
-        gShowW = showW;
-        gShowH = showH;
-        gColorLen = colorLen;
-        numCamera = cameras;
-        gDNum = dNum;
-        gSource = source;
-        gLan = lan;
-        gTempTime = tempTime;
-    }
-};
-
 } // namespace
 
 class TestViewPainter : public QObject {
@@ -141,7 +122,7 @@ private slots:
     void init()
     {
         env_ = std::make_unique<TestEnv>();
-        guard_ = std::make_unique<GlobalsGuard>();
+        guard_ = std::make_unique<SlotGlobalsGuard>();
         gLan = 1;   // English
     }
     void cleanup()
@@ -164,7 +145,7 @@ private slots:
 
 private:
     std::unique_ptr<TestEnv> env_;
-    std::unique_ptr<GlobalsGuard> guard_;
+    std::unique_ptr<SlotGlobalsGuard> guard_;
 };
 
 void TestViewPainter::redBlink_data()
