@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -480,6 +481,10 @@ int main(int argc, char** argv)
         return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : fallback;
     };
 
+    // Before the program directory becomes the working directory.
+    const QString shotsOption = option(QStringLiteral("--shots"), QString());
+    const QString shots = shotsOption.isEmpty() ? QString() : QFileInfo(shotsOption).absoluteFilePath();
+
     QTemporaryDir programDir;
     QDir::setCurrent(programDir.path());
     {
@@ -500,7 +505,6 @@ int main(int argc, char** argv)
     auto gallery = std::make_unique<Gallery>();
     gallery->host.paramConnection = QStringLiteral("param");
 
-    const QString shots = option(QStringLiteral("--shots"), QString());
     QList<QSize> sizes;
     const QSize asked = parseSize(option(QStringLiteral("--size"), QString()));
     if (asked.isValid())
