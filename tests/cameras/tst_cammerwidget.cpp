@@ -62,6 +62,7 @@ private slots:
     void gridPress_data();
     void gridPress();
     void pressOutsideUsedSlots();
+    void doubleClickIsAPress();
     void panning_data();
     void panning();
     void pointerReadOut_data();
@@ -301,6 +302,18 @@ void TestCammerWidget::pressOutsideUsedSlots()
     QTest::mousePress(rig_->slot[2], Qt::LeftButton, {}, QPoint(5, 5));
     QCOMPARE(rig_->host.view.viewCamera, numCamera);
     QVERIFY(!rig_->host.events.join(' ').contains("change cammer"));
+}
+
+void TestCammerWidget::doubleClickIsAPress()
+{
+    build(dev("CAM01") + "," + dev("CAM02"), 2);
+    showGrid();
+    rig_->host.view.viewCamera = numCamera;
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+    QApplication::sendEvent(rig_->slot[1], &dbl);
+    QCOMPARE(rig_->host.view.viewCamera, 1);
+    QVERIFY(rig_->host.events.contains("change cammer 1"));
 }
 
 void TestCammerWidget::panning_data()
