@@ -225,7 +225,8 @@ void CammerWidget::TimerShowAlarm()
 {
     if (isOK == 1) {
         alarmShow = 0;
-        alarmTimer->stop();
+        if (alarmTimer)   // a slot above the cameras found has none
+            alarmTimer->stop();
     } else {
         alarmShow = alarmShow ? 0 : 1;
     }
