@@ -2,34 +2,60 @@
 
 RelayLink* gpNet = nullptr;
 
-void RecordingRelayLink::add(const QString& line)
+void RelayLink::CNT_SendRecord(const QDateTime& time, const QString& level, const QString& text)
+{
+    deliver(QStringLiteral("record %1|%2|%3").arg(time.toString(Qt::ISODate), level, text));
+}
+
+void RelayLink::CNT_SendParam() { deliver(QStringLiteral("param")); }
+
+void RelayLink::CNT_SendROIParam(int camera, int detection)
+{
+    deliver(QStringLiteral("roi %1 %2").arg(camera).arg(detection));
+}
+
+void RelayLink::CNT_SendTempPic(const QString& path) { deliver(QStringLiteral("temppic ") + path); }
+
+void RelayLink::CNT_SendDelTempPic(int camera, int detect, const QString& name)
+{
+    deliver(QStringLiteral("deltemppic %1 %2 %3").arg(camera).arg(detect).arg(name));
+}
+
+void RelayLink::CNT_SendStatistics_Once(const QList<param_roi>& list, bool ng, int trigger)
+{
+    deliver(QStringLiteral("statsonce %1 %2 %3").arg(list.size()).arg(ng ? 1 : 0).arg(trigger));
+}
+
+void RelayLink::CNT_SendSaveNgVideo(int camera, int isng)
+{
+    deliver(QStringLiteral("ngvideo %1 %2").arg(camera).arg(isng));
+}
+
+void RelayLink::CNT_SendTelInfo(int detection, int count)
+{
+    deliver(QStringLiteral("telinfo %1 %2").arg(detection).arg(count));
+}
+
+void RelayLink::ChkandAddStaticticsItem(int camera, int detection, int area)
+{
+    deliver(QStringLiteral("statsitem %1 %2 %3").arg(camera).arg(detection).arg(area));
+}
+
+void RelayLink::CNT_SendStatistics(const QString& image) { deliver(QStringLiteral("statistics ") + image); }
+
+void RelayLink::CNT_AddNgTimes(int ms) { deliver(QStringLiteral("ngtimes %1").arg(ms)); }
+
+void RelayLink::CNT_SendCancle() { deliver(QStringLiteral("cancel")); }
+
+void RecordingRelayLink::deliver(const QString& line)
 {
     QMutexLocker lock(&mutex_);
     calls_ << line;
 }
 
-void RecordingRelayLink::CNT_SendRecord(const QDateTime& time, const QString& level, const QString& text)
-{
-    add(QStringLiteral("record %1|%2|%3").arg(time.toString(Qt::ISODate), level, text));
-}
-
-void RecordingRelayLink::CNT_SendParam() { add(QStringLiteral("param")); }
-
-void RecordingRelayLink::CNT_SendROIParam(int camera, int detection)
-{
-    add(QStringLiteral("roi %1 %2").arg(camera).arg(detection));
-}
-
-void RecordingRelayLink::CNT_SendTempPic(const QString& path) { add(QStringLiteral("temppic ") + path); }
-
-void RecordingRelayLink::CNT_SendDelTempPic(int camera, int detect, const QString& name)
-{
-    add(QStringLiteral("deltemppic %1 %2 %3").arg(camera).arg(detect).arg(name));
-}
-
 void RecordingRelayLink::CNT_AddUseMemory(int id, int width, int height, void* frame)
 {
-    add(QStringLiteral("usememory %1 %2 %3 0x%4")
+    deliver(QStringLiteral("usememory %1 %2 %3 0x%4")
             .arg(id)
             .arg(width)
             .arg(height)

@@ -3,7 +3,10 @@
 // Every send only queues a message and returns at once; none reports a
 // result.  The link itself (remotelink/) implements this; tests use
 // RecordingRelayLink.
+#include "paramroirecord.h"
+
 #include <QDateTime>
+#include <QList>
 #include <QMutex>
 #include <QString>
 #include <QStringList>
@@ -16,16 +19,37 @@ public:
     // The relay is connected and its heartbeat is fresh.
     virtual bool linkAlive() const = 0;
 
-    virtual void CNT_SendRecord(const QDateTime& time, const QString& level, const QString& text) = 0;
-    virtual void CNT_SendParam() = 0;
-    virtual void CNT_SendROIParam(int camera, int detection) = 0;
-    virtual void CNT_SendTempPic(const QString& path) = 0;
+    // The senders.  Each hands its message to deliver() as one line of text
+    // until the full link frames the messages itself.
+    virtual void CNT_SendRecord(const QDateTime& time, const QString& level, const QString& text);
+    virtual void CNT_SendParam();
+    virtual void CNT_SendROIParam(int camera, int detection);
+    virtual void CNT_SendTempPic(const QString& path);
     // camera and detection counted from 1, as the callers pass them.
-    virtual void CNT_SendDelTempPic(int camera, int detect, const QString& name) = 0;
+    virtual void CNT_SendDelTempPic(int camera, int detect, const QString& name);
+    // The results of one detection's areas, its verdict (true = NG) and what
+    // triggered it.
+    virtual void CNT_SendStatistics_Once(const QList<param_roi>& list, bool ng, int trigger);
+    // NG video marker: isng 1 when an alarm starts, 0 when it is released.
+    virtual void CNT_SendSaveNgVideo(int camera, int isng);
+    // Technician notice: detection index and its number of NG areas.
+    virtual void CNT_SendTelInfo(int detection, int count);
+    // Counts one NG area in the statistics record.
+    virtual void ChkandAddStaticticsItem(int camera, int detection, int area);
+    // Sends the statistics record; image is "null" or a picture path.
+    virtual void CNT_SendStatistics(const QString& image);
+    // Adds the duration of a released alarm, in milliseconds.
+    virtual void CNT_AddNgTimes(int ms);
+    // The alarm was released.
+    virtual void CNT_SendCancle();
     // Registers the live-video share of camera slot id: frame is the slot's
     // RGB32 view pixels (width x height x 4 bytes), read on the GUI thread
     // while sharing; the caller keeps it alive and never moves it.
     virtual void CNT_AddUseMemory(int id, int width, int height, void* frame) = 0;
+
+protected:
+    // Takes one message; may be called from any thread.
+    virtual void deliver(const QString& line) = 0;
 };
 
 // One live-video share as registered.
@@ -53,17 +77,15 @@ public:
     bool alive = true;
     bool serverOpen() const override { return open; }
     bool linkAlive() const override { return alive; }
-    void CNT_SendRecord(const QDateTime& time, const QString& level, const QString& text) override;
-    void CNT_SendParam() override;
-    void CNT_SendROIParam(int camera, int detection) override;
-    void CNT_SendTempPic(const QString& path) override;
-    void CNT_SendDelTempPic(int camera, int detect, const QString& name) override;
     // Recorded as "usememory ID W H 0xADDRESS".
     void CNT_AddUseMemory(int id, int width, int height, void* frame) override;
     QStringList calls() const;
     void clear();
+
+protected:
+    void deliver(const QString& line) override;
+
 private:
-    void add(const QString& line);
     mutable QMutex mutex_;
     QStringList calls_;
 };

@@ -69,7 +69,7 @@ void CNT_Net::CNT_ReStart()
         commandRunner().startDetached(QStringLiteral("python3"), {script});
 }
 
-void CNT_Net::enqueue(const QString& line)
+void CNT_Net::deliver(const QString& line)
 {
     QMutexLocker lock(&queueLock_);
     if (sendQueue_.size() >= kQueueLimit) {
@@ -91,26 +91,6 @@ QStringList CNT_Net::queued() const
 {
     QMutexLocker lock(&queueLock_);
     return sendQueue_;
-}
-
-void CNT_Net::CNT_SendRecord(const QDateTime& time, const QString& level, const QString& text)
-{
-    enqueue(QStringLiteral("record %1|%2|%3")
-                .arg(time.toMSecsSinceEpoch()).arg(level, text));
-}
-
-void CNT_Net::CNT_SendParam() { enqueue(QStringLiteral("param")); }
-
-void CNT_Net::CNT_SendROIParam(int camera, int detection)
-{
-    enqueue(QStringLiteral("roi %1 %2").arg(camera).arg(detection));
-}
-
-void CNT_Net::CNT_SendTempPic(const QString& path) { enqueue(QStringLiteral("temppic ") + path); }
-
-void CNT_Net::CNT_SendDelTempPic(int camera, int detect, const QString& name)
-{
-    enqueue(QStringLiteral("deltemppic %1 %2 %3").arg(camera).arg(detect).arg(name));
 }
 
 void CNT_Net::CNT_AddUseMemory(int id, int width, int height, void* frame)

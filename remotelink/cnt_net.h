@@ -34,11 +34,6 @@ public:
     // Starts the relay process when its script is present.
     static void CNT_ReStart();
 
-    void CNT_SendRecord(const QDateTime& time, const QString& level, const QString& text) override;
-    void CNT_SendParam() override;
-    void CNT_SendROIParam(int camera, int detection) override;
-    void CNT_SendTempPic(const QString& path) override;
-    void CNT_SendDelTempPic(int camera, int detect, const QString& name) override;
     // Keeps the registration (one per id, a later one replaces it) for the
     // live-video share; the shared memory itself comes with the full link.
     void CNT_AddUseMemory(int id, int width, int height, void* frame) override;
@@ -53,8 +48,11 @@ public:
     // First number of the "CntNet" row of PARAM.db, 0 when absent or unreadable.
     static int ReadNetSwitch(const QString& paramDbPath = QStringLiteral("PARAM.db"));
 
+protected:
+    // Queues the message, at most kQueueLimit, dropping the oldest.
+    void deliver(const QString& line) override;
+
 private:
-    void enqueue(const QString& line);
 
     bool serverOpen_ = false;
     bool linkAlive_ = false;

@@ -2,10 +2,18 @@
 
 #include <QThread>
 
+#include <chrono>
+
 void SystemClock::sleepMs(int ms)
 {
     if (ms > 0)
         QThread::msleep(static_cast<unsigned long>(ms));
+}
+
+qint64 SystemClock::monotonicMs() const
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 FakeClock::FakeClock(const QDateTime& start) : now_(start) {}
@@ -20,6 +28,7 @@ void FakeClock::sleepMs(int ms)
 {
     QMutexLocker lock(&mutex_);
     now_ = now_.addMSecs(ms);
+    monotonic_ += ms;
     slept_ += ms;
 }
 
@@ -33,6 +42,13 @@ void FakeClock::advanceMs(qint64 ms)
 {
     QMutexLocker lock(&mutex_);
     now_ = now_.addMSecs(ms);
+    monotonic_ += ms;
+}
+
+qint64 FakeClock::monotonicMs() const
+{
+    QMutexLocker lock(&mutex_);
+    return monotonic_;
 }
 
 qint64 FakeClock::sleptMs() const

@@ -1,0 +1,70 @@
+#pragma once
+// The detection cycle without a screen: the main-loop pass, the detection
+// step, the verdict with its outputs and alarm, and the four run-control
+// operations the cycle itself calls.  It works on the main window's state
+// (SlotHost for what the views share, CycleState for the rest) and reaches
+// cameras, pages and stores only through the ports of cycleports.h.  The main
+// window forwards its slots of the same names here.  GUI thread only.
+#include "cycleports.h"
+#include "cyclestate.h"
+
+class Clock;
+class ControlPort;
+class RelayLink;
+class SlotHost;
+
+class CycleController {
+public:
+    struct Ports {
+        SlotHost* slotHost = nullptr;
+        CycleState* state = nullptr;
+        CycleHost* host = nullptr;
+        ControlPort* io = nullptr;
+        Clock* clock = nullptr;          // monotonic time and the wall time
+        RelayLink* relay = nullptr;      // may be null: nothing is sent
+        StatsSink* stats = nullptr;      // may be null until the store exists
+        CycleLog* cycleLog = nullptr;    // may be null until the store exists
+    };
+    explicit CycleController(const Ports& ports);
+    ~CycleController();
+
+    // Camera slot k as the cycle sees it; null for a slot not built.
+    void setCamera(int k, CycleCamera* camera);
+    CycleCamera* camera(int k) const { return cameras_[k]; }
+
+    // Makes every timer of the state, connected to the methods below.
+    void createTimers(CycleTimerFactory& factory);
+
+    // Main-loop pass and its companions.
+    void Run();
+    void TimerCheckInput(int p);
+    void CheckInput(int p);
+    void InCheck();
+    void SlotTImerSafeDoor();
+
+    // Detection step.
+    void TimerUp(int d);
+    void RunAlgorithm(int camera, int detect);
+    void ReCheck();
+
+    // Verdict and its timers.
+    void CheckNG();
+    void TimerShow();
+    void OutTimerOutNG();
+    void OutTimerNotAllowClose();
+    void OutTimerNotAllowThimble();
+    void OutTimerSysFunc4Output();
+
+    // Run control as the cycle calls it.
+    void StartDetect();
+    void StopDetect();
+    void SetStopDetect();
+    void ResetRun();
+
+    // The cycle's half of the area page's "Re-detected".
+    void ReDetectHeld();
+
+private:
+    Ports p_;
+    CycleCamera* cameras_[kCameraSlots] = {};
+};
