@@ -67,4 +67,8 @@ public:
 private:
     Ports p_;
     CycleCamera* cameras_[kCameraSlots] = {};
+
+    // Helpers of the pass and the run control (cyclecontroller.cpp).
+
+    // Helpers of the detection step and the verdict (cycleverdict.cpp).
 };

@@ -7,6 +7,7 @@
 #include "cycletimer.h"
 #include "globals.h"
 #include "screenstates.h"
+#include "wizardpara.h"
 
 #include <QDateTime>
 
@@ -25,25 +26,6 @@ enum FailImageState {
     FailImgStampedRecheck = 8,   // NG picture stamped "Re-detected", OK picture pending
     FailImgQueueNg = 9,          // slot 0 to be queued
     FailImgQueueBoth = 10,       // slots 0 and 1 to be queued
-};
-
-// WizardPara::systemMode.
-enum SystemMode {
-    SystemModeStandard = 0,
-    SystemModeTwoColor = 1,
-    SystemModeTurntable = 2,
-    SystemModeAutoParts = 3,
-    SystemModeMultiDetect = 4,
-};
-
-// Cut modes of a multi-detection trigger group.
-enum CutMode {
-    CutModeAll = 0,
-    CutModeSelf = 1,
-    CutModeNone = 2,
-    CutModeSelfDelay = 3,
-    CutModeAllDelay = 4,
-    CutModeNGSelf = 5,
 };
 
 struct CycleState {

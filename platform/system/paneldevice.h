@@ -8,9 +8,11 @@
 
 class PanelDevice {
 public:
-    // Backlight requests of the panel driver (the LED bits have their own).
+    // Backlight requests of the panel driver.
     static constexpr unsigned long RequestBacklightOn = 0x5A018B00UL;
     static constexpr unsigned long RequestBacklightOff = 0x5A018A00UL;
+    // The LED byte travels in the lowest 8 bits of this request.
+    static constexpr unsigned long RequestLedByte = 0x5A018000UL;
 
     virtual ~PanelDevice() = default;
     virtual bool isOpen() const = 0;
