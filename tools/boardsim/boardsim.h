@@ -20,7 +20,8 @@
 //
 // Threads: start() runs one thread that reads requests and writes replies.
 // Every public method may be called from any thread.  Hooks are called on
-// the simulator's thread with no lock held; they may call the setters.
+// the simulator's thread with no lock held; they may call the setters and
+// connect()/disconnect()/reconnect(), but not stop().
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
@@ -123,7 +124,8 @@ public:
     // The output word the board applies (bits 0..8), 0 at start.
     int outputs() const;
     bool output(int index) const;
-    // Waits until pred(outputs()) holds; false on time-out.
+    // Waits until pred(outputs()) holds; false on time-out.  pred runs
+    // under the simulator's lock and must not call back into it.
     bool waitForOutputs(const std::function<bool(int)>& pred, int timeoutMs) const;
     bool waitForOutputWord(int word, int timeoutMs) const;
 

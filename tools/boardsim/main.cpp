@@ -5,14 +5,29 @@
 // answer "error: ..." and change nothing.  End of stdin ends it like quit.
 #include "boardsim.h"
 
+#include <QFile>
 #include <QString>
 #include <QStringList>
 
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
+#include <unistd.h>
 
 namespace {
+
+// The symlink, for the signal handler: an interrupted simulator leaves no
+// link to a pty that is gone.
+char gLinkToRemove[4096];
+
+extern "C" void onTerminate(int sig)
+{
+    if (gLinkToRemove[0])
+        ::unlink(gLinkToRemove);
+    ::_exit(128 + sig);
+}
 
 const char kHelp[] =
     "commands:\n"
@@ -170,6 +185,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "mm_boardsim: %s\n", sim.error().toLocal8Bit().constData());
         return 1;
     }
+    if (!options.linkPath.isEmpty()) {
+        const QByteArray link = QFile::encodeName(options.linkPath);
+        if (size_t(link.size()) < sizeof gLinkToRemove)
+            std::memcpy(gLinkToRemove, link.constData(), size_t(link.size()) + 1);
+    }
+    std::signal(SIGINT, onTerminate);
+    std::signal(SIGTERM, onTerminate);
+    std::signal(SIGHUP, onTerminate);
     say(sim.slavePath());
 
     std::string line;
