@@ -477,7 +477,8 @@ void TestBoardSim::pulseAndTickHook()
             s.setInput(5, true);
     });
     HostPort port(sim.slavePath());
-    QTRY_VERIFY_WITH_TIMEOUT(ticks >= 3, kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(sim.inputWord(), 0x021, kWaitMs);
+    QVERIFY(ticks.load() >= 3);
     QCOMPARE(port.request(kPoll, 8).toHex(' '), bytes("5F 02 21 00 00 00 82 F5").toHex(' '));
     sim.setTickHook(0, {});
 }
