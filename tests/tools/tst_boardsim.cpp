@@ -442,6 +442,15 @@ void TestBoardSim::reconnectionFollowsTheLink()
 
     sim.stop();
     QVERIFY(!QFileInfo::exists(options.linkPath));
+
+    // A link that cannot be made fails the start, with the reason.
+    env.writeFile(QStringLiteral("file"), "x");
+    BoardSimulator::Options bad;
+    bad.linkPath = env.path(QStringLiteral("file/ttyS0"));
+    BoardSimulator noLink(bad);
+    QVERIFY(!noLink.start());
+    QVERIFY2(noLink.error().contains(bad.linkPath), qPrintable(noLink.error()));
+    QVERIFY(!noLink.isRunning());
 }
 
 void TestBoardSim::pulseAndTickHook()

@@ -76,35 +76,39 @@ BoardSimulator::BoardSimulator(Options options)
 {
     pacing_ = options_.pacing;
     values_ = {0x00000123u, 0x00000456u};
+    // The wake-up pipe lives as long as the object, so setters on other
+    // threads never see it change.
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_NONBLOCK | O_CLOEXEC) == 0) {
+        wakeRead_ = pipeFds[0];
+        wakeWrite_ = pipeFds[1];
+    } else {
+        error_ = QStringLiteral("pipe: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    }
 }
 
 BoardSimulator::~BoardSimulator()
 {
     stop();
+    if (wakeRead_ >= 0)
+        ::close(wakeRead_);
+    if (wakeWrite_ >= 0)
+        ::close(wakeWrite_);
 }
 
 bool BoardSimulator::start()
 {
     std::lock_guard<std::mutex> control(controlMutex_);
+    if (wakeRead_ < 0)
+        return false;   // error_ says why
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (running_)
             return true;
         error_.clear();
     }
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_NONBLOCK | O_CLOEXEC) != 0) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        error_ = QStringLiteral("pipe: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
-    wakeRead_ = pipeFds[0];
-    wakeWrite_ = pipeFds[1];
     if (!openCurrent()) {
         closeCurrent();
-        ::close(wakeRead_);
-        ::close(wakeWrite_);
-        wakeRead_ = wakeWrite_ = -1;
         return false;
     }
     {
@@ -131,9 +135,6 @@ void BoardSimulator::stop()
         thread_.join();
     threadId_ = std::thread::id();
     closeCurrent();
-    ::close(wakeRead_);
-    ::close(wakeWrite_);
-    wakeRead_ = wakeWrite_ = -1;
     std::lock_guard<std::mutex> lock(mutex_);
     running_ = false;
     changed_.notify_all();
@@ -332,7 +333,7 @@ bool BoardSimulator::reconnect(int downMs)
 void BoardSimulator::wake()
 {
     const char c = 1;
-    if (wakeWrite_ >= 0) {
+    if (wakeWrite_ >= 0) {   // a full pipe is awake enough
         [[maybe_unused]] ssize_t r = ::write(wakeWrite_, &c, 1);
     }
 }

@@ -208,7 +208,7 @@ private:
     // while the thread is not running).
     int master_ = -1;
     int slaveHold_ = -1;
-    int wakeRead_ = -1;
+    int wakeRead_ = -1;    // for the object's whole life
     int wakeWrite_ = -1;
     std::vector<unsigned char> rx_;
     QByteArray sentTail_;          // last bytes sent, to keep faults from forming frames
