@@ -53,14 +53,6 @@ int CycleController::pairIndex(int d) const { return pairedMode() ? (d & 1) : d;
 
 bool CycleController::isLastDetection(int p) const { return multiMode() ? p == gDNum - 1 : p == 1; }
 
-int CycleController::stepOutput(int step) const
-{
-    // The last step always drives the last entry of the table.
-    if (step == gDNum - 1)
-        return OutputNo[7] - 1;
-    return OutputNo[std::clamp(step, 0, 7)] - 1;
-}
-
 bool CycleController::relayLinked(bool needAlive) const
 {
     return para().netEnabled && p_.relay && p_.relay->serverOpen() && (!needAlive || p_.relay->linkAlive());
@@ -72,10 +64,6 @@ bool CycleController::ngHandledByPulses(int p) const
     return w.okNgPulses || (p == 0 && (w.productNgPulseNoAlarm || w.productOkNgOutputs))
         || (p == 1 && w.moldNgPulseNoAlarm);
 }
-
-void CycleController::setOut(int out, int on) { p_.io->IOSetOut(out, on); }
-
-void CycleController::flush() { p_.io->IOFlashOut(); }
 
 void CycleController::startPulse(CycleTimer* timer, int tenths)
 {
@@ -701,9 +689,9 @@ void CycleController::CheckNG()
         queuePictures();
 
     // 12. Cycle counters; an alarm cycle (detection stopped) is counted at
-    // its release.
+    // its release, a cycle under re-check by its final judgement only.
     const bool last = isLastDetection(p);
-    if (p_.slotHost->runState != RunStateStopped) {
+    if (p_.slotHost->runState != RunStateStopped && st.reCheckActive == 0) {
         if (last && !st.safetyDoorFired && !st.manualTriggered) {
             for (int c = 0; c < numCamera; ++c) {
                 if (!st.cameraOkShown[c])
