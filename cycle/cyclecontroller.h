@@ -101,4 +101,20 @@ private:
     bool linkLossHandled_ = false;
 
     // Helpers of the detection step and the verdict (cycleverdict.cpp).
+    int pairIndex(int d) const;              // d & 1 in modes 1 and 2, else d
+    bool isLastDetection(int p) const;       // 1 in modes 0..3, gDNum - 1 in mode 4
+    int stepOutput(int step) const;          // mode 4: 0-based output of a step
+    bool relayLinked(bool needAlive) const;
+    bool ngHandledByPulses(int p) const;     // the options turn an NG of p into pulses
+    void setOut(int out, int on);
+    void flush();
+    void startPulse(CycleTimer* timer, int tenths);
+    int ngAreaCount(int camera, int d) const;
+    void updateSharedTriggerInput(int step);
+    void enterAlarm();
+    void endAlarm(int p);
+    void verdictPictures(int d, int p, bool ng);
+    void queuePictures();
+    void rebuildModels(int d);
+    void saveRawPicture(int camera, int d);
 };
