@@ -94,16 +94,6 @@ void CycleController::startLoop()
 // ---------------------------------------------------------------------------
 // Small helpers.
 
-void CycleController::setOut(int out, int on)
-{
-    p_.io->IOSetOut(out, on);
-}
-
-void CycleController::flush()
-{
-    p_.io->IOFlashOut();
-}
-
 void CycleController::record(const QString& text)
 {
     p_.slotHost->insertRecord(text);
@@ -117,15 +107,6 @@ int CycleController::level(int p) const
 int CycleController::camerasInUse() const
 {
     return std::clamp(numCamera, 0, kCameraSlots);
-}
-
-// Output of multi-detection step t: the last step always uses the table's
-// last entry.
-int CycleController::stepOutput(int t) const
-{
-    if (t == detections() - 1)
-        return OutputNo[7] - 1;
-    return OutputNo[std::clamp(t, 0, 7)] - 1;
 }
 
 // ---------------------------------------------------------------------------

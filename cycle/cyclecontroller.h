@@ -91,12 +91,10 @@ private:
     bool dispatch(int p, bool newFrame[kCameraSlots]);
     void endPass(const bool newFrame[kCameraSlots]);
     bool reCheckFramesReady() const;
-    void setOut(int out, int on);
-    void flush();
     void record(const QString& text);
     int level(int p) const;
-    int stepOutput(int t) const;
     int camerasInUse() const;
+    // setOut, flush and stepOutput are shared with the verdict (below).
     // Each link loss blocks mould closing once.
     bool linkLossHandled_ = false;
 
