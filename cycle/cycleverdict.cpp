@@ -53,6 +53,18 @@ int CycleController::pairIndex(int d) const { return pairedMode() ? (d & 1) : d;
 
 bool CycleController::isLastDetection(int p) const { return multiMode() ? p == gDNum - 1 : p == 1; }
 
+int CycleController::stepOutput(int step) const
+{
+    // The last step always drives the last entry of the table.
+    if (step == gDNum - 1)
+        return OutputNo[7] - 1;
+    return OutputNo[std::clamp(step, 0, 7)] - 1;
+}
+
+void CycleController::setOut(int out, int on) { p_.io->IOSetOut(out, on); }
+
+void CycleController::flush() { p_.io->IOFlashOut(); }
+
 bool CycleController::relayLinked(bool needAlive) const
 {
     return para().netEnabled && p_.relay && p_.relay->serverOpen() && (!needAlive || p_.relay->linkAlive());
