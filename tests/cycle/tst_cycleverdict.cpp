@@ -155,6 +155,7 @@ struct Verdict {
 class TestCycleVerdict : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { FillMessageTable(); }
     void countdownTicks_data();
     void countdownTicks();
     void preCutTicks_data();
