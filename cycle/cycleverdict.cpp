@@ -429,7 +429,7 @@ void CycleController::endAlarm(int p)
     }
 }
 
-void CycleController::verdictPictures(int d, int p, bool ng)
+void CycleController::verdictPictures(int d, int p)
 {
     CycleState& st = *p_.state;
     const WizardPara& w = para();
@@ -439,7 +439,6 @@ void CycleController::verdictPictures(int d, int p, bool ng)
         if (gisUseStatistics && p_.stats)
             p_.stats->Add(hour, ok, c, d);
     };
-    Q_UNUSED(ng);
 
     for (int c = 0; c < numCamera; ++c) {
         if (!cameras_[c])
@@ -694,7 +693,7 @@ void CycleController::CheckNG()
     }
 
     // 9. Pictures and the hourly statistics.
-    verdictPictures(d, p, ng);
+    verdictPictures(d, p);
 
     // 10. Queueing; a held NG picture waits for the release.
     if (!ng || w.okNgPulses || w.productNgPulseNoAlarm || w.moldNgPulseNoAlarm || w.productOkNgOutputs)
