@@ -630,6 +630,11 @@ void CycleController::CheckNG()
         }
     }
 
+    // A snapshot's NG that neither raised the alarm nor left re-checks is
+    // done with: a later alarm must not be recorded as the snapshot's.
+    if (st.pageMode != PageModeAlarm && st.reCheckActive == 0)
+        st.manualTriggerNg = false;
+
     // 6. Result display.
     if ((!ng || ngHandledByPulses(p)) && st.pageMode != PageModeAlarm && st.pageMode != PageModeArea
         && !p_.slotHost->settingsPageVisible()) {

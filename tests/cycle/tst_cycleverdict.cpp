@@ -168,6 +168,7 @@ private slots:
     void releaseThroughReDetect();
     void failedReDetectKeepsTheAlarm();
     void alarmSwitchesToContinuousCapture();
+    void snapshotNgWithoutAlarmLeavesNoPrefix();
     void pulses_data();
     void pulses();
     void picturesAndStatistics_data();
@@ -519,6 +520,21 @@ void TestCycleVerdict::alarmSwitchesToContinuousCapture()
     QCOMPARE(v.rig.para.externalTrigger, 1);
     for (int c = 0; c < 2; ++c)
         QCOMPARE(v.rig.cams[c]->events.filter(QStringLiteral("CameraChangeTrig")).size(), 2);
+}
+
+void TestCycleVerdict::snapshotNgWithoutAlarmLeavesNoPrefix()
+{
+    Verdict v;
+    v.rig.para.productNgPulseNoAlarm = 1;
+    v.armCycle();
+    v.rig.state.manualTriggered = true;
+    v.script(0, 0, false);
+    v.detect(0);
+    QCOMPARE(v.rig.state.pageMode, int(PageModeOKShown));
+    QVERIFY(!v.rig.state.manualTriggerNg);
+    v.script(0, 1, false);
+    v.detect(1);
+    QCOMPARE(records(v.rig), QStringList{Msg(151).arg(1).chopped(1) + Msg(152)});
 }
 
 void TestCycleVerdict::pulses_data()
