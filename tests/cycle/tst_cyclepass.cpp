@@ -122,6 +122,8 @@ private slots:
 
     void debounce_data();
     void debounce();
+    void referenceCycle_data();
+    void referenceCycle();
     void edgeDuringCountdownIsLost();
     void standardCycleStartArmsBothDetections();
     void skipThreeCycles();
@@ -149,6 +151,9 @@ private slots:
     void reCheckWaitsForNewFrames_data();
     void reCheckWaitsForNewFrames();
     void alarmHeldConsumesTheDoorEdge();
+    void alarmResetSignal_data();
+    void alarmResetSignal();
+    void continuousTimedDetect();
     void safetyDoorStartClearsForcedDetect();
     void shownFrameFollowsTheSource_data();
     void shownFrameFollowsTheSource();
@@ -187,6 +192,88 @@ void TestCyclePass::debounce()
     }
     rig.at(900);
     QCOMPARE(rig.changes(), expected);
+}
+
+using Script = QList<QList<int>>;   // {time, input, level}
+
+// The standard cycle with every verdict OK, against its output trace.
+void TestCyclePass::referenceCycle_data()
+{
+    QTest::addColumn<int>("debounce");
+    QTest::addColumn<int>("preCut");
+    QTest::addColumn<int>("cutEjectorOnClamp");
+    QTest::addColumn<int>("semiAuto");
+    QTest::addColumn<int>("separateSignal");
+    QTest::addColumn<int>("d0");
+    QTest::addColumn<int>("d1");
+    QTest::addColumn<Script>("inputs");
+    QTest::addColumn<qint64>("until");
+    QTest::addColumn<Trace>("expected");
+
+    const int both = kClamp | kEjector;
+    const Script rise0{{10, 0, 1}};
+    // Filter 0.5 s: the cycle starts at 512, the product is released 1 s
+    // later, the clamp 3 s later.
+    QTest::newRow("debounce 5") << 5 << 0 << 0 << 0 << 0 << 10 << 20 << rise0 << qint64(4000)
+                                << Trace{{5, 0}, {512, both}, {1512, kClamp}, {3512, 0}};
+    QTest::newRow("debounce 0") << 0 << 0 << 0 << 0 << 0 << 10 << 20 << rise0 << qint64(4000)
+                                << Trace{{5, 0}, {11, both}, {1011, kClamp}, {3011, 0}};
+    // The mould OK publishes the released clamp, then blocks the ejector again.
+    QTest::newRow("cut ejector on clamp") << 0 << 0 << 1 << 0 << 0 << 10 << 20 << rise0 << qint64(4000)
+                                          << Trace{{5, 0}, {11, both}, {1011, kClamp}, {3011, 0}, {3011, kEjector}};
+    // Pre-cut 0.5 s: the clamp is blocked on the tick that leaves 0.5 s.
+    QTest::newRow("pre-cut 5") << 0 << 5 << 0 << 0 << 0 << 10 << 20 << rise0 << qint64(4000)
+                               << Trace{{5, 0}, {11, kEjector}, {1011, 0}, {2611, kClamp}, {3011, 0}};
+    // Input 0 blocks only the ejector when input 2 has a signal of its own.
+    QTest::newRow("separate signal") << 0 << 0 << 0 << 0 << 1 << 10 << 20 << rise0 << qint64(4000)
+                                     << Trace{{5, 0}, {11, kEjector}, {1011, 0}};
+    // Semi-automatic: the mould detection waits for input 2, then counts
+    // its own delay.
+    QTest::newRow("semi-auto") << 0 << 0 << 0 << 1 << 0 << 10 << 20 << Script{{10, 0, 1}, {1999, 2, 1}}
+                               << qint64(4100) << Trace{{5, 0}, {11, both}, {1011, kClamp}, {4000, 0}};
+    QTest::newRow("zero delays") << 0 << 0 << 0 << 0 << 0 << 0 << 0 << rise0 << qint64(100)
+                                 << Trace{{5, 0}, {11, both}, {11, kClamp}, {11, 0}};
+    QTest::newRow("delays 1 and 10000") << 0 << 0 << 0 << 0 << 0 << 1 << 10000 << rise0 << qint64(1000200)
+                                        << Trace{{5, 0}, {11, both}, {111, kClamp}, {1000111, 0}};
+}
+
+void TestCyclePass::referenceCycle()
+{
+    QFETCH(int, debounce);
+    QFETCH(int, preCut);
+    QFETCH(int, cutEjectorOnClamp);
+    QFETCH(int, semiAuto);
+    QFETCH(int, separateSignal);
+    QFETCH(int, d0);
+    QFETCH(int, d1);
+    QFETCH(Script, inputs);
+    QFETCH(qint64, until);
+    QFETCH(Trace, expected);
+    PassRig rig;
+    WizardPara& w = rig.para;
+    w.debounceTime = debounce;
+    w.preCut = preCut;
+    w.cutEjectorOnClamp = cutEjectorOnClamp;
+    w.semiAuto = semiAuto;
+    w.separateDetectSignal = separateSignal;
+    w.detectDelay[0] = d0;
+    w.detectDelay[1] = d1;
+    if (semiAuto)
+        w.detectTriggerInput[1] = InEjectorBack;
+    const int allBefore = gAllNum[0];
+    rig.start();
+    for (const QList<int>& e : inputs) {
+        rig.at(e[0]);
+        rig.setInput(e[1], e[2]);
+    }
+    rig.at(until);
+    if (rig.changes() != expected)
+        qDebug() << rig.changes();
+    QCOMPARE(rig.changes(), expected);
+    // One machine cycle counted, and count.txt written once.
+    QCOMPARE(gAllNum[0], allBefore + 1);
+    QCOMPARE(rig.host.countWrites, 1);
+    QCOMPARE(rig.state.pageMode == PageModeAlarm, false);
 }
 
 void TestCyclePass::edgeDuringCountdownIsLost()
@@ -620,6 +707,7 @@ void TestCyclePass::startDetectOutputs_data()
     QTest::addColumn<int>("afterProductOk");
     QTest::addColumn<int>("expected");
     QTest::newRow("none") << 0 << 0 << 0;
+    // The mould OK publishes the released clamp, then blocks the ejector again.
     QTest::newRow("cut ejector on clamp") << 1 << 0 << kEjector;
     QTest::newRow("cut ejector after product OK") << 0 << 1 << kEjector;
     QTest::newRow("both") << 1 << 1 << kEjector;
@@ -987,6 +1075,67 @@ void TestCyclePass::alarmHeldConsumesTheDoorEdge()
     // Edges are read but no cycle starts while the alarm is held.
     QCOMPARE(rig.state.pendingCameraMask[0], 0);
     QCOMPARE(rig.io->prevInput[InMouldOpenEnd], uchar(1));
+}
+
+void TestCyclePass::alarmResetSignal_data()
+{
+    QTest::addColumn<int>("semiAuto");
+    QTest::addColumn<int>("currentDetect");
+    QTest::addColumn<int>("input");        // rising input, -1 none
+    QTest::addColumn<int>("simulated");    // simulatedTrigger, -1 none
+    QTest::addColumn<bool>("reDetected");
+
+    QTest::newRow("door") << 0 << 0 << int(InSafetyDoor) << -1 << true;
+    QTest::newRow("software door") << 0 << 1 << -1 << 1 << true;
+    QTest::newRow("mould open does nothing") << 0 << 1 << int(InMouldOpenEnd) << -1 << false;
+    QTest::newRow("ejector back, semi-auto, mould held") << 1 << 1 << int(InEjectorBack) << -1 << true;
+    QTest::newRow("software ejector back, semi-auto") << 1 << 1 << -1 << 2 << true;
+    QTest::newRow("ejector back, semi-auto, product held") << 1 << 0 << int(InEjectorBack) << -1 << false;
+    QTest::newRow("ejector back without semi-auto") << 0 << 1 << int(InEjectorBack) << -1 << false;
+}
+
+void TestCyclePass::alarmResetSignal()
+{
+    QFETCH(int, semiAuto);
+    QFETCH(int, currentDetect);
+    QFETCH(int, input);
+    QFETCH(int, simulated);
+    QFETCH(bool, reDetected);
+    PassRig rig;
+    rig.para.semiAuto = semiAuto;
+    rig.start();
+    rig.at(6);
+    rig.state.pageMode = PageModeAlarm;
+    rig.slotHost.runState = RunStateStopped;
+    rig.state.currentDetect = currentDetect;
+    if (input >= 0)
+        rig.setInput(input, 1);
+    rig.state.simulatedTrigger = simulated;
+    rig.at(8);
+    const QStringList runs = rig.cams[0]->events.filter(QStringLiteral("Run "));
+    QCOMPARE(runs, reDetected ? QStringList{QStringLiteral("Run %1").arg(currentDetect)} : QStringList{});
+    // Nothing else of the pass runs while the alarm is held.
+    QCOMPARE(rig.state.pendingCameraMask[0], 0);
+    QVERIFY(!rig.state.detectDelayTimers[0]->isActive());
+}
+
+void TestCyclePass::continuousTimedDetect()
+{
+    PassRig rig;
+    rig.para.continuousTimedDetect = 1;
+    rig.para.cycleTimeLog = 1;
+    rig.start();
+    // Input 0 counts as triggered on every pass without a running delay.
+    rig.at(5);
+    QCOMPARE(rig.cycleLog.rows.size(), 1);
+    QVERIFY(rig.state.detectDelayTimers[1]->isActive());
+    // The mould detection ends at 3005; the pass of the same millisecond,
+    // after it, starts the next cycle.
+    rig.at(3004);
+    QCOMPARE(rig.cycleLog.rows.size(), 1);
+    rig.at(3005);
+    QCOMPARE(rig.cycleLog.rows.size(), 2);
+    QCOMPARE(rig.state.simulatedTrigger, -1);
 }
 
 void TestCyclePass::safetyDoorStartClearsForcedDetect()
