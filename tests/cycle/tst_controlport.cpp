@@ -335,6 +335,13 @@ void TestControlPort::inputLevelIsTheLastSnapshot()
     QCOMPARE(rig.port->IOInTrigger(InMouldOpenEnd), 0);
     rig.setInputs(0);
     QCOMPARE(rig.port->IOState(0, InMouldOpenEnd), 1);
+    // Bit 9 is carried as a level only; indices without an edge answer 0
+    // but still take the snapshot.
+    rig.setInputs(1 << 9);
+    QCOMPARE(rig.port->IOInTrigger(9), 0);
+    QCOMPARE(rig.port->IOInTrigger(-1), 0);
+    QCOMPARE(rig.port->IOState(0, 9), 1);
+    QCOMPARE(rig.port->IOState(0, InMouldOpenEnd), 0);
 }
 
 void TestControlPort::doorRule_data()
