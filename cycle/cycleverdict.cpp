@@ -61,6 +61,10 @@ int CycleController::stepOutput(int step) const
     return OutputNo[std::clamp(step, 0, 7)] - 1;
 }
 
+void CycleController::setOut(int out, int on) { p_.io->IOSetOut(out, on); }
+
+void CycleController::flush() { p_.io->IOFlashOut(); }
+
 bool CycleController::relayLinked(bool needAlive) const
 {
     return para().netEnabled && p_.relay && p_.relay->serverOpen() && (!needAlive || p_.relay->linkAlive());
@@ -72,10 +76,6 @@ bool CycleController::ngHandledByPulses(int p) const
     return w.okNgPulses || (p == 0 && (w.productNgPulseNoAlarm || w.productOkNgOutputs))
         || (p == 1 && w.moldNgPulseNoAlarm);
 }
-
-void CycleController::setOut(int out, int on) { p_.io->IOSetOut(out, on); }
-
-void CycleController::flush() { p_.io->IOFlashOut(); }
 
 void CycleController::startPulse(CycleTimer* timer, int tenths)
 {
@@ -701,9 +701,9 @@ void CycleController::CheckNG()
         queuePictures();
 
     // 12. Cycle counters; an alarm cycle (detection stopped) is counted at
-    // its release.
+    // its release, a cycle under re-check by its final judgement only.
     const bool last = isLastDetection(p);
-    if (p_.slotHost->runState != RunStateStopped) {
+    if (p_.slotHost->runState != RunStateStopped && st.reCheckActive == 0) {
         if (last && !st.safetyDoorFired && !st.manualTriggered) {
             for (int c = 0; c < numCamera; ++c) {
                 if (!st.cameraOkShown[c])
