@@ -111,7 +111,7 @@ private:
     void updateSharedTriggerInput(int step);
     void enterAlarm();
     void endAlarm(int p);
-    void verdictPictures(int d, int p, bool ng);
+    void verdictPictures(int d, int p);
     void queuePictures();
     void rebuildModels(int d);
     void saveRawPicture(int camera, int d);

@@ -429,7 +429,7 @@ void CycleController::endAlarm(int p)
     }
 }
 
-void CycleController::verdictPictures(int d, int p, bool ng)
+void CycleController::verdictPictures(int d, int p)
 {
     CycleState& st = *p_.state;
     const WizardPara& w = para();
@@ -439,7 +439,6 @@ void CycleController::verdictPictures(int d, int p, bool ng)
         if (gisUseStatistics && p_.stats)
             p_.stats->Add(hour, ok, c, d);
     };
-    Q_UNUSED(ng);
 
     for (int c = 0; c < numCamera; ++c) {
         if (!cameras_[c])
@@ -631,6 +630,11 @@ void CycleController::CheckNG()
         }
     }
 
+    // A snapshot's NG that neither raised the alarm nor left re-checks is
+    // done with: a later alarm must not be recorded as the snapshot's.
+    if (st.pageMode != PageModeAlarm && st.reCheckActive == 0)
+        st.manualTriggerNg = false;
+
     // 6. Result display.
     if ((!ng || ngHandledByPulses(p)) && st.pageMode != PageModeAlarm && st.pageMode != PageModeArea
         && !p_.slotHost->settingsPageVisible()) {
@@ -694,7 +698,7 @@ void CycleController::CheckNG()
     }
 
     // 9. Pictures and the hourly statistics.
-    verdictPictures(d, p, ng);
+    verdictPictures(d, p);
 
     // 10. Queueing; a held NG picture waits for the release.
     if (!ng || w.okNgPulses || w.productNgPulseNoAlarm || w.moldNgPulseNoAlarm || w.productOkNgOutputs)

@@ -167,6 +167,8 @@ private slots:
     void releaseThroughReDetect_data();
     void releaseThroughReDetect();
     void failedReDetectKeepsTheAlarm();
+    void alarmSwitchesToContinuousCapture();
+    void snapshotNgWithoutAlarmLeavesNoPrefix();
     void pulses_data();
     void pulses();
     void picturesAndStatistics_data();
@@ -492,6 +494,47 @@ void TestCycleVerdict::failedReDetectKeepsTheAlarm()
     QCOMPARE(records(v.rig).size(), 1);
     QCOMPARE(v.rig.cams[0]->count(QStringLiteral("SaveFailImage")), 1);
     QVERIFY(!gisSaveFail[0][1][0]);
+}
+
+void TestCycleVerdict::alarmSwitchesToContinuousCapture()
+{
+    Verdict v(2);
+    v.rig.para.ngSwitchToContinuous = 1;
+    v.rig.para.externalTrigger = 1;
+    v.rig.state.captureModeCopy = 1;
+    v.rig.state.safetyDoorFired = 1;
+    v.armCycle();
+    v.rig.io->IOSetOut(OutNotAllowClose, 0);
+    v.script(0, 0, false);
+    v.detect(0);
+    // The operator handles the alarm on live pictures; a door start that
+    // ends in an alarm blocks closing.
+    QCOMPARE(v.rig.para.externalTrigger, 0);
+    for (int c = 0; c < 2; ++c)
+        QCOMPARE(v.rig.cams[c]->events.filter(QStringLiteral("CameraChangeTrig")), QStringList{"CameraChangeTrig 0"});
+    QCOMPARE(out(v.rig, OutNotAllowClose), 1);
+
+    v.script(0, 0, true);
+    v.rig.controller->ReDetectHeld();
+    QCOMPARE(v.rig.state.pageMode, int(PageModeOKShown));
+    QCOMPARE(v.rig.para.externalTrigger, 1);
+    for (int c = 0; c < 2; ++c)
+        QCOMPARE(v.rig.cams[c]->events.filter(QStringLiteral("CameraChangeTrig")).size(), 2);
+}
+
+void TestCycleVerdict::snapshotNgWithoutAlarmLeavesNoPrefix()
+{
+    Verdict v;
+    v.rig.para.productNgPulseNoAlarm = 1;
+    v.armCycle();
+    v.rig.state.manualTriggered = true;
+    v.script(0, 0, false);
+    v.detect(0);
+    QCOMPARE(v.rig.state.pageMode, int(PageModeOKShown));
+    QVERIFY(!v.rig.state.manualTriggerNg);
+    v.script(0, 1, false);
+    v.detect(1);
+    QCOMPARE(records(v.rig), QStringList{Msg(151).arg(1).chopped(1) + Msg(152)});
 }
 
 void TestCycleVerdict::pulses_data()
