@@ -13,6 +13,8 @@
 #include "numberinput.h"
 #include "numcharinput.h"
 #include "paths.h"
+#include "slotpictures.h"
+#include "slotrig.h"
 #include "testenv.h"
 #include "warnbox.h"
 #include "wizardpara.h"
@@ -41,6 +43,8 @@ private slots:
     void lostLinkBoxFollowsTheLink_data();
     void lostLinkBoxFollowsTheLink();
     void noBoardShowsLostLinkBox();
+    void cameraSlotServesTheCycle_data();
+    void cameraSlotServesTheCycle();
 };
 
 namespace {
@@ -405,6 +409,68 @@ void TestMainWindowCycle::noBoardShowsLostLinkBox()
     QTRY_VERIFY_WITH_TIMEOUT(gisLostCom.load() == 1, 20000);
     QTRY_VERIFY_WITH_TIMEOUT(!gpWin->lostLinkBox->isHidden(), 10000);
     QCOMPARE(gpWin->lostLinkBox->message, Msg(589));
+}
+
+void TestMainWindowCycle::cameraSlotServesTheCycle_data()
+{
+    QTest::addColumn<bool>("netEnabled");
+    QTest::newRow("relay off") << false;
+    QTest::newRow("relay on") << true;
+}
+
+void TestMainWindowCycle::cameraSlotServesTheCycle()
+{
+    // A camera slot as the cycle uses it: a frame is taken over once, and a
+    // re-sample makes it the base template, in memory and on disk.
+    QFETCH(bool, netEnabled);
+    constexpr int w = 40, h = 30;
+    SlotRig rig;
+    gTempNum = 4;
+    gDNum = 2;
+    rig.host.para.netEnabled = netEnabled ? 1 : 0;
+    QVERIFY(rig.build(QString(), w, h, 10.0, kCameraSlots));   // no camera: virtual slots
+    CammerWidget* slot = rig.slot[0];
+    CycleCamera& camera = *slot;
+    QCOMPARE(&camera.slotState(), static_cast<CameraSlotState*>(slot));
+
+    QVERIFY(!camera.takeNewFrame());
+    std::vector<uchar> frame(size_t(w) * h);
+    for (size_t i = 0; i < frame.size(); ++i)
+        frame[i] = uchar(i * 7);
+    slot->frames().deliverGrey(frame.data());
+    QVERIFY(camera.takeNewFrame());
+    QCOMPARE(slot->procFrame, frame);
+    QVERIFY(!camera.takeNewFrame());   // taken once
+
+    rig.net.clear();
+    camera.SaveReTrainImage(1);
+    QCOMPARE(slot->alignedFrame, frame);
+    QCOMPARE(slot->shownFrame, frame);
+    QCOMPARE(slot->templates[1][0], frame);
+    QVERIFY(slot->templateValid[1][0]);
+    const QImage stored(TemplateFile(0, 1, 0));
+    QCOMPARE(stored.size(), QSize(w, h));
+    QCOMPARE(stored.format(), QImage::Format_Indexed8);
+    for (int y : {0, h / 2, h - 1})
+        QVERIFY(std::equal(frame.begin() + y * w, frame.begin() + (y + 1) * w, stored.constScanLine(y)));
+    bool offered = false;
+    for (const QString& call : rig.net.calls())
+        offered = offered || (call.startsWith(QStringLiteral("temppic ")) && call.endsWith(QStringLiteral("template0.bmp")));
+    QCOMPARE(offered, netEnabled);
+
+    // The NG blink of the view.
+    camera.startAlarmBlink();
+    QVERIFY(slot->alarmTimer->isActive());
+    QCOMPARE(slot->alarmTimer->interval(), 1000);
+
+    // A slot above the cameras found has no frame buffers: nothing to take,
+    // nothing to store.
+    CammerWidget* idle = rig.slot[kCameraSlots - 1];
+    QVERIFY(!idle->complete());
+    QVERIFY(!static_cast<CycleCamera&>(*idle).takeNewFrame());
+    static_cast<CycleCamera&>(*idle).SaveReTrainImage(1);
+    static_cast<CycleCamera&>(*idle).startAlarmBlink();
+    static_cast<CycleCamera&>(*idle).Run(1);
 }
 
 QTEST_MAIN(TestMainWindowCycle)
