@@ -382,6 +382,15 @@ void MoJuWizard::StartIO()
     gpControlIO->flushObserver = [this](int word) { startupOutputWords << word; };
     gpControlIO->IOSetOut(OutNotAllowClose, 1);
     gpControlIO->IOFlashOut();
+    // At the end of the event loop the board thread stops before the
+    // program's statics go; the board keeps the last word it was sent.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, [] {
+            if (gpControlIO && gpControlIO->ioThread()) {
+                gpControlIO->ioThread()->requestInterruption();
+                gpControlIO->ioThread()->wait();
+            }
+        });
 }
 
 void MoJuWizard::MakeCycle()
