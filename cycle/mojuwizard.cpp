@@ -198,8 +198,8 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     // Detection runs from the start.
     StartDetect();
     if (gpWPara->cutClampAfterMoldOk && gpWPara->clampPulse > 0) {
-        gpControlIO->IOSetOut(OutNotAllowClose, 1);
-        gpControlIO->IOFlashOut();
+        io_->IOSetOut(OutNotAllowClose, 1);
+        io_->IOFlashOut();
     }
     for (bool& flag : areaOutputFlags)
         flag = false;
@@ -209,7 +209,7 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
 
     installEventFilter(this);
     gpWarnBox->hide();
-    gpControlIO->flushObserver = nullptr;
+    io_->flushObserver = nullptr;
     if (runTimer)
         runTimer->start(5);   // the first loop pass
     record_->StartDateCheck();
@@ -241,11 +241,9 @@ MoJuWizard::~MoJuWizard()
     // Nothing is published on the way out: the board keeps the last word
     // until the next start blocks mould closing.
     controller_.reset();
-    if (gpControlIO) {
-        // Ends the board thread (its recovery record reaches this window).
-        delete gpControlIO;
+    if (gpControlIO == io_.get())
         gpControlIO = nullptr;
-    }
+    io_.reset();   // ends the board thread, whose recovery record reaches this window
     if (gpCameraHost == this)
         gpCameraHost = nullptr;
     setKeypadHost(nullptr);
@@ -307,8 +305,8 @@ void MoJuWizard::CheckClock()
     // A clock earlier than the floor stops detection with mould closing
     // blocked until the time is set.
     StopDetect();
-    gpControlIO->IOSetOut(OutNotAllowClose, 1);
-    gpControlIO->IOFlashOut();
+    io_->IOSetOut(OutNotAllowClose, 1);
+    io_->IOFlashOut();
     update();
     InsertRecord(Msg(141));
     LEDOnOff(4, 0);
@@ -374,21 +372,22 @@ void MoJuWizard::StartIO()
     link->recordSink = [this](const QString& text) { InsertRecord(text); };
     // The I/O layer publishes every output off and starts the link; mould
     // closing is blocked at once, before any camera opens.
-    gpControlIO = new ControlPort(link);
+    io_ = std::make_unique<ControlPort>(link);
+    gpControlIO = io_.get();
     {
         QMutexLocker lock(pMutexIO);
         startupOutputWords << gDataOut;
     }
-    gpControlIO->flushObserver = [this](int word) { startupOutputWords << word; };
-    gpControlIO->IOSetOut(OutNotAllowClose, 1);
-    gpControlIO->IOFlashOut();
+    io_->flushObserver = [this](int word) { startupOutputWords << word; };
+    io_->IOSetOut(OutNotAllowClose, 1);
+    io_->IOFlashOut();
     // At the end of the event loop the board thread stops before the
     // program's statics go; the board keeps the last word it was sent.
     if (QCoreApplication* app = QCoreApplication::instance())
-        connect(app, &QCoreApplication::aboutToQuit, this, [] {
-            if (gpControlIO && gpControlIO->ioThread()) {
-                gpControlIO->ioThread()->requestInterruption();
-                gpControlIO->ioThread()->wait();
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] {
+            if (QThread* link = io_->ioThread()) {
+                link->requestInterruption();
+                link->wait();
             }
         });
 }
@@ -399,7 +398,7 @@ void MoJuWizard::MakeCycle()
     ports.slotHost = this;
     ports.state = this;
     ports.host = this;
-    ports.io = gpControlIO;
+    ports.io = io_.get();
     ports.clock = &appClock();
     ports.relay = gpNet;
     // The hourly statistics and the cycle-time log join with their stores.
@@ -471,14 +470,12 @@ void MoJuWizard::storeEditCameraValues(int slot, const CameraValues& v)
 
 void MoJuWizard::setOutput(int out, int on)
 {
-    if (gpControlIO)
-        gpControlIO->IOSetOut(out, on);
+    io_->IOSetOut(out, on);
 }
 
 void MoJuWizard::flashOutputs()
 {
-    if (gpControlIO)
-        gpControlIO->IOFlashOut();
+    io_->IOFlashOut();
 }
 
 void MoJuWizard::showLostCameraBox()

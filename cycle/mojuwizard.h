@@ -21,6 +21,7 @@
 #include <QtGui/qrgb.h>
 
 class CammerWidget;
+class ControlPort;
 class CycleController;
 class Edit;
 class OperationRecord;
@@ -205,6 +206,8 @@ private:
     std::unique_ptr<WizardPara> paraBak_;
     std::unique_ptr<KeypadHost> keypadHost_;
     std::unique_ptr<TouchHost> touchHost_;
+    // The logical I/O layer behind gpControlIO, with the board thread.
+    std::unique_ptr<ControlPort> io_;
     WizardParaEngineHost engineHost_;
     RecordPictures recordPictures_;
     std::unique_ptr<CycleController> controller_;
