@@ -15,6 +15,7 @@ IoPassEngine::Received IoPassEngine::receive(const unsigned char* data, int n)
     r.taken = scanner_.append(data, n);
     IoReplyFrame f;
     while (scanner_.next(f)) {
+        ++r.replies;
         validThisPass_ = true;
         silentPasses_ = 0;
         if (lost_) {
@@ -72,6 +73,7 @@ IoPassEngine::Pass IoPassEngine::runPass(int outputWord, const unsigned char* da
     while (n > 0) {
         Received r = receive(data, n);
         p.in.taken += r.taken;
+        p.in.replies += r.replies;
         if (r.hasInputs) {
             p.in.hasInputs = true;
             p.in.inputs = r.inputs;

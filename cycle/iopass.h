@@ -24,6 +24,7 @@ public:
     // What the bytes of one receive() did.
     struct Received {
         int taken = 0;            // bytes taken (at most the scanner's free room)
+        int replies = 0;          // valid replies of any type
         bool hasInputs = false;   // a type-2 reply came; inputs is the last one's
         int inputs = 0;
         bool recovered = false;   // the link was lost and is back

@@ -43,15 +43,17 @@ QString SerialDevicePath(int port)
 
 bool ComInit(QSerialPort& port, const QString& device)
 {
+    // Set before opening, so that open() applies them (raw mode included)
+    // and fails when the device refuses them.
     port.setPortName(device);
-    if (!port.open(QIODevice::ReadWrite))
-        return false;
     port.setBaudRate(QSerialPort::Baud115200);
     port.setDataBits(QSerialPort::Data8);
     port.setParity(QSerialPort::NoParity);
     port.setStopBits(QSerialPort::OneStop);
     port.setFlowControl(QSerialPort::NoFlowControl);
-    port.clear();
+    if (!port.open(QIODevice::ReadWrite))
+        return false;
+    port.clear();   // nothing stale from before this open
     return true;
 }
 
@@ -65,7 +67,10 @@ IOThread::~IOThread()
 
 namespace {
 
-// The port side of the link: opening, retrying, reading into the pass engine.
+// The port side of the link: opening, retrying and giving up on a broken
+// port.  A failure episode lasts from the first failure to the next valid
+// reply; each kind of failure is logged once in it, so a flapping adapter
+// does not flood the log.
 class BoardPort {
 public:
     BoardPort() : device_(SerialDevicePath(gisCOM)) {}
@@ -73,41 +78,52 @@ public:
     bool isOpen() const { return port_.isOpen(); }
     QSerialPort& port() { return port_; }
 
-    // Opens the port when it is closed and a try is due.
+    // Opens the port when it is closed and a try is due (2 s after the
+    // previous one).
     void openIfDue()
     {
-        if (port_.isOpen() || (retry_.isValid() && retry_.elapsed() < IOThread::kReopenMs))
+        if (port_.isOpen() || (lastTry_.isValid() && lastTry_.elapsed() < IOThread::kReopenMs))
             return;
-        retry_.start();
+        lastTry_.start();
         if (device_.isEmpty()) {
-            if (!reported_)
+            if (!openFailLogged_)
                 LOG(WARNING) << "I/O board: no serial device is configured off the panel "
                                 "(set MOULDMON_SERIAL); the board link counts as lost";
-            reported_ = true;
+            openFailLogged_ = true;
             return;
         }
         if (ComInit(port_, device_)) {
-            LOG(INFO) << "I/O board: opened " << device_.toStdString();
-            reported_ = false;
+            if (!openedOnce_ || openFailLogged_ || errorLogged_)
+                LOG(INFO) << "I/O board: opened " << device_.toStdString();
+            openedOnce_ = true;
             return;
         }
-        if (!reported_)
+        if (!openFailLogged_)
             LOG(WARNING) << "I/O board: cannot open " << device_.toStdString() << ": "
                          << port_.errorString().toStdString() << "; trying again every "
                          << IOThread::kReopenMs / 1000 << " s";
-        reported_ = true;
+        openFailLogged_ = true;
         port_.close();
     }
 
-    // After a hang-up or an unplugged adapter: close now, open again at once.
+    // After a hang-up or an unplugged adapter: close now and open again as
+    // soon as a try is due (at once when the port had been open for 2 s).
     void fail()
     {
-        LOG(WARNING) << "I/O board: error on " << device_.toStdString() << ": "
-                     << port_.errorString().toStdString() << "; reopening";
+        if (!errorLogged_)
+            LOG(WARNING) << "I/O board: error on " << device_.toStdString() << ": "
+                         << port_.errorString().toStdString() << "; reopening";
+        errorLogged_ = true;
         port_.close();
         port_.clearError();
-        retry_.invalidate();
-        reported_ = false;
+    }
+
+    // A valid reply came: the failure episode is over.
+    void answered()
+    {
+        if (openFailLogged_ || errorLogged_)
+            LOG(INFO) << "I/O board: answering on " << device_.toStdString();
+        openFailLogged_ = errorLogged_ = false;
     }
 
     bool hasError() const
@@ -133,8 +149,10 @@ public:
 private:
     QSerialPort port_;
     QString device_;
-    QElapsedTimer retry_;   // since the last try to open
-    bool reported_ = false; // this episode's failure is logged
+    QElapsedTimer lastTry_;        // since the last try to open
+    bool openedOnce_ = false;
+    bool openFailLogged_ = false;  // in this failure episode
+    bool errorLogged_ = false;
 };
 
 } // namespace
@@ -146,7 +164,9 @@ void IOThread::run()
     unsigned char staging[IoReplyScanner::kCapacity];
     gisLostCom.store(0);
 
-    const auto store = [this](const IoPassEngine::Received& r) {
+    const auto store = [this, &board](const IoPassEngine::Received& r) {
+        if (r.replies > 0)
+            board.answered();
         if (r.hasInputs) {
             QMutexLocker lock(pMutexIO);
             gDataIn = r.inputs;
@@ -174,8 +194,8 @@ void IOThread::run()
             QSerialPort& port = board.port();
             for (;;) {
                 if (port.bytesAvailable() == 0) {
-                    const qint64 left = passEnd.remainingTime();
-                    if (left <= 0 || !port.waitForReadyRead(int(left))) {
+                    const qint64 leftNs = passEnd.remainingTimeNSecs();
+                    if (leftNs <= 0 || !port.waitForReadyRead(int((leftNs + 999999) / 1000000))) {
                         if (board.hasError())
                             board.fail();
                         break;
@@ -188,12 +208,15 @@ void IOThread::run()
                     board.fail();
                     break;
                 }
+                if (n == 0)
+                    break;
                 store(engine.receive(staging, int(n)));
             }
         }
-        const qint64 rest = passEnd.remainingTime();
-        if (rest > 0)
-            QThread::msleep(static_cast<unsigned long>(rest));
+        // Keep the rhythm also when the port is closed or a wait ended early.
+        const qint64 restNs = passEnd.remainingTimeNSecs();
+        if (restNs > 0)
+            QThread::usleep(static_cast<unsigned long>((restNs + 999) / 1000));
 
         const IoPassEngine::PassEnd end = engine.endPass();
         if (end.lost)
