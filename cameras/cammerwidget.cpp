@@ -342,3 +342,69 @@ void CammerWidget::paintEvent(QPaintEvent*)
     in.viewImage = &viewImage;
     PaintCameraView(painter, in);
 }
+
+// ------------------------------------------------------------ cycle camera
+
+bool CammerWidget::takeNewFrame()
+{
+    // The hand-over copies gColorLen bytes; a slot without its frame
+    // buffers never takes one.
+    if (gColorLen <= 0 || procFrame.size() < static_cast<size_t>(gColorLen))
+        return false;
+    return TakeNewFrame(this, procFrame.data());
+}
+
+void CammerWidget::ShapeMatch()
+{
+    if (recong)
+        recong->ShapeMatch();
+}
+
+void CammerWidget::Run(int d)
+{
+    if (recong)
+        recong->Run(d);
+}
+
+void CammerWidget::CreateShape(int d)
+{
+    if (recong)
+        recong->CreateShape(d);
+}
+
+void CammerWidget::VarTrain(int d)
+{
+    if (recong)
+        recong->VarTrain(d);
+}
+
+void CammerWidget::startAlarmBlink()
+{
+    if (alarmTimer)
+        alarmTimer->start(kAlarmBlinkMs);
+}
+
+void CammerWidget::SaveFailImage(int, int) {}
+
+void CammerWidget::UpdateFailImage(int, int) {}
+
+void CammerWidget::SaveReTrainImage(int d)
+{
+    if (d < 0 || d >= kDetections || colorLen <= 0 || procFrame.size() != static_cast<size_t>(colorLen))
+        return;
+    // The re-sampling frame is taken as it is, without positioning.
+    alignedFrame = procFrame;
+    shownFrame = alignedFrame;
+    uchar* base = TemplateBuffer(d, 0);
+    if (!base)
+        return;
+    std::copy(alignedFrame.begin(), alignedFrame.end(), base);
+    if (!templateValid[d][0]) {
+        templateValid[d][0] = 1;
+        ++templateCount[d];
+    }
+    // A file that cannot be written is logged by the store; the template in
+    // memory stands all the same.
+    SaveTemplate(*this, camIndex, d, 0, slotHost_->liveParameters().netEnabled != 0);
+    update();
+}

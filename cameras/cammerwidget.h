@@ -3,7 +3,8 @@
 // and alive until the process ends.  It is the camera's view on the screen
 // (QWidget), the plain state the engine and the cycle read and write
 // (CameraSlotState: frames, sets, masks, templates, results) and the camera
-// back-end (CameraBackend: open, start, settings, hand-over), in one.
+// back-end (CameraBackend: open, start, settings, hand-over), in one.  To the
+// detection cycle it is a CycleCamera.
 //
 // Slot 0 and every slot below the found camera count are built completely,
 // whether or not their camera opened, since only these can come into use;
@@ -14,6 +15,7 @@
 #include "cameraslotstate.h"
 #include "camerabackend.h"
 #include "cammerrecongnize.h"
+#include "cyclecamera.h"
 #include "editorstate.h"
 #include "slothost.h"
 
@@ -31,7 +33,7 @@ class QLabel;
 class QTimer;
 class Slider;
 
-class CammerWidget : public QWidget, public CameraSlotState, public CameraBackend {
+class CammerWidget : public QWidget, public CameraSlotState, public CameraBackend, public CycleCamera {
     Q_OBJECT
 public:
     // Builds slot camIndex (see the file comment), opening and starting its
@@ -108,6 +110,31 @@ public:
 
     // The slot's host.
     SlotHost* slotHost() const { return slotHost_; }
+
+    // The slot as the detection cycle uses it.
+    CameraSlotState& slotState() override { return *this; }
+    // Takes a waiting frame over into procFrame; false when none waited or
+    // the slot has no frame buffers (above the cameras found).
+    bool takeNewFrame() override;
+    // The engine over the saved set; nothing on a slot without one.
+    void ShapeMatch() override;
+    void Run(int d) override;
+    void CreateShape(int d) override;
+    void VarTrain(int d) override;
+    // Starts the NG blink (alarmTimer, 1000 ms).
+    void startAlarmBlink() override;
+    void SetWB() override { CameraBackend::SetWB(); }
+    void CameraChangeTrig(bool restart) override { CameraBackend::CameraChangeTrig(restart); }
+    void repaintView() override { update(); }
+    void repaintRect(const QRect& rect) override { update(rect); }
+    // Result pictures: rendering and stamping come with the picture store;
+    // until then they leave the slots as they are.
+    void SaveFailImage(int d, int slot) override;
+    void UpdateFailImage(int d, int slot) override;
+    // The frame just taken (procFrame, without positioning) becomes the
+    // aligned and shown frame and template 0 of detection d, which is also
+    // written to its template file.
+    void SaveReTrainImage(int d) override;
 
 public slots:
     // Copies each source detection's areas onto its partner in the saved

@@ -68,6 +68,28 @@ void SynthesizeBaseTemplate(CameraSlotState& slot, int d)
     ++slot.templateCount[d];
 }
 
+// Writes picture as a BMP beside path and renames it over path, so a failed
+// write leaves the old file.  Logged on failure.
+bool WriteBitmap(const QString& path, const QImage& picture)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qWarning().noquote() << "cannot write" << path << ":" << file.errorString() << "; old file kept";
+        return false;
+    }
+    QImageWriter writer(&file, "bmp");
+    if (!writer.write(picture)) {
+        file.cancelWriting();
+        qWarning().noquote() << "cannot write" << path << ":" << writer.errorString() << "; old file kept";
+        return false;
+    }
+    if (!file.commit()) {
+        qWarning().noquote() << "cannot write" << path << ":" << file.errorString() << "; old file kept";
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QString TemplateFile(int camIndex, int d, int t)
@@ -146,22 +168,36 @@ bool SaveIgnorePoint(const CameraSlotState& slot, int camIndex, int d, bool netE
         std::memcpy(picture.scanLine(y), mask + static_cast<size_t>(y) * slot.imageW, static_cast<size_t>(slot.imageW));
 
     const QString path = IgnorePointFile(camIndex, d);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qWarning().noquote() << "cannot write" << path << ":" << file.errorString() << "; old file kept";
+    if (!WriteBitmap(path, picture))
         return false;
-    }
-    QImageWriter writer(&file, "bmp");
-    if (!writer.write(picture)) {
-        file.cancelWriting();
-        qWarning().noquote() << "cannot write" << path << ":" << writer.errorString() << "; old file kept";
-        return false;
-    }
-    if (!file.commit()) {
-        qWarning().noquote() << "cannot write" << path << ":" << file.errorString() << "; old file kept";
-        return false;
-    }
+    if (netEnabled && RelayReady(true))
+        gpNet->CNT_SendTempPic(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    return true;
+}
 
+bool SaveTemplate(const CameraSlotState& slot, int camIndex, int d, int t, bool netEnabled)
+{
+    if (d < 0 || d >= kDetections || t < 0 || t >= static_cast<int>(slot.templates[d].size())
+        || slot.imageLen <= 0 || slot.templates[d][t].size() != static_cast<size_t>(slot.colorLen)) {
+        qWarning() << "no template" << t << "of detection" << d + 1 << "to save";
+        return false;
+    }
+    const QString folder = SlotFolder(camIndex, d);
+    if (!QDir().mkpath(folder)) {
+        qWarning().noquote() << "cannot make folder" << folder << "; template not saved";
+        return false;
+    }
+    const uchar* pixels = slot.templates[d][t].data();
+    const int rowBytes = slot.colorLen / slot.imageH;
+    QImage picture(slot.imageW, slot.imageH, slot.color ? QImage::Format_RGB32 : QImage::Format_Indexed8);
+    if (!slot.color)
+        picture.setColorTable(GrayColorTable());
+    for (int y = 0; y < slot.imageH; ++y)
+        std::memcpy(picture.scanLine(y), pixels + static_cast<size_t>(y) * rowBytes, static_cast<size_t>(rowBytes));
+
+    const QString path = TemplateFile(camIndex, d, t);
+    if (!WriteBitmap(path, picture))
+        return false;
     if (netEnabled && RelayReady(true))
         gpNet->CNT_SendTempPic(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
     return true;

@@ -41,3 +41,10 @@ void LoadIgnorePoint(CameraSlotState& slot, int camIndex);
 // the absolute path), and only when netEnabled is set and the relay is
 // listening and connected.  A failure is logged; false then.
 bool SaveIgnorePoint(const CameraSlotState& slot, int camIndex, int d, bool netEnabled);
+
+// Writes template slot t of detection d as "template<t>.bmp" (colour: 32-bit
+// RGB; grey: 8-bit with the grey colour table), replacing the file the same
+// way and offering it to the relay under the same conditions as
+// SaveIgnorePoint.  False (logged) when the slot holds no picture or the
+// write failed.
+bool SaveTemplate(const CameraSlotState& slot, int camIndex, int d, int t, bool netEnabled);

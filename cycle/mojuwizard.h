@@ -1,9 +1,17 @@
 #pragma once
 // The main window.  It owns the three database connections, the parameter
 // records (gpWPara and gpWParaBak point at them while it lives), the
-// operation record and the shared boxes, and runs the start-up checks.  The detection cycle, the camera views and the pages join it as
-// their subsystems land (see ARCHITECTURE.md).
+// operation record and the shared boxes, and runs the start-up checks.  It
+// is the camera code's host (SlotHost, and so CameraHost: gpCameraHost) and
+// the detection cycle's host (CycleHost); the cycle's state lives in it
+// under its member names (CycleState, ViewState) and the CycleController
+// works on that state.  The camera views and the pages join it as their
+// subsystems land (see ARCHITECTURE.md).
+#include "cycleports.h"
+#include "cyclestate.h"
+#include "enginehost.h"
 #include "keypadhost.h"
+#include "slothost.h"
 
 #include <QPointer>
 #include <memory>
@@ -12,13 +20,17 @@
 #include <QWidget>
 #include <QtGui/qrgb.h>
 
+class CammerWidget;
+class ControlPort;
+class CycleController;
 class Edit;
 class OperationRecord;
 class QTimer;
 class TouchHost;
+class WarnBox;
 class WizardPara;
 
-class MoJuWizard : public QWidget {
+class MoJuWizard : public QWidget, public SlotHost, public CycleHost, public CycleState, public ViewState {
     Q_OBJECT
 public:
     explicit MoJuWizard(QWidget* parent = nullptr);
@@ -31,7 +43,10 @@ public:
     QSqlDatabase dbRecord;   // "dbRecord", RECORD.db
     QSqlDatabase dbSerial;   // "dbT", SN.db
 
-    int leftPairActive = 0;  // the left mould pair is the active one
+    // The camera views by slot; none is built yet (they join with the
+    // window layout), so the cycle runs with numCamera 0.
+    CammerWidget* cameraViews[kCameraSlots] = {};
+
     int screenOff = 0;       // backlight off; written only by LCDOnOff
     int calibrationArmed = 0;
     QTimer* calibrationTimer = nullptr;  // 3 s long press, runs TSClibrate
@@ -41,10 +56,92 @@ public:
     const QVector<QRgb>* grayColorTable = nullptr;  // GrayColorTable(), shared with the views
     qint64 clockFloorMs = 0;             // earliest valid clock time, from realytime.txt
 
+    // The window's own non-blocking boxes (never the shared gpWarnBox, which
+    // a page may hold open in exec()): the lost I/O link, the no-input
+    // watchdog, and the camera loss notices.
+    WarnBox* lostLinkBox = nullptr;
+    WarnBox* noInputBox = nullptr;
+    WarnBox* lostCameraBox = nullptr;
+    WarnBox* reconnectCameraBox = nullptr;
+    WarnBox* cameraNoticeBox = nullptr;
+
+    // Every output word the start-up published, as applied to the board,
+    // until the main loop's first pass is due (the fail-safe start is
+    // checked against it).
+    QList<int> startupOutputWords;
+
     OperationRecord* operationRecord() const { return record_; }
+    CycleController* cycle() const { return controller_.get(); }
 
     // The field the on-screen keypads type into; cleared when it goes away.
     QPointer<Edit> keypadTarget;
+
+    // CameraHost.
+    CameraBackend* cameraBackend(int slot) override;
+    bool settingsPageVisible() const override;
+    CameraValues cameraValues(int slot, bool editCopy) const override;
+    CameraSwitches cameraSwitches(bool editCopy) const override;
+    void storeEditCameraValues(int slot, const CameraValues& values) override;
+    void insertRecord(const QString& text) override { InsertRecord(text); }
+    void setOutput(int out, int on) override;
+    void flashOutputs() override;
+    void showLostCameraBox() override;
+    void hideLostCameraBox() override;
+    void showReconnectCameraBox() override;
+    void showWarnBox(const QString& text) override;
+    void hideWarnBox() override;
+    void repaintNow() override;
+    void clearCameraOk(int slot) override;
+    void repaintView(int slot) override;
+    QSqlDatabase serialDatabase() override { return dbSerial; }
+
+    // SlotHost.
+    ViewState& viewState() override { return *this; }
+    int cyclePageMode() const override { return pageMode; }
+    int cycleResultPhase() const override { return resultPhase; }
+    int cycleCurrentDetect() const override { return currentDetect; }
+    bool cycleSkipActive() const override { return skipActive; }
+    int cycleSkipCount() const override { return skipCount; }
+    float cycleDelayCountdown(int k) const override;
+    bool cycleDelayTimerRunning(int k) const override;
+    EngineHost& engineHost() override { return engineHost_; }
+    QSqlDatabase paramDatabase() override { return dbParam; }
+    WizardPara& liveParameters() override;
+    void ChangeCammer() override;
+    void restartSideBarHideTimer(int ms) override;
+    bool sideBarVisible() const override;
+    void showSideBar() override;
+    void unfoldSideBar() override;
+    QString cavityName(int camera, int k) const override;
+    RecordPictures& recordPictures() override { return recordPictures_; }
+    void setAreaPageCamera(int camera) override;
+
+    // CycleHost.
+    bool lostLinkBoxVisible() const override;
+    void showLostLinkBox(const QString& text) override;
+    void setLostLinkBoxText(const QString& text) override;
+    void showNoInputBox(const QString& text) override;
+    void hideNoInputBox() override;
+    void areaPageReset(bool live) override;
+    void areaPageRestart() override;
+    bool areaPageVisible() const override;
+    void CheckArea(bool ask) override;
+    void hideHelpPage() override;
+    void hideSettingsPage() override;
+    void hideSideBar() override;
+    void setSkipButtonText(const QString& text) override;
+    void setStartStopButtonText(const QString& text) override;
+    void repaintWindow() override;
+    void repaintStatusStrip() override;
+    void CameraCheck(int camera) override;
+    void CameraRestart() override;
+    bool screenIsOff() const override { return screenOff != 0; }
+    void LCDOnOff(int on) override;
+    void restartScreenOffTimer() override;
+
+signals:
+    // Declared for the area page's NG warning; nothing emits it.
+    void sigROINGWarm();
 
 public slots:
     void InsertRecord(const QString& text);
@@ -52,18 +149,56 @@ public slots:
     void SlotCheckDate();
     void FLushAll();
     void CountRead();
-    void CountWrite();
+    void CountWrite() override;
     void TSClibrate();
     void TimerLogout();
     void TimerLCD();
 
+    // The detection cycle, forwarded to the controller under its names.
+    void Run();
+    void TimerCheckInput0();
+    void TimerCheckInput1();
+    void TimerCheckInput2();
+    void TimerCheckInput3();
+    void TimerCheckInput4();
+    void TimerCheckInput5();
+    void TimerCheckInput6();
+    void TimerCheckInput7();
+    void TimerCheckInput8();
+    void InCheck();
+    void SlotTImerSafeDoor();
+    void TimerUp0();
+    void TimerUp1();
+    void TimerUp2();
+    void TimerUp3();
+    void TimerUp4();
+    void TimerUp5();
+    void TimerUp6();
+    void TimerUp7();
+    void CheckNG();
+    void TimerShow();
+    void OutTimerOutNG();
+    void OutTimerNotAllowClose();
+    void OutTimerNotAllowThimble();
+    void OutTimerSysFunc4Output();
+    void StartDetect();
+    void StopDetect();
+    void SetStopDetect();
+    void ResetRun();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     // Returns the messages it showed.
     QList<int> OpenDatabases();
     void CheckClock();
+    // The board link and the logical I/O layer; mould closing blocked at once.
+    void StartIO();
+    // The cycle controller over this window's state, with its timers.
+    void MakeCycle();
+    WarnBox* MakeOwnBox();
 
     OperationRecord* record_ = nullptr;
     // The records behind gpWPara and gpWParaBak.
@@ -71,6 +206,11 @@ private:
     std::unique_ptr<WizardPara> paraBak_;
     std::unique_ptr<KeypadHost> keypadHost_;
     std::unique_ptr<TouchHost> touchHost_;
+    // The logical I/O layer behind gpControlIO, with the board thread.
+    std::unique_ptr<ControlPort> io_;
+    WizardParaEngineHost engineHost_;
+    RecordPictures recordPictures_;
+    std::unique_ptr<CycleController> controller_;
 };
 
 // The main window, set by its constructor before anything reads it.

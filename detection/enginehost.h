@@ -55,14 +55,26 @@ public:
 };
 
 // Takes the parameters from the live system record gpWPara (all zero while
-// it does not exist); the main window supplies the detection, the statistics
-// switch, the record and the repaint through the callbacks it sets.
+// it does not exist); the main window supplies the detection and the
+// statistics switch of its cycle state (followCycle), the record and the
+// repaint through the callbacks it sets.
 class WizardParaEngineHost : public EngineHost {
 public:
     std::function<int()> currentDetectFn;
     std::function<int()> statsTriggerSourceFn;
     std::function<void(const QString&)> insertRecordFn;
     std::function<void(int)> repaintFn;
+
+    // Reads the current detection and the statistics switch straight from
+    // the detection cycle's state fields (which must outlive the host), so
+    // the engine always judges the detection the cycle is at.
+    void followCycle(const int& currentDetect, const int& statsTriggerSource)
+    {
+        const int* detect = &currentDetect;
+        const int* source = &statsTriggerSource;
+        currentDetectFn = [detect] { return *detect; };
+        statsTriggerSourceFn = [source] { return *source; };
+    }
 
     int currentDetect() const override { return currentDetectFn ? currentDetectFn() : 0; }
     int statsTriggerSource() const override { return statsTriggerSourceFn ? statsTriggerSourceFn() : 0; }
