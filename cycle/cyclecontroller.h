@@ -69,6 +69,50 @@ private:
     CycleCamera* cameras_[kCameraSlots] = {};
 
     // Helpers of the pass and the run control (cyclecontroller.cpp).
+public:
+    // Arms the first pass (5 ms) and takes the start of the loop as the
+    // start of the first cycle when none is known yet.
+    void startLoop();
+
+private:
+    // One pass, split along its steps; each returns false when the pass
+    // goes straight to its end.
+    bool watchLinkAndCameras();
+    void takeFrames(bool newFrame[kCameraSlots]);
+    bool manualSnapshot(bool delayRunning);
+    bool handleInputs(const int edge[], bool newFrame[kCameraSlots]);
+    bool acceptInput(int p, const int edge[]);
+    bool startsCycle(int p) const;
+    void startCycle(int p);
+    void measureCycleTime();
+    bool mouldGate(int p);
+    enum class MultiStep { Dispatch, NextInput, EndPass };
+    MultiStep multiStep(int p);
+    bool dispatch(int p, bool newFrame[kCameraSlots]);
+    void endPass(const bool newFrame[kCameraSlots]);
+    bool reCheckFramesReady() const;
+    void record(const QString& text);
+    int level(int p) const;
+    int camerasInUse() const;
+    // setOut, flush and stepOutput are shared with the verdict (below).
+    // Each link loss blocks mould closing once.
+    bool linkLossHandled_ = false;
 
     // Helpers of the detection step and the verdict (cycleverdict.cpp).
+    int pairIndex(int d) const;              // d & 1 in modes 1 and 2, else d
+    bool isLastDetection(int p) const;       // 1 in modes 0..3, gDNum - 1 in mode 4
+    int stepOutput(int step) const;          // mode 4: 0-based output of a step
+    bool relayLinked(bool needAlive) const;
+    bool ngHandledByPulses(int p) const;     // the options turn an NG of p into pulses
+    void setOut(int out, int on);
+    void flush();
+    void startPulse(CycleTimer* timer, int tenths);
+    int ngAreaCount(int camera, int d) const;
+    void updateSharedTriggerInput(int step);
+    void enterAlarm();
+    void endAlarm(int p);
+    void verdictPictures(int d, int p, bool ng);
+    void queuePictures();
+    void rebuildModels(int d);
+    void saveRawPicture(int camera, int d);
 };
