@@ -17,6 +17,7 @@
 #include "enginerig.h"
 #include "fakecycle.h"
 #include "framehandover.h"
+#include "opencvthreads.h"
 #include "synth.h"
 
 #include <QCoreApplication>
@@ -607,8 +608,10 @@ struct EngineCycle {
     }
 };
 
+// Argument: OpenCV threads, 1 or the default (0), as in detect_bench.
 void BM_DelayEndToBoard2x20(benchmark::State& state)
 {
+    setOpenCVThreads(state.range(0) == 1 ? 1 : -1);
     EngineCycle rig;
     if (!rig.cycle.error.empty()) {
         failWith(state, rig.cycle.error);
@@ -634,7 +637,8 @@ void BM_DelayEndToBoard2x20(benchmark::State& state)
         state.SetIterationTime(mean(samples) / 1000.0);
         ms.insert(ms.end(), samples.begin(), samples.end());
     }
-    reportSamples(state, "BM_DelayEndToBoard2x20", "", ms);
+    reportSamples(state, state.range(0) == 1 ? "BM_DelayEndToBoard2x20/threads:1" : "BM_DelayEndToBoard2x20/threads:0",
+                  "", ms);
     state.counters["ng_cycles"] = ngCycles;
 }
 
@@ -659,6 +663,9 @@ void registerAll()
         ->UseManualTime()
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("BM_DelayEndToBoard2x20", BM_DelayEndToBoard2x20)
+        ->ArgName("threads")
+        ->Arg(1)
+        ->Arg(0)
         ->UseManualTime()
         ->Iterations(test ? 4 : 20)
         ->Unit(benchmark::kMillisecond);
