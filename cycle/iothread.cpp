@@ -43,15 +43,17 @@ QString SerialDevicePath(int port)
 
 bool ComInit(QSerialPort& port, const QString& device)
 {
+    // Set before opening, so that open() applies them (raw mode included)
+    // and fails when the device refuses them.
     port.setPortName(device);
-    if (!port.open(QIODevice::ReadWrite))
-        return false;
     port.setBaudRate(QSerialPort::Baud115200);
     port.setDataBits(QSerialPort::Data8);
     port.setParity(QSerialPort::NoParity);
     port.setStopBits(QSerialPort::OneStop);
     port.setFlowControl(QSerialPort::NoFlowControl);
-    port.clear();
+    if (!port.open(QIODevice::ReadWrite))
+        return false;
+    port.clear();   // nothing stale from before this open
     return true;
 }
 

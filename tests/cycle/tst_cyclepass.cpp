@@ -151,6 +151,9 @@ private slots:
     void reCheckWaitsForNewFrames_data();
     void reCheckWaitsForNewFrames();
     void alarmHeldConsumesTheDoorEdge();
+    void alarmResetSignal_data();
+    void alarmResetSignal();
+    void continuousTimedDetect();
     void safetyDoorStartClearsForcedDetect();
     void shownFrameFollowsTheSource_data();
     void shownFrameFollowsTheSource();
@@ -1072,6 +1075,67 @@ void TestCyclePass::alarmHeldConsumesTheDoorEdge()
     // Edges are read but no cycle starts while the alarm is held.
     QCOMPARE(rig.state.pendingCameraMask[0], 0);
     QCOMPARE(rig.io->prevInput[InMouldOpenEnd], uchar(1));
+}
+
+void TestCyclePass::alarmResetSignal_data()
+{
+    QTest::addColumn<int>("semiAuto");
+    QTest::addColumn<int>("currentDetect");
+    QTest::addColumn<int>("input");        // rising input, -1 none
+    QTest::addColumn<int>("simulated");    // simulatedTrigger, -1 none
+    QTest::addColumn<bool>("reDetected");
+
+    QTest::newRow("door") << 0 << 0 << int(InSafetyDoor) << -1 << true;
+    QTest::newRow("software door") << 0 << 1 << -1 << 1 << true;
+    QTest::newRow("mould open does nothing") << 0 << 1 << int(InMouldOpenEnd) << -1 << false;
+    QTest::newRow("ejector back, semi-auto, mould held") << 1 << 1 << int(InEjectorBack) << -1 << true;
+    QTest::newRow("software ejector back, semi-auto") << 1 << 1 << -1 << 2 << true;
+    QTest::newRow("ejector back, semi-auto, product held") << 1 << 0 << int(InEjectorBack) << -1 << false;
+    QTest::newRow("ejector back without semi-auto") << 0 << 1 << int(InEjectorBack) << -1 << false;
+}
+
+void TestCyclePass::alarmResetSignal()
+{
+    QFETCH(int, semiAuto);
+    QFETCH(int, currentDetect);
+    QFETCH(int, input);
+    QFETCH(int, simulated);
+    QFETCH(bool, reDetected);
+    PassRig rig;
+    rig.para.semiAuto = semiAuto;
+    rig.start();
+    rig.at(6);
+    rig.state.pageMode = PageModeAlarm;
+    rig.slotHost.runState = RunStateStopped;
+    rig.state.currentDetect = currentDetect;
+    if (input >= 0)
+        rig.setInput(input, 1);
+    rig.state.simulatedTrigger = simulated;
+    rig.at(8);
+    const QStringList runs = rig.cams[0]->events.filter(QStringLiteral("Run "));
+    QCOMPARE(runs, reDetected ? QStringList{QStringLiteral("Run %1").arg(currentDetect)} : QStringList{});
+    // Nothing else of the pass runs while the alarm is held.
+    QCOMPARE(rig.state.pendingCameraMask[0], 0);
+    QVERIFY(!rig.state.detectDelayTimers[0]->isActive());
+}
+
+void TestCyclePass::continuousTimedDetect()
+{
+    PassRig rig;
+    rig.para.continuousTimedDetect = 1;
+    rig.para.cycleTimeLog = 1;
+    rig.start();
+    // Input 0 counts as triggered on every pass without a running delay.
+    rig.at(5);
+    QCOMPARE(rig.cycleLog.rows.size(), 1);
+    QVERIFY(rig.state.detectDelayTimers[1]->isActive());
+    // The mould detection ends at 3005; the pass of the same millisecond,
+    // after it, starts the next cycle.
+    rig.at(3004);
+    QCOMPARE(rig.cycleLog.rows.size(), 1);
+    rig.at(3005);
+    QCOMPARE(rig.cycleLog.rows.size(), 2);
+    QCOMPARE(rig.state.simulatedTrigger, -1);
 }
 
 void TestCyclePass::safetyDoorStartClearsForcedDetect()

@@ -303,6 +303,9 @@ void TestIoLinkPty::missingDeviceIsLoggedRetriedAndFound()
     setOutputWord(0x0AA);
     QTRY_COMPARE_WITH_TIMEOUT(inputWord(), 0x155, kTimeoutMs);
     QVERIFY(sim_->waitForOutputWord(0x0AA, kTimeoutMs));
+    // The value requests of every 210 passes reach the board too.
+    QVERIFY(sim_->waitForRequests(BoardSimulator::CmdReadValue1, 1, kTimeoutMs));
+    QVERIFY(sim_->waitForRequests(BoardSimulator::CmdReadValue2, 1, kTimeoutMs));
     QTRY_VERIFY_WITH_TIMEOUT(log_->count(QStringLiteral("I/O board: opened ") + device) == 1, kTimeoutMs);
 }
 
