@@ -687,7 +687,7 @@ void printPooled()
     std::printf("\nOver all repetitions:\n%-48s %8s %10s %10s %10s\n", "case", "samples", "median_ms", "p99_ms",
                 "max_ms");
     for (const auto& [name, v] : pooled())
-        std::printf("%-48s %8zu %10.3f %10.3f %10.3f\n", name.c_str(), v.size(), quantile(v, 0.5),
+        std::printf("%-48s %8zu %10.4g %10.4g %10.4g\n", name.c_str(), v.size(), quantile(v, 0.5),
                     quantile(v, 0.99), v.empty() ? 0.0 : *std::max_element(v.begin(), v.end()));
 }
 
