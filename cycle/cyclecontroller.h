@@ -102,16 +102,16 @@ private:
     int pairIndex(int d) const;              // d & 1 in modes 1 and 2, else d
     bool isLastDetection(int p) const;       // 1 in modes 0..3, gDNum - 1 in mode 4
     int stepOutput(int step) const;          // mode 4: 0-based output of a step
-    bool relayLinked(bool needAlive) const;
-    bool ngHandledByPulses(int p) const;     // the options turn an NG of p into pulses
     void setOut(int out, int on);
     void flush();
+    bool relayLinked(bool needAlive) const;
+    bool ngHandledByPulses(int p) const;     // the options turn an NG of p into pulses
     void startPulse(CycleTimer* timer, int tenths);
     int ngAreaCount(int camera, int d) const;
     void updateSharedTriggerInput(int step);
     void enterAlarm();
     void endAlarm(int p);
-    void verdictPictures(int d, int p, bool ng);
+    void verdictPictures(int d, int p);
     void queuePictures();
     void rebuildModels(int d);
     void saveRawPicture(int camera, int d);

@@ -61,6 +61,10 @@ int CycleController::stepOutput(int step) const
     return OutputNo[std::clamp(step, 0, 7)] - 1;
 }
 
+void CycleController::setOut(int out, int on) { p_.io->IOSetOut(out, on); }
+
+void CycleController::flush() { p_.io->IOFlashOut(); }
+
 bool CycleController::relayLinked(bool needAlive) const
 {
     return para().netEnabled && p_.relay && p_.relay->serverOpen() && (!needAlive || p_.relay->linkAlive());
@@ -72,10 +76,6 @@ bool CycleController::ngHandledByPulses(int p) const
     return w.okNgPulses || (p == 0 && (w.productNgPulseNoAlarm || w.productOkNgOutputs))
         || (p == 1 && w.moldNgPulseNoAlarm);
 }
-
-void CycleController::setOut(int out, int on) { p_.io->IOSetOut(out, on); }
-
-void CycleController::flush() { p_.io->IOFlashOut(); }
 
 void CycleController::startPulse(CycleTimer* timer, int tenths)
 {
@@ -429,7 +429,7 @@ void CycleController::endAlarm(int p)
     }
 }
 
-void CycleController::verdictPictures(int d, int p, bool ng)
+void CycleController::verdictPictures(int d, int p)
 {
     CycleState& st = *p_.state;
     const WizardPara& w = para();
@@ -439,7 +439,6 @@ void CycleController::verdictPictures(int d, int p, bool ng)
         if (gisUseStatistics && p_.stats)
             p_.stats->Add(hour, ok, c, d);
     };
-    Q_UNUSED(ng);
 
     for (int c = 0; c < numCamera; ++c) {
         if (!cameras_[c])
@@ -631,6 +630,11 @@ void CycleController::CheckNG()
         }
     }
 
+    // A snapshot's NG that neither raised the alarm nor left re-checks is
+    // done with: a later alarm must not be recorded as the snapshot's.
+    if (st.pageMode != PageModeAlarm && st.reCheckActive == 0)
+        st.manualTriggerNg = false;
+
     // 6. Result display.
     if ((!ng || ngHandledByPulses(p)) && st.pageMode != PageModeAlarm && st.pageMode != PageModeArea
         && !p_.slotHost->settingsPageVisible()) {
@@ -694,16 +698,16 @@ void CycleController::CheckNG()
     }
 
     // 9. Pictures and the hourly statistics.
-    verdictPictures(d, p, ng);
+    verdictPictures(d, p);
 
     // 10. Queueing; a held NG picture waits for the release.
     if (!ng || w.okNgPulses || w.productNgPulseNoAlarm || w.moldNgPulseNoAlarm || w.productOkNgOutputs)
         queuePictures();
 
     // 12. Cycle counters; an alarm cycle (detection stopped) is counted at
-    // its release.
+    // its release, a cycle under re-check by its final judgement only.
     const bool last = isLastDetection(p);
-    if (p_.slotHost->runState != RunStateStopped) {
+    if (p_.slotHost->runState != RunStateStopped && st.reCheckActive == 0) {
         if (last && !st.safetyDoorFired && !st.manualTriggered) {
             for (int c = 0; c < numCamera; ++c) {
                 if (!st.cameraOkShown[c])

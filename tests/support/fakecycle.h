@@ -20,6 +20,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <memory>
 
 // What a scripted detection answers: the camera's verdict, the NG areas and
@@ -29,6 +30,8 @@ struct ScriptedVerdict {
     QList<int> ngAreas;     // areas whose roiOK becomes 0
     int value = 0;          // every area's roiValue
 };
+
+inline void StampMovesState(int& state);
 
 class FakeCycleCamera : public CycleCamera {
 public:
@@ -100,6 +103,8 @@ public:
     void UpdateFailImage(int d, int slot) override
     {
         note(QStringLiteral("UpdateFailImage %1 %2").arg(d).arg(slot));
+        if (cycle_)
+            StampMovesState(cycle_->failImageState[state.camIndex][d]);
     }
     void SaveReTrainImage(int d) override { note(QStringLiteral("SaveReTrainImage %1").arg(d)); }
 
@@ -180,7 +185,11 @@ public:
     {
         ++countWrites;
         events << QStringLiteral("count write");
+        if (onCountWrite)
+            onCountWrite();
     }
+    // Sees each write of count.txt (tests check the counters it would hold).
+    std::function<void()> onCountWrite;
 };
 
 class FakeStatsSink : public StatsSink {
@@ -204,6 +213,27 @@ public:
     QDate logDate() const override { return date; }
     void checkDate() override { ++checks; }
 };
+
+// What the picture store's stamp does to the picture state: each way of
+// releasing the alarm moves the held picture on towards its queueing.
+inline void StampMovesState(int& state)
+{
+    switch (state) {
+    case FailImgClearedSkip:
+    case FailImgClearedAddTemp:
+    case FailImgClearedSwitch:
+        state = FailImgQueueNg;
+        break;
+    case FailImgClearedRecheck:
+        state = FailImgStampedRecheck;
+        break;
+    case FailImgStampedRecheck:
+        state = FailImgQueueBoth;
+        break;
+    default:
+        break;
+    }
+}
 
 inline int FakeCycleCamera::areaCount(int d) const { return state.savedSet ? state.savedSet->roiCount[d] : kAreas; }
 
