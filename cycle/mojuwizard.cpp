@@ -210,8 +210,8 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     installEventFilter(this);
     gpWarnBox->hide();
     io_->flushObserver = nullptr;
-    if (runTimer)
-        runTimer->start(5);   // the first loop pass
+    if (controller_ && runTimer)
+        controller_->startLoop();   // the first loop pass in 5 ms
     record_->StartDateCheck();
     dateCheckTimer = record_->dateCheckTimer;
     InsertRecord(Msg(150).arg(numCamera));
@@ -649,9 +649,3 @@ bool MoJuWizard::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-// The picture store's counts and the statistics switch belong to the
-// verdict, which defines them; these weak stand-ins let the window link in a
-// build without it and give way to its definitions.
-__attribute__((weak)) int gPicNumNG = 0;
-__attribute__((weak)) int gPicNumOK = 0;
-__attribute__((weak)) bool gisUseStatistics = false;
