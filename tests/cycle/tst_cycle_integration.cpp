@@ -34,7 +34,10 @@ public:
     {
         fakes[0]->script[d].push_back(ok ? ScriptedVerdict{} : ScriptedVerdict{false, {0}, 0});
     }
-    bool boardShows(int word) { return waitUntil([&] { return sim.outputs() == word; }, kTimeoutMs); }
+    bool boardShows(int word)
+    {
+        return waitUntil([&] { return sim.outputs() == word; }, kTimeoutMs);
+    }
     // The words the board applied since the log was last cleared, in order.
     QList<int> appliedWords() const
     {
@@ -64,7 +67,7 @@ public:
     }
 };
 
-} // namespace
+}   // namespace
 
 class TestCycleIntegration : public QObject {
     Q_OBJECT
