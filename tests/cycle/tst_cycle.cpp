@@ -30,32 +30,8 @@ public:
     explicit MachineRig(int cameras = 1) : CycleRig(cameras)
     {
         WizardPara& w = para;
-        w.systemMode = SystemModeStandard;
-        gDNum = 2;
-        for (int k = 0; k < kDetections; ++k) {
-            w.detectEnabled[k] = k < 2;
-            w.detectTriggerInput[k] = k < 2 ? 0 : -1;
-            w.detectDelay[k] = 0;
-            w.multiDetectRowActive[k] = -1;
-        }
-        w.detectDelay[0] = 10;
-        w.detectDelay[1] = 20;
-        w.productDetectEnabled = 1;
-        w.semiAuto = w.separateDetectSignal = w.preCut = 0;
-        w.okNgPulses = w.okClampNgEjector = 0;
-        w.moldNgPulseNoAlarm = w.productNgPulseNoAlarm = w.productOkNgOutputs = 0;
-        w.productAlarmCutsEjector = w.moldAlarmCutsClamp = w.productNoEjectorControl = 0;
-        w.cutEjectorOnClamp = w.cutEjectorAfterProductOk = w.cutClampAfterMoldOk = 0;
-        w.stopForbidsClamp = w.stopForbidsEjector = 0;
+        standardMachine(w);
         w.debounceTime = 5;
-        w.inputTimeout = 0;
-        w.safetyDoorTrigger = w.externalTrigger = w.refreshAfterDetect = w.continuousTimedDetect = 0;
-        w.cycleTimeLog = w.cameraCheck = w.ioLostAlarm = 0;
-        w.reserveInputRole = w.reserveOutputRole = 0;
-        w.moldRecheckCount = w.skipDetectCount = 0;
-        w.ejectorPulse = w.clampPulse = 0;
-        w.templateAutoUpdate = 0;
-        w.netEnabled = 0;
         w.screenOffSeconds = 0;
         gisColor = 0;
         gImageW = gImageH = 16;

@@ -46,40 +46,6 @@ int appliedWord(int logical, int invertMask, int mirrorRole)
     return word;
 }
 
-// A standard machine: mode 0, product detection on input 0 after 1.0 s,
-// mould detection after a further 2.0 s, no pulse or no-alarm options, no
-// re-checks, no watchdog.
-void standardMachine(WizardPara& w)
-{
-    w.systemMode = SystemModeStandard;
-    gDNum = 2;
-    for (int k = 0; k < kDetections; ++k) {
-        w.detectEnabled[k] = 0;
-        w.detectTriggerInput[k] = -1;
-        w.detectDelay[k] = 0;
-        w.multiDetectRowActive[k] = -1;
-    }
-    w.detectEnabled[0] = w.detectEnabled[1] = 1;
-    w.detectTriggerInput[0] = w.detectTriggerInput[1] = InMouldOpenEnd;
-    w.detectDelay[0] = 10;
-    w.detectDelay[1] = 20;
-    w.productDetectEnabled = 1;
-    w.semiAuto = w.separateDetectSignal = w.preCut = 0;
-    w.okNgPulses = w.okClampNgEjector = 0;
-    w.moldNgPulseNoAlarm = w.productNgPulseNoAlarm = w.productOkNgOutputs = 0;
-    w.productAlarmCutsEjector = w.moldAlarmCutsClamp = w.productNoEjectorControl = 0;
-    w.cutEjectorOnClamp = w.cutEjectorAfterProductOk = w.cutClampAfterMoldOk = 0;
-    w.stopForbidsClamp = w.stopForbidsEjector = 0;
-    w.debounceTime = w.inputTimeout = 0;
-    w.safetyDoorTrigger = w.externalTrigger = w.refreshAfterDetect = w.continuousTimedDetect = 0;
-    w.cycleTimeLog = w.cameraCheck = w.ioLostAlarm = 0;
-    w.reserveInputRole = w.reserveOutputRole = 0;
-    w.moldRecheckCount = w.skipDetectCount = 0;
-    w.ngSwitchToContinuous = 0;
-    w.moldSelect = 0;
-    w.ejectorPulse = w.clampPulse = 0;
-    w.templateAutoUpdate = 0;
-}
 
 class SafeRig : public CycleRig {
 public:

@@ -237,6 +237,43 @@ inline void StampMovesState(int& state)
 
 inline int FakeCycleCamera::areaCount(int d) const { return state.savedSet ? state.savedSet->roiCount[d] : kAreas; }
 
+// A standard machine: mode 0, product and mould detection on input 0 after
+// productDelay and a further mouldDelay tenths, no pulse or no-alarm options,
+// no re-checks, no watchdog, no debounce.  Output inversion is left as it is.
+inline void standardMachine(WizardPara& w, int productDelay = 10, int mouldDelay = 20)
+{
+    w.systemMode = SystemModeStandard;
+    gDNum = 2;
+    for (int k = 0; k < kDetections; ++k) {
+        w.detectEnabled[k] = 0;
+        w.detectTriggerInput[k] = -1;
+        w.detectDelay[k] = 0;
+        w.multiDetectRowActive[k] = -1;
+    }
+    w.detectEnabled[0] = w.detectEnabled[1] = 1;
+    w.detectTriggerInput[0] = w.detectTriggerInput[1] = InMouldOpenEnd;
+    w.detectDelay[0] = productDelay;
+    w.detectDelay[1] = mouldDelay;
+    w.productDetectEnabled = 1;
+    w.semiAuto = w.separateDetectSignal = w.preCut = 0;
+    w.okNgPulses = w.okClampNgEjector = 0;
+    w.moldNgPulseNoAlarm = w.productNgPulseNoAlarm = w.productOkNgOutputs = 0;
+    w.productAlarmCutsEjector = w.moldAlarmCutsClamp = w.productNoEjectorControl = 0;
+    w.cutEjectorOnClamp = w.cutEjectorAfterProductOk = w.cutClampAfterMoldOk = 0;
+    w.stopForbidsClamp = w.stopForbidsEjector = 0;
+    w.debounceTime = w.inputTimeout = 0;
+    w.safetyDoorTrigger = w.externalTrigger = w.refreshAfterDetect = w.continuousTimedDetect = 0;
+    w.cycleTimeLog = w.cameraCheck = w.ioLostAlarm = 0;
+    w.reserveInputRole = w.reserveOutputRole = 0;
+    w.moldRecheckCount = w.skipDetectCount = 0;
+    w.ngSwitchToContinuous = 0;
+    w.moldSelect = 0;
+    w.multiDetectInOrder = 0;
+    w.ejectorPulse = w.clampPulse = 0;
+    w.templateAutoUpdate = 0;
+    w.netEnabled = 0;
+}
+
 // The controller on fakes: gpWPara is the rig's record, the outputs go
 // through the real ControlPort, inputs are written into gDataIn by the test,
 // and every published word is kept with its virtual time.

@@ -43,40 +43,6 @@ private:
     QtCycleTimerFactory qt_;
 };
 
-// The standard machine: product and mould detection on input 0 with delays
-// of 0.1 s each (the mould judges 0.2 s after the start), no debounce, no
-// option that adds outputs, nothing inverted.
-inline void standardMachine(WizardPara& w)
-{
-    w.systemMode = SystemModeStandard;
-    gDNum = 2;
-    for (int k = 0; k < kDetections; ++k) {
-        w.detectEnabled[k] = 0;
-        w.detectTriggerInput[k] = -1;
-        w.detectDelay[k] = 0;
-        w.multiDetectRowActive[k] = -1;
-    }
-    for (int k = 0; k < kOutputs; ++k)
-        w.outputInvert[k] = 0;
-    w.detectEnabled[0] = w.detectEnabled[1] = 1;
-    w.detectTriggerInput[0] = w.detectTriggerInput[1] = InMouldOpenEnd;
-    w.detectDelay[0] = w.detectDelay[1] = 1;
-    w.productDetectEnabled = 1;
-    w.semiAuto = w.separateDetectSignal = w.preCut = 0;
-    w.okNgPulses = w.okClampNgEjector = 0;
-    w.moldNgPulseNoAlarm = w.productNgPulseNoAlarm = w.productOkNgOutputs = 0;
-    w.productAlarmCutsEjector = w.moldAlarmCutsClamp = w.productNoEjectorControl = 0;
-    w.cutEjectorOnClamp = w.cutEjectorAfterProductOk = w.cutClampAfterMoldOk = 0;
-    w.stopForbidsClamp = w.stopForbidsEjector = 0;
-    w.debounceTime = w.inputTimeout = 0;
-    w.safetyDoorTrigger = w.externalTrigger = w.refreshAfterDetect = w.continuousTimedDetect = 0;
-    w.cycleTimeLog = w.cameraCheck = w.ioLostAlarm = 0;
-    w.reserveInputRole = w.reserveOutputRole = 0;
-    w.moldRecheckCount = w.skipDetectCount = 0;
-    w.ngSwitchToContinuous = 0;
-    w.templateAutoUpdate = 0;
-    w.netEnabled = 0;
-}
 
 // The controller as the program runs it: real Qt timers on this thread, the
 // logical I/O layer with the real board thread on a pty, the simulator on
@@ -98,7 +64,11 @@ public:
         CreateSharedLocks();
         para = FirstStartParameters();
         gpWPara = &para;
-        standardMachine(para);
+        // Delays of 0.1 s each (the mould judges 0.2 s after the start) and
+        // nothing inverted, so the board's words read as the logical ones.
+        standardMachine(para, 1, 1);
+        for (int k = 0; k < kOutputs; ++k)
+            para.outputInvert[k] = 0;
         {
             QMutexLocker lock(pMutexIO);
             gDataIn = 0;
