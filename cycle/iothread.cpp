@@ -57,7 +57,7 @@ bool ComInit(QSerialPort& port, const QString& device)
     return true;
 }
 
-IOThread::IOThread() = default;
+IOThread::IOThread() : device_(SerialDevicePath(gisCOM)) {}
 
 IOThread::~IOThread()
 {
@@ -73,7 +73,7 @@ namespace {
 // does not flood the log.
 class BoardPort {
 public:
-    BoardPort() : device_(SerialDevicePath(gisCOM)) {}
+    explicit BoardPort(const QString& device) : device_(device) {}
 
     bool isOpen() const { return port_.isOpen(); }
     QSerialPort& port() { return port_; }
@@ -159,7 +159,7 @@ private:
 
 void IOThread::run()
 {
-    BoardPort board;
+    BoardPort board(device_);
     IoPassEngine engine;
     unsigned char staging[IoReplyScanner::kCapacity];
     gisLostCom.store(0);

@@ -45,6 +45,8 @@ public:
     static constexpr int kPassMs = 5;
     static constexpr int kReopenMs = 2000;
 
+    // Takes the device from gisCOM and the templates now, on the building
+    // thread: the port number is fixed for the thread's life.
     IOThread();
     ~IOThread() override;
 
@@ -54,4 +56,7 @@ public:
 
 protected:
     void run() override;
+
+private:
+    QString device_;
 };
