@@ -13,7 +13,6 @@
 
 namespace {
 
-using Trace = QList<QPair<qint64, int>>;
 struct Level {
     qint64 t;
     int input;
@@ -33,11 +32,7 @@ public:
         standardMachine(w);
         w.debounceTime = 5;
         w.screenOffSeconds = 0;
-        gisColor = 0;
-        gImageW = gImageH = 16;
-        gImageLen = gImageW * gImageH;
-        gColorLen = gImageLen;
-        gSource = PictureSourceNone;
+        useSmallGreyFrames();
         gPicNumNG = gPicNumOK = 10;
         gisUseStatistics = true;
         gFromTrain = 0;
@@ -45,14 +40,6 @@ public:
         std::memset(gisSaveFail, 0, sizeof gisSaveFail);
         std::fill(std::begin(gAllNum), std::end(gAllNum), 0);
         std::fill(std::begin(gFailNum), std::end(gFailNum), 0);
-    }
-
-    void start()
-    {
-        state.manualTrigDetect = gDNum;
-        state.multiStepIndex = gDNum - 1;
-        state.currentDetect = 0;
-        controller->startLoop();
     }
 
     void play(const Script& script, qint64 end)
@@ -71,33 +58,6 @@ public:
             started_ = true;
         }
         scheduler.advanceTo(end);
-    }
-
-    int inversion() const
-    {
-        int inv = 0;
-        for (int k = 0; k < kOutputBits; ++k)
-            if (para.outputInvert[k])
-                inv |= 1 << k;
-        return inv;
-    }
-    Trace changes() const
-    {
-        Trace out;
-        for (const Flush& f : flushes) {
-            const int word = f.word ^ inversion();
-            if (out.isEmpty() || out.last().second != word)
-                out.append({f.t, word});
-        }
-        return out;
-    }
-    QStringList records() const
-    {
-        QStringList r;
-        for (const QString& e : slotHost.events)
-            if (e.startsWith(QStringLiteral("record ")))
-                r << e.mid(7);
-        return r;
     }
 
 private:

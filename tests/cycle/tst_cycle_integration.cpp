@@ -47,14 +47,7 @@ public:
                 words << e.value;
         return words;
     }
-    QStringList records() const
-    {
-        QStringList r;
-        for (const QString& e : slotHost.events)
-            if (e.startsWith(QLatin1String("record ")))
-                r << e.mid(7);
-        return r;
-    }
+    QStringList records() const { return recordsOf(slotHost.events); }
     int runs(int d) const { return int(fakes[0]->events.filter(QStringLiteral("Run %1").arg(d)).size()); }
     // Raises the mould-open input until the board has applied the cycle's
     // start (from the log: the word may already have moved on).

@@ -15,68 +15,24 @@
 
 namespace {
 
-using Trace = QList<QPair<qint64, int>>;
 using Levels = QList<QPair<int, int>>;   // (time, level)
 
 // Logical output bits.
 constexpr int kClamp = 1 << OutNotAllowClose;
 constexpr int kEjector = 1 << OutNotAllowThimble;
 
-
 class PassRig : public CycleRig {
 public:
     explicit PassRig(int cameras = 1) : CycleRig(cameras)
     {
         standardMachine(para);
-        gisColor = 0;
-        gImageW = gImageH = 16;
-        gImageLen = gImageW * gImageH;
-        gColorLen = gImageLen;
-        gSource = PictureSourceNone;
+        useSmallGreyFrames();
         cycleLog.date = QDate(2026, 1, 1);
-    }
-
-    // The start-up values of a run, then the first pass in 5 ms.
-    void start()
-    {
-        state.manualTrigDetect = gDNum;
-        state.multiStepIndex = gDNum - 1;
-        state.currentDetect = 0;
-        controller->startLoop();
     }
 
     void at(qint64 t) { scheduler.advanceTo(t); }
 
-    int inversion() const
-    {
-        int inv = 0;
-        for (int k = 0; k < kOutputs; ++k)
-            if (para.outputInvert[k])
-                inv |= 1 << k;
-        return inv;
-    }
     int logical() const { return outputs() ^ inversion(); }
-
-    // The published words as logical words, one entry per change.
-    Trace changes() const
-    {
-        Trace out;
-        for (const Flush& f : flushes) {
-            const int word = f.word ^ inversion();
-            if (out.isEmpty() || out.last().second != word)
-                out.append({f.t, word});
-        }
-        return out;
-    }
-    // Operation records in order.
-    QStringList records() const
-    {
-        QStringList r;
-        for (const QString& e : slotHost.events)
-            if (e.startsWith(QStringLiteral("record ")))
-                r << e.mid(7);
-        return r;
-    }
 };
 
 }

@@ -55,25 +55,18 @@ public:
         for (int o = 0; o < kOutputs; ++o)
             para.outputInvert[o] = bit(invertMask, o);
         para.reserveOutputRole = mirrorRole;
-        gisColor = 0;
-        gImageW = gImageH = 16;
-        gImageLen = gImageW * gImageH;
-        gColorLen = gImageLen;
-        gSource = PictureSourceNone;
+        useSmallGreyFrames();
         cycleLog.date = QDate(2026, 1, 1);
     }
 
     // What the main window does: every output off, mould closing blocked
     // before anything else runs, then the loop.
-    void start()
+    void startLikeTheWindow()
     {
         io->IOResetAllOut();
         io->IOSetOut(OutNotAllowClose, 1);
         io->IOFlashOut();
-        state.manualTrigDetect = gDNum;
-        state.multiStepIndex = gDNum - 1;
-        state.currentDetect = 0;
-        controller->startLoop();
+        start();
     }
     void at(qint64 t) { scheduler.advanceTo(t); }
     // One OK cycle from input 0 at t: both detections pass, every output is
@@ -227,7 +220,7 @@ void TestFailSafe::startUp(SafeRig& rig)
     QCOMPARE(QString::number(rig.published(), 16), QString::number(rig.want(kClamp), 16));
 
     // The rig's start does the same through the cycle's own port.
-    rig.start();
+    rig.startLikeTheWindow();
     EXPECT_APPLIED(rig, kClamp);
 }
 
@@ -235,7 +228,7 @@ void TestFailSafe::startUp(SafeRig& rig)
 // every lost pass, 3 s apart, until the cameras are back.
 void TestFailSafe::cameraLost(SafeRig& rig, int options)
 {
-    rig.start();
+    rig.startLikeTheWindow();
     rig.okCycle(10);
     EXPECT_APPLIED(rig, 0);
     if (options & kWhileStopped) {
@@ -272,7 +265,7 @@ void TestFailSafe::cameraLost(SafeRig& rig, int options)
 void TestFailSafe::noInput(SafeRig& rig)
 {
     rig.para.inputTimeout = 5;
-    rig.start();
+    rig.startLikeTheWindow();
     rig.at(10);
     rig.setInput(InMouldOpenEnd, 1);
     rig.at(11);
@@ -299,7 +292,7 @@ void TestFailSafe::ngAlarm(SafeRig& rig, int detection)
     rig.cams[0]->script[detection].push_back(ng);
     rig.cams[0]->script[detection].push_back(ng);   // the re-detection after the door
     rig.setInput(InSafetyDoor, 1);
-    rig.start();
+    rig.startLikeTheWindow();
     rig.at(10);
     rig.setInput(InMouldOpenEnd, 1);
     rig.at(100);
@@ -343,7 +336,7 @@ void TestFailSafe::stopped(SafeRig& rig, int options)
 {
     rig.para.stopForbidsClamp = (options & kForbidsClamp) ? 1 : 0;
     rig.para.stopForbidsEjector = (options & kForbidsEjector) ? 1 : 0;
-    rig.start();
+    rig.startLikeTheWindow();
     rig.at(10);
     rig.setInput(InMouldOpenEnd, 1);
     rig.at(11);
@@ -366,7 +359,7 @@ void TestFailSafe::stopped(SafeRig& rig, int options)
 // outputs stay as the stop left them.
 void TestFailSafe::linkLost(SafeRig& rig, int options)
 {
-    rig.start();
+    rig.startLikeTheWindow();
     rig.okCycle(10);
     EXPECT_APPLIED(rig, 0);
     if (options & kWhileStopped)

@@ -274,6 +274,19 @@ inline void standardMachine(WizardPara& w, int productDelay = 10, int mouldDelay
     w.netEnabled = 0;
 }
 
+// The operation records among a host's recorded events, in order.
+inline QStringList recordsOf(const QStringList& events)
+{
+    QStringList r;
+    for (const QString& e : events)
+        if (e.startsWith(QLatin1String("record ")))
+            r << e.mid(7);
+    return r;
+}
+
+// Published output words as (virtual time, word).
+using Trace = QList<QPair<qint64, int>>;
+
 // The controller on fakes: gpWPara is the rig's record, the outputs go
 // through the real ControlPort, inputs are written into gDataIn by the test,
 // and every published word is kept with its virtual time.
@@ -331,6 +344,45 @@ public:
     int outputs() const { return io->outWord; }
     bool output(int k) const { return (io->outWord >> k) & 1; }
     void advance(qint64 ms) { scheduler.advanceBy(ms); }
+
+    // 16 x 16 grey frames, and the views not showing live frames.
+    void useSmallGreyFrames()
+    {
+        gisColor = 0;
+        gImageW = gImageH = 16;
+        gImageLen = gImageW * gImageH;
+        gColorLen = gImageLen;
+        gSource = PictureSourceNone;
+    }
+    // The start-up values of a run, then the first pass in 5 ms.
+    void start()
+    {
+        state.manualTrigDetect = gDNum;
+        state.multiStepIndex = gDNum - 1;
+        state.currentDetect = 0;
+        controller->startLoop();
+    }
+    // The record's output inversion as a mask.
+    int inversion() const
+    {
+        int inv = 0;
+        for (int k = 0; k < kOutputBits; ++k)
+            if (para.outputInvert[k])
+                inv |= 1 << k;
+        return inv;
+    }
+    // The published words as logical words, one entry per change.
+    Trace changes() const
+    {
+        Trace out;
+        for (const Flush& f : flushes) {
+            const int word = f.word ^ inversion();
+            if (out.isEmpty() || out.last().second != word)
+                out.append({f.t, word});
+        }
+        return out;
+    }
+    QStringList records() const { return recordsOf(slotHost.events); }
 
     TestEnv env;
     WizardPara para;
