@@ -83,11 +83,11 @@ void CycleController::createTimers(CycleTimerFactory& factory)
 
 void CycleController::startLoop()
 {
+    // The first cycle is measured from the start of the loop.
     CycleState& s = *p_.state;
-    if (s.cycleStartTenths == 0 && !s.cycleStartTime.isValid()) {
-        s.cycleStartTenths = p_.clock->monotonicMs() / 100;
-        s.cycleStartTime = p_.clock->now();
-    }
+    s.cycleTime = 0;
+    s.cycleStartTenths = p_.clock->monotonicMs() / 100;
+    s.cycleStartTime = p_.clock->now();
     s.runTimer->start(5);
 }
 

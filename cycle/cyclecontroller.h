@@ -34,6 +34,8 @@ public:
 
     // Makes every timer of the state, connected to the methods below.
     void createTimers(CycleTimerFactory& factory);
+    // Arms the first pass (5 ms); the first cycle is measured from here.
+    void startLoop();
 
     // Main-loop pass and its companions.
     void Run();
@@ -69,12 +71,7 @@ private:
     CycleCamera* cameras_[kCameraSlots] = {};
 
     // Helpers of the pass and the run control (cyclecontroller.cpp).
-public:
-    // Arms the first pass (5 ms) and takes the start of the loop as the
-    // start of the first cycle when none is known yet.
-    void startLoop();
 
-private:
     // One pass, split along its steps; each returns false when the pass
     // goes straight to its end.
     bool watchLinkAndCameras();

@@ -210,15 +210,13 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     installEventFilter(this);
     gpWarnBox->hide();
     io_->flushObserver = nullptr;
-    if (controller_ && runTimer)
-        controller_->startLoop();   // the first loop pass in 5 ms
     record_->StartDateCheck();
     dateCheckTimer = record_->dateCheckTimer;
     InsertRecord(Msg(150).arg(numCamera));
 
-    cycleTime = 0;
-    cycleStartTenths = appClock().monotonicMs() / 100;
-    cycleStartTime = appClock().now();
+    // The first loop pass in 5 ms; the first cycle is measured from here.
+    if (controller_ && runTimer)
+        controller_->startLoop();
     CountRead();
     if (gpWPara->screenOffSeconds > 0)
         screenOffTimer->start(gpWPara->screenOffSeconds * 1000);
