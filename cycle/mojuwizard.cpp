@@ -585,7 +585,9 @@ void MoJuWizard::hideSideBar() {}
 void MoJuWizard::setSkipButtonText(const QString&) {}
 void MoJuWizard::setStartStopButtonText(const QString&) {}
 void MoJuWizard::repaintWindow() { update(); }
-void MoJuWizard::repaintStatusStrip() { update(); }
+// Every pass asks for it; until the strip exists there is nothing to repaint,
+// and repainting the whole window 300 times a second would cost the views.
+void MoJuWizard::repaintStatusStrip() {}
 void MoJuWizard::CameraCheck(int camera) { ::CameraCheck(camera); }
 void MoJuWizard::CameraRestart() { ::CameraRestart(); }
 void MoJuWizard::LCDOnOff(int on) { ::LCDOnOff(on); }
