@@ -98,7 +98,7 @@ public:
     // Ignore-point masks of the slot's folders (all 8 detections), and the
     // write of one; false when it failed (logged, old file kept).
     void LoadIgnorePoint();
-    bool SaveIgnorePoint(int d);
+    bool SaveIgnorePoint(int d) override;
 
     // Work masks := live masks, and back (the partners CopyPara fills kept).
     void BackMask();

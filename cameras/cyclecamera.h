@@ -36,4 +36,6 @@ public:
     virtual void SaveFailImage(int d, int slot) = 0;
     virtual void UpdateFailImage(int d, int slot) = 0;
     virtual void SaveReTrainImage(int d) = 0;
+    // Writes detection d's ignore-point mask to its file; false when that failed.
+    virtual bool SaveIgnorePoint(int d) = 0;
 };

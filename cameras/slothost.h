@@ -67,6 +67,11 @@ public:
     // timer runs.
     virtual float cycleDelayCountdown(int k) const = 0;
     virtual bool cycleDelayTimerRunning(int k) const = 0;
+    // The result-picture state of camera and detection d (FailImageState),
+    // which stamping a held picture moves on; and whether the cycle being
+    // judged was started by the safety door.
+    virtual int& cycleFailImageState(int camera, int d) = 0;
+    virtual bool cycleSafetyDoorFired() const = 0;
 
     // The engine's host; its repaint of slot k repaints view k.
     virtual EngineHost& engineHost() = 0;

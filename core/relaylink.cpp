@@ -47,6 +47,12 @@ void RelayLink::CNT_AddNgTimes(int ms) { deliver(QStringLiteral("ngtimes %1").ar
 
 void RelayLink::CNT_SendCancle() { deliver(QStringLiteral("cancel")); }
 
+void RelayLink::CNT_SendAlarmPic(const QString& path) { deliver(QStringLiteral("alarmpic ") + path); }
+
+void RelayLink::CNT_SendManualStop() { deliver(QStringLiteral("manualstop")); }
+
+void RelayLink::CNT_SendMemoryInfo() { deliver(QStringLiteral("memoryinfo")); }
+
 void RecordingRelayLink::deliver(const QString& line)
 {
     QMutexLocker lock(&mutex_);

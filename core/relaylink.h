@@ -42,6 +42,12 @@ public:
     virtual void CNT_AddNgTimes(int ms);
     // The alarm was released.
     virtual void CNT_SendCancle();
+    // A result picture was written (absolute path of the JPEG).
+    virtual void CNT_SendAlarmPic(const QString& path);
+    // Detection was started or stopped by hand.
+    virtual void CNT_SendManualStop();
+    // The live-video shares registered so far.
+    virtual void CNT_SendMemoryInfo();
     // Registers the live-video share of camera slot id: frame is the slot's
     // RGB32 view pixels (width x height x 4 bytes), read on the GUI thread
     // while sharing; the caller keeps it alive and never moves it.

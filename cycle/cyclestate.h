@@ -5,6 +5,7 @@
 // viewCamera, ...) stays in CameraHost/ViewState and is not repeated here.
 // GUI thread only.
 #include "cycletimer.h"
+#include "failimagestore.h"
 #include "globals.h"
 #include "screenstates.h"
 #include "wizardpara.h"
@@ -109,6 +110,3 @@ extern int gFromTrain;     // the area page is open after re-sampling; the verdi
 extern int gPicNumNG;      // NG pictures kept (0 = none rendered)
 extern int gPicNumOK;
 extern bool gisUseStatistics;
-// Pending picture writes per camera, detection and slot (0 NG, 1 OK); set
-// under pMutexSaveFail, taken by the picture writer.
-extern bool gisSaveFail[kCameraSlots][kDetections][2];

@@ -29,7 +29,6 @@ int gFromTrain = 0;
 int gPicNumNG = 0;
 int gPicNumOK = 0;
 bool gisUseStatistics = false;
-bool gisSaveFail[kCameraSlots][kDetections][2] = {};
 
 namespace {
 

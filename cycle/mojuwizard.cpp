@@ -578,7 +578,6 @@ void MoJuWizard::hideNoInputBox() { noInputBox->hide(); }
 void MoJuWizard::areaPageReset(bool) {}
 void MoJuWizard::areaPageRestart() { pageMode = PageModeNone; }
 bool MoJuWizard::areaPageVisible() const { return false; }
-void MoJuWizard::CheckArea(bool) {}
 void MoJuWizard::hideHelpPage() {}
 void MoJuWizard::hideSettingsPage() {}
 void MoJuWizard::hideSideBar() {}

@@ -11,6 +11,7 @@
 #include "cyclestate.h"
 #include "enginehost.h"
 #include "keypadhost.h"
+#include "runcontrol.h"
 #include "slothost.h"
 
 #include <QPointer>
@@ -30,7 +31,12 @@ class TouchHost;
 class WarnBox;
 class WizardPara;
 
-class MoJuWizard : public QWidget, public SlotHost, public CycleHost, public CycleState, public ViewState {
+class MoJuWizard : public QWidget,
+                   public SlotHost,
+                   public CycleHost,
+                   public RunControlHost,
+                   public CycleState,
+                   public ViewState {
     Q_OBJECT
 public:
     explicit MoJuWizard(QWidget* parent = nullptr);
@@ -104,6 +110,8 @@ public:
     int cycleSkipCount() const override { return skipCount; }
     float cycleDelayCountdown(int k) const override;
     bool cycleDelayTimerRunning(int k) const override;
+    int& cycleFailImageState(int camera, int d) override { return failImageState[camera][d]; }
+    bool cycleSafetyDoorFired() const override { return safetyDoorFired != 0; }
     EngineHost& engineHost() override { return engineHost_; }
     QSqlDatabase paramDatabase() override { return dbParam; }
     WizardPara& liveParameters() override;
@@ -138,6 +146,21 @@ public:
     bool screenIsOff() const override { return screenOff != 0; }
     void LCDOnOff(int on) override;
     void restartScreenOffTimer() override;
+
+    // RunControlHost (mojuwizard_commands.cpp).
+    bool settingsOrAreaPageVisible() const override;
+    bool anyPageVisible() const override;
+    int ask(int messageId, const QString& text) override;
+    void warn(int messageId, const QString& text) override;
+    void SlotTempDeleteAll() override;
+    void AutogenerationRegion(int d) override;
+    void showCavityBoxes(int camera) override;
+    void hideStatusStrip() override;
+    int CurChooseTrig() const override;
+    void ReSetCaptureMode() override;
+    void SaveSN(int clear) override;
+
+    RunControl* runControl() const { return runControl_.get(); }
 
 signals:
     // Declared for the area page's NG warning; nothing emits it.
@@ -186,6 +209,20 @@ public slots:
     void SetStopDetect();
     void ResetRun();
 
+    // Run control, forwarded to RunControl (mojuwizard_commands.cpp).
+    void SlotStartStop();
+    void SlotReTrain();
+    void BackTrain();
+    void SlotStartSkipDetect();
+    void SlotManualTrig(int d);
+    void SlotManualTrig0();
+    void SlotManualTrig1();
+    void SlotMuliManualTrig();
+    void CameraChangeTrig();
+    void SlotAdjustArea();
+    int CheckPassword();
+    bool CheckRoot();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -199,6 +236,9 @@ private:
     // The cycle controller over this window's state, with its timers.
     void MakeCycle();
     WarnBox* MakeOwnBox();
+    // The run-control commands over this window (mojuwizard_commands.cpp);
+    // made once the cycle controller exists.
+    void MakeRunControl();
 
     OperationRecord* record_ = nullptr;
     // The records behind gpWPara and gpWParaBak.
@@ -211,6 +251,7 @@ private:
     WizardParaEngineHost engineHost_;
     RecordPictures recordPictures_;
     std::unique_ptr<CycleController> controller_;
+    std::unique_ptr<RunControl> runControl_;
 };
 
 // The main window, set by its constructor before anything reads it.

@@ -73,6 +73,7 @@ public:
     void SaveFailImage(int, int) override { ++calls[QStringLiteral("SaveFailImage")]; }
     void UpdateFailImage(int, int) override { ++calls[QStringLiteral("UpdateFailImage")]; }
     void SaveReTrainImage(int) override { ++calls[QStringLiteral("SaveReTrainImage")]; }
+    bool SaveIgnorePoint(int) override { return true; }
 
 private:
     CameraSlotState& slot_;

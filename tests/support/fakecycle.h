@@ -107,6 +107,11 @@ public:
             StampMovesState(cycle_->failImageState[state.camIndex][d]);
     }
     void SaveReTrainImage(int d) override { note(QStringLiteral("SaveReTrainImage %1").arg(d)); }
+    bool SaveIgnorePoint(int d) override
+    {
+        note(QStringLiteral("SaveIgnorePoint %1").arg(d));
+        return true;
+    }
 
     int count(const QString& name) const { return calls.value(name); }
 

@@ -24,6 +24,8 @@ public:
     int skipCount = 0;
     float delayCountdown[kDetections] = {};
     bool delayTimerRunning[kDetections] = {};
+    int failImageState[kCameraSlots][kDetections] = {};
+    bool safetyDoorFired = false;
 
     bool sideBarShown = true;
     // The camera slots once built; until then the recording back-ends.
@@ -43,6 +45,9 @@ public:
     int cycleSkipCount() const override { return skipCount; }
     float cycleDelayCountdown(int k) const override { return inDetections(k) ? delayCountdown[k] : 0.0f; }
     bool cycleDelayTimerRunning(int k) const override { return inDetections(k) && delayTimerRunning[k]; }
+
+    int& cycleFailImageState(int camera, int d) override { return failImageState[camera][d]; }
+    bool cycleSafetyDoorFired() const override { return safetyDoorFired; }
 
     EngineHost& engineHost() override { return engine; }
     QSqlDatabase paramDatabase() override { return QSqlDatabase::database(paramConnection); }
