@@ -1,5 +1,6 @@
 #include "mojuwizard.h"
 
+#include "cameragrid.h"
 #include "cameraprobe.h"
 #include "cammerwidget.h"
 #include "choosebox.h"
@@ -18,16 +19,20 @@
 #include "logmanager.h"
 #include "mapplication.h"
 #include "messages.h"
+#include "mindvisionsdk.h"
 #include "modifytimewidget.h"
 #include "editdatetime.h"
 #include "numberinput.h"
 #include "numcharinput.h"
 #include "operationrecord.h"
 #include "paneldevice.h"
+#include "picturenumbering.h"
 #include "relaylink.h"
+#include "savefialimagethread.h"
 #include "warnbox.h"
 #include "wizardpara.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QGuiApplication>
@@ -36,6 +41,11 @@
 #include <QScreen>
 #include <QTimer>
 #include <glog/logging.h>
+
+extern "C" {
+#include <libavdevice/avdevice.h>
+#include <libavformat/avformat.h>
+}
 
 MoJuWizard* gpWin = nullptr;
 const char* const kClockFloorFile = "realytime.txt";
@@ -88,6 +98,10 @@ void LCDOnOff(int on)
 
 MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
 {
+    // Of the FFmpeg registrations only these two remain; the UVC capture
+    // path relies on them.
+    avformat_network_init();
+    avdevice_register_all();
     gpWin = this;
     gpCameraHost = this;
     setWindowFlags(windowFlags() | Qt::CustomizeWindowHint);
@@ -103,6 +117,23 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     }
     setFixedSize(gShowW, gShowH);   // the panel has no window manager
 
+    RunUpdateScript();
+
+    forcedDetect = -1;
+    runState = RunStateDetecting;
+    pageMode = PageModeNone;
+    resultPhase = PhaseShown;
+    accessLevel = AccessLevelNone;
+    viewFracX = 1.0f;
+    viewFracY = 1.0f;
+    failImageSerial = 100000;
+    clockFloorMs = 0;
+    delayedOutputIndex = -1;
+    for (int& mask : pendingCameraMask)
+        mask = 0;
+    for (bool& shown : cameraOkShown)
+        shown = true;
+
     calibrationTimer = new QTimer(this);
     connect(calibrationTimer, &QTimer::timeout, this, &MoJuWizard::TSClibrate);
     logoutTimer = new QTimer(this);
@@ -117,6 +148,12 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
 
     if (!gpWarnBox)
         gpWarnBox = new WarnBox(nullptr);
+    // The lost-link alarm boxes come with the access gate; the window's own
+    // non-blocking boxes stand in for them (made below).
+
+    detectCycleTimer = new QTimer(this);
+    connect(detectCycleTimer, &QTimer::timeout, this, &MoJuWizard::SlotDetectCycle);
+    detectCycleTimer->start(60000);
 
     record_ = new OperationRecord([this] { return accessLevel; }, this);
     const QList<int> shown = OpenDatabases();
@@ -157,6 +194,8 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     gisCut = 1 - gpWPara->noLensOptimize;
     gisColor = gpWPara->colorCamera;
     captureModeCopy = gpWPara->externalTrigger;
+
+    CheckCameraID();
     gImageLen = gImageW * gImageH;
     gColorLen = gisColor ? 4 * gImageLen : gImageLen;
     gShowAW = double(gShowW) / gImageW;
@@ -176,11 +215,36 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
 
     StartIO();
     MakeCycle();
+    MakeRunControl();
 
     grayColorTable = &GrayColorTable();
 
-    // No camera view is built yet: the cycle runs with numCamera views.
+    MakeCameraViews();
+    AskCameraCount();
     viewCamera = numCamera == 1 ? 0 : numCamera;
+
+    // The pages and dialogs join with their subsystems (the members stay
+    // null until then); the user accounts store opens with its page.
+    panX = 0;
+    panY = 0;
+    zoom = 1.0;
+    pointerImageX = 0;
+    pointerImageY = 0;
+    MakeZoomButtons();
+    ChangeCammer();
+
+    MakePictureFolders();
+    drawHintTimer = new QTimer(this);
+    drawHintTimer->setInterval(3000);
+    connect(drawHintTimer, &QTimer::timeout, this, &MoJuWizard::SlotDrawHint);
+    // No picture memory yet: a slot gets its picture at its first render.
+    for (int c = 0; c < kCameraSlots; ++c) {
+        frameCount[c] = 0;
+        lastFrameCount[c] = 0;
+        cameraFps[c] = 0;
+    }
+    ClearFailImages();
+    StartPictureWriter();
     lostLinkBox = MakeOwnBox();
     noInputBox = MakeOwnBox();
     lostCameraBox = MakeOwnBox();
@@ -189,11 +253,28 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     reconnectCameraBox->setText(Msg(588), 588);
     cameraNoticeBox = MakeOwnBox();
 
+    recordDir = QStringLiteral("./RECORD");
+    statisticsDir = QStringLiteral("./ResStatistics");
+    QDir().mkpath(recordDir);
+    QDir().mkpath(statisticsDir);
+    // time.txt, and the roll-over of RECORD.db when its day is past.
     record_->LoadRecordDate();
 
     QFile floor(QString::fromLatin1(kClockFloorFile));
     if (floor.open(QIODevice::ReadOnly))
         clockFloorMs = floor.readAll().trimmed().toLongLong();
+
+    {
+        // The writer takes the serial only for a flagged picture, and none
+        // is flagged before the loop's first pass.
+        QStringList folders;
+        for (int c = 0; c < numCamera && c < kCameraSlots; ++c)
+            for (int d = 0; d < kDetections; ++d)
+                folders << failImageDirs[c][d][0] << failImageDirs[c][d][1];
+        failImageSerial = RenumberPictures(folders, failImageSerial);
+    }
+    // The hourly statistics and their page come with the records subsystem
+    // (statisticsPage stays null).
 
     // Detection runs from the start.
     StartDetect();
@@ -214,10 +295,23 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     dateCheckTimer = record_->dateCheckTimer;
     InsertRecord(Msg(150).arg(numCamera));
 
+    fpsTimer = new QTimer(this);
+    connect(fpsTimer, &QTimer::timeout, this, &MoJuWizard::SlotFPS);
+    fpsTimer->start(1000);
+    if (gCameraID == CameraKindMindVision) {
+        char version[64] = {};
+        simsdk::mv::CameraSdkGetVersionString(version, int(sizeof version));
+        InsertRecord(QString::fromLatin1(version));
+    }
+
     // The first loop pass in 5 ms; the first cycle is measured from here.
     if (controller_ && runTimer)
         controller_->startLoop();
+    gisRunWTD = true;
     CountRead();
+    CameraSetSpeed();
+    if (gpWPara->netEnabled && RelayReady(true))
+        gpNet->CNT_SendMemoryInfo();
     if (gpWPara->screenOffSeconds > 0)
         screenOffTimer->start(gpWPara->screenOffSeconds * 1000);
 
@@ -229,6 +323,7 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     gpNumCharPad->setParent(this);
     sharedTriggerInput = -1;
     simulatedTrigger = -1;
+    // The Excel export comes with the records subsystem.
 
     CheckClock();
 }
@@ -238,7 +333,19 @@ MoJuWizard::~MoJuWizard()
     // The window lives as long as the program; this only matters to tests.
     // Nothing is published on the way out: the board keeps the last word
     // until the next start blocks mould closing.
+    if (writer_) {
+        writer_->requestInterruption();
+        writer_->wait();
+        if (gpSaveFialImageThread == writer_.get())
+            gpSaveFialImageThread = nullptr;
+        writer_.reset();
+    }
     controller_.reset();
+    // The views stop their cameras while this window is still whole.
+    for (CammerWidget*& view : cameraViews) {
+        delete view;
+        view = nullptr;
+    }
     if (gpControlIO == io_.get())
         gpControlIO = nullptr;
     io_.reset();   // ends the board thread, whose recovery record reaches this window
@@ -415,6 +522,95 @@ WarnBox* MoJuWizard::MakeOwnBox()
     return box;
 }
 
+void MoJuWizard::RunUpdateScript()
+{
+    // What the script does is not this program's business; it is run and
+    // removed through the command runner, so off the panel it is only logged.
+    if (!QFile::exists(QStringLiteral("update.sh")))
+        return;
+    commandRunner().run(QStringLiteral("./update.sh"), {});
+    appClock().sleepMs(300);
+    commandRunner().run(QStringLiteral("rm"), {QStringLiteral("-f"), QStringLiteral("update.sh")});
+}
+
+void MoJuWizard::MakeCameraViews()
+{
+    // Each view opens and starts its camera and counts itself in numCamera.
+    numCamera = 0;
+    for (int i = 0; i < kCameraSlots; ++i) {
+        stallSeconds[i] = 0;
+        cameraViews[i] = new CammerWidget(this, i, this);
+        controller_->setCamera(i, cameraViews[i]);
+    }
+}
+
+void MoJuWizard::AskCameraCount()
+{
+    if (gCameraID == CameraKindNone || numCamera == 0) {
+        // The slots below the count found run without a camera, fed by
+        // stored pictures.
+        gCameraID = CameraKindNone;
+        numCamera = gFindCamera;
+        gpChooseBox->setText(Msg(134), 134);
+        if (gpChooseBox->exec() == 1)
+            ::SaveSN(1);
+        return;
+    }
+    const int stored = gpWPara->storedSerialCount;
+    if (stored <= 0 || stored == gFindCamera)
+        return;
+    gpChooseBox->setText(Msg(360), 360);
+    if (gpChooseBox->exec() != 1)
+        return;
+    ::SaveSN(1);
+    FLushAll();
+    // A reboot that does not happen leaves the program running: it needs
+    // its databases back.
+    if (!RequestReboot())
+        record_->ReopenAll();
+}
+
+void MoJuWizard::MakePictureFolders()
+{
+    for (int c = 1; c <= numCamera && c <= kCameraSlots; ++c) {
+        for (int d = 1; d <= kDetections; ++d) {
+            failImageState[c - 1][d - 1] = FailImgIdle;
+            detectionArmed[d - 1] = 0;
+            const QString base = QStringLiteral("%1//camera%2//detect%3//").arg(QStringLiteral("./alarmimage")).arg(c).arg(d);
+            failImageDirs[c - 1][d - 1][0] = base + QStringLiteral("NG");
+            failImageDirs[c - 1][d - 1][1] = base + QStringLiteral("OK");
+            const QString folders[] = {
+                failImageDirs[c - 1][d - 1][0],
+                failImageDirs[c - 1][d - 1][1],
+                QStringLiteral("./cammer%1%2").arg(c).arg(d),
+                QStringLiteral("%1//cammer%2%3").arg(QStringLiteral("./originalimage")).arg(c).arg(d),
+            };
+            for (const QString& folder : folders)
+                if (!QDir().mkpath(folder))
+                    LOG(ERROR) << "cannot make folder " << folder.toStdString();
+        }
+    }
+}
+
+void MoJuWizard::StartPictureWriter()
+{
+    SaveFialImageThread::Ports ports;
+    ports.dirs = failImageDirs;
+    ports.serial = &failImageSerial;
+    ports.cameras = [] { return numCamera; };
+    ports.detections = [] { return gDNum; };
+    ports.keepNg = [] { return gPicNumNG; };
+    ports.keepOk = [] { return gPicNumOK; };
+    ports.relay = gpNet;
+    ports.context = this;
+    ports.relayOn = [] { return gpWPara && gpWPara->netEnabled && RelayReady(true); };
+    // The USB copy keeps nothing yet; its queue joins with its copy passes.
+    ports.usbCopy = [](const QString&, const QString&, const QImage&) {};
+    writer_ = std::make_unique<SaveFialImageThread>(ports);
+    gpSaveFialImageThread = writer_.get();
+    writer_->start(QThread::InheritPriority);
+}
+
 // ------------------------------------------------------------ camera host
 
 CameraBackend* MoJuWizard::cameraBackend(int slot)
@@ -531,9 +727,6 @@ bool MoJuWizard::cycleDelayTimerRunning(int k) const
 }
 
 WizardPara& MoJuWizard::liveParameters() { return *gpWPara; }
-
-// The layout of the views joins with them; until then only a repaint.
-void MoJuWizard::ChangeCammer() { update(); }
 
 // The side bar, the cavity names and the area page join with their
 // subsystems; until then there is nothing to fold, name or choose.
