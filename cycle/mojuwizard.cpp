@@ -6,6 +6,7 @@
 #include "choosebox.h"
 #include "clock.h"
 #include "controlport.h"
+#include "copy2movedisk.h"
 #include "cyclecontroller.h"
 #include "cycletimer.h"
 #include "iothread.h"
@@ -604,8 +605,11 @@ void MoJuWizard::StartPictureWriter()
     ports.relay = gpNet;
     ports.context = this;
     ports.relayOn = [] { return gpWPara && gpWPara->netEnabled && RelayReady(true); };
-    // The USB copy keeps nothing yet; its queue joins with its copy passes.
-    ports.usbCopy = [](const QString&, const QString&, const QImage&) {};
+    // The copy worker is made here, on the GUI thread, when main has not.
+    Copy2MoveDisk* usb = Copy2MoveDisk::instance();
+    ports.usbCopy = [usb](const QString& folder, const QString& baseName, const QImage& picture) {
+        usb->add_map_actqueue(folder, baseName, picture);
+    };
     writer_ = std::make_unique<SaveFialImageThread>(ports);
     gpSaveFialImageThread = writer_.get();
     writer_->start(QThread::InheritPriority);

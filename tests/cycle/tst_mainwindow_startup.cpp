@@ -7,6 +7,7 @@
 #include "controlport.h"
 #include "cyclecounters.h"
 #include "edit.h"
+#include "failimagestore.h"
 #include "colorbutton.h"
 #include "databaseopener.h"
 #include "globals.h"
@@ -61,6 +62,8 @@ private slots:
     void clockCheckStopsDetection();
     void emptyBusAsksAndCountsVirtualCameras();
     void writerRunsAndEndsWithTheWindow();
+    void picturesNumberedOverTheFoldersInUse();
+    void writerWritesIntoTheWindowsFolders();
 };
 
 namespace {
@@ -713,6 +716,51 @@ void TestMainWindowStartup::writerRunsAndEndsWithTheWindow()
     cleanup();
     QVERIFY(!gpSaveFialImageThread);
     QVERIFY(!writer);
+}
+
+void TestMainWindowStartup::picturesNumberedOverTheFoldersInUse()
+{
+    TestEnv env;
+    keepLogsInside(env);
+    writeFloor(env, env.clock->now().addDays(-1));
+    env.writeFile("alarmimage/camera1/detect1/NG/2026-01-01_10.00.00.000.jpg", "a");
+    env.writeFile("alarmimage/camera1/detect1/NG/2026-01-02_10.00.00.000.jpg", "b");
+    env.writeFile("alarmimage/camera2/detect3/OK/100500_2026-01-02_11.00.00.000.jpg", "c");
+    // A camera not in use: left as it is.
+    env.writeFile("alarmimage/camera3/detect1/NG/2026-01-03_10.00.00.000.jpg", "d");
+    new MoJuWizard;
+    QCOMPARE(numCamera, 2);
+    const QStringList ng = QDir(env.path("alarmimage/camera1/detect1/NG")).entryList({"*.jpg"}, QDir::Files, QDir::Name);
+    QCOMPARE(ng, QStringList({"99998_2026-01-01_10.00.00.000.jpg", "99999_2026-01-02_10.00.00.000.jpg"}));
+    QCOMPARE(env.readFile("alarmimage/camera1/detect1/NG/99999_2026-01-02_10.00.00.000.jpg"), QByteArray("b"));
+    QVERIFY(QFile::exists(env.path("alarmimage/camera3/detect1/NG/2026-01-03_10.00.00.000.jpg")));
+    QCOMPARE(gpWin->failImageSerial, qint64(100600));
+}
+
+void TestMainWindowStartup::writerWritesIntoTheWindowsFolders()
+{
+    // A flagged picture reaches the NG folder of its camera and detection
+    // under the window's running number, off the GUI thread.
+    TestEnv env;
+    keepLogsInside(env);
+    writeFloor(env, env.clock->now().addDays(-1));
+    writeParams(env, [](WizardPara& p) {
+        p.ngImageKeep = 3;
+        p.okImageKeep = 3;
+    });
+    new MoJuWizard;
+    const qint64 serial = gpWin->failImageSerial;
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    StoreFailImage(1, 0, 0, picture);
+    {
+        QMutexLocker lock(pMutexSaveFail);
+        gisSaveFail[1][0][0] = true;
+    }
+    const QDir ng(env.path("alarmimage/camera2/detect1/NG"));
+    QTRY_COMPARE_WITH_TIMEOUT(ng.entryList({"*.jpg"}).size(), 1, 15000);
+    QVERIFY(ng.entryList({"*.jpg"})[0].startsWith(QString::number(serial) + "_"));
+    QVERIFY(!QImage(ng.filePath(ng.entryList({"*.jpg"})[0])).isNull());
 }
 
 QTEST_MAIN(TestMainWindowStartup)
