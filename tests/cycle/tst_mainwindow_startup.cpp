@@ -64,6 +64,8 @@ private slots:
     void writerRunsAndEndsWithTheWindow();
     void picturesNumberedOverTheFoldersInUse();
     void writerWritesIntoTheWindowsFolders();
+    void memoryInfoOnlyToALiveRelay_data();
+    void memoryInfoOnlyToALiveRelay();
 };
 
 namespace {
@@ -761,6 +763,36 @@ void TestMainWindowStartup::writerWritesIntoTheWindowsFolders()
     QTRY_COMPARE_WITH_TIMEOUT(ng.entryList({"*.jpg"}).size(), 1, 15000);
     QVERIFY(ng.entryList({"*.jpg"})[0].startsWith(QString::number(serial) + "_"));
     QVERIFY(!QImage(ng.filePath(ng.entryList({"*.jpg"})[0])).isNull());
+}
+
+void TestMainWindowStartup::memoryInfoOnlyToALiveRelay_data()
+{
+    QTest::addColumn<int>("netEnabled");
+    QTest::addColumn<bool>("alive");
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("linked and alive") << 1 << true << true;
+    QTest::newRow("linked, not answering") << 1 << false << false;
+    QTest::newRow("remote system off") << 0 << true << false;
+}
+
+void TestMainWindowStartup::memoryInfoOnlyToALiveRelay()
+{
+    QFETCH(int, netEnabled);
+    QFETCH(bool, alive);
+    QFETCH(bool, sent);
+    TestEnv env;
+    keepLogsInside(env);
+    writeFloor(env, env.clock->now().addDays(-1));
+    writeParams(env, [&](WizardPara& p) { p.netEnabled = netEnabled; });
+    static RecordingRelayLink relay;   // outlives a window left by a failed check
+    relay.clear();
+    relay.alive = alive;
+    RelayLink* saved = gpNet;
+    gpNet = &relay;
+    new MoJuWizard;
+    QCOMPARE(relay.calls().contains("memoryinfo"), sent);
+    cleanup();
+    gpNet = saved;
 }
 
 QTEST_MAIN(TestMainWindowStartup)
