@@ -43,6 +43,10 @@
 #include <QTimer>
 #include <glog/logging.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
 extern "C" {
 #include <libavdevice/avdevice.h>
 #include <libavformat/avformat.h>
@@ -89,6 +93,51 @@ private:
     MoJuWizard* w_;
 };
 }
+
+// The writer's view of the counts it visits and keeps: copies the GUI
+// thread publishes (at start-up and every second), since the globals behind
+// them are plain values the GUI thread changes.  Once the window goes the
+// gate answers 0 and asks the thread to end, and the window learns that the
+// thread has left the window's data through the gate's lock, a hand-over
+// the thread checker sees (Qt's own join it does not).
+struct MoJuWizard::WriterGate {
+    enum Count { Cameras, Detections, KeepNg, KeepOk };
+    std::mutex m;
+    std::condition_variable cv;
+    int counts[4] = {};
+    bool closing = false;
+    bool left = false;
+
+    int read(Count which)
+    {
+        std::lock_guard<std::mutex> lock(m);
+        if (!closing)
+            return counts[which];
+        if (!left) {
+            QThread::currentThread()->requestInterruption();
+            left = true;
+            cv.notify_all();
+        }
+        return 0;
+    }
+
+    void publish()
+    {
+        std::lock_guard<std::mutex> lock(m);
+        counts[Cameras] = numCamera;
+        counts[Detections] = gDNum;
+        counts[KeepNg] = gPicNumNG;
+        counts[KeepOk] = gPicNumOK;
+    }
+
+    // GUI thread: closes the gate and waits (bounded) until the writer saw it.
+    void close(std::chrono::milliseconds limit)
+    {
+        std::unique_lock<std::mutex> lock(m);
+        closing = true;
+        cv.wait_for(lock, limit, [this] { return left; });
+    }
+};
 
 void LCDOnOff(int on)
 {
@@ -335,6 +384,9 @@ MoJuWizard::~MoJuWizard()
     // Nothing is published on the way out: the board keeps the last word
     // until the next start blocks mould closing.
     if (writer_) {
+        // One pass at most (a pass waits 100 ms); a writer in the middle of
+        // its pictures is not waited for here but by the join below.
+        writerGate_->close(std::chrono::milliseconds(3000));
         writer_->requestInterruption();
         writer_->wait();
         if (gpSaveFialImageThread == writer_.get())
@@ -593,15 +645,24 @@ void MoJuWizard::MakePictureFolders()
     }
 }
 
+void MoJuWizard::PublishWriterCounts()
+{
+    if (writerGate_)
+        writerGate_->publish();
+}
+
 void MoJuWizard::StartPictureWriter()
 {
     SaveFialImageThread::Ports ports;
     ports.dirs = failImageDirs;
     ports.serial = &failImageSerial;
-    ports.cameras = [] { return numCamera; };
-    ports.detections = [] { return gDNum; };
-    ports.keepNg = [] { return gPicNumNG; };
-    ports.keepOk = [] { return gPicNumOK; };
+    writerGate_ = std::make_shared<WriterGate>();
+    std::shared_ptr<WriterGate> gate = writerGate_;
+    gate->publish();
+    ports.cameras = [gate] { return gate->read(WriterGate::Cameras); };
+    ports.detections = [gate] { return gate->read(WriterGate::Detections); };
+    ports.keepNg = [gate] { return gate->read(WriterGate::KeepNg); };
+    ports.keepOk = [gate] { return gate->read(WriterGate::KeepOk); };
     ports.relay = gpNet;
     ports.context = this;
     ports.relayOn = [] { return gpWPara && gpWPara->netEnabled && RelayReady(true); };

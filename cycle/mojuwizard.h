@@ -230,6 +230,10 @@ public slots:
     void SlotDrawHint();
     void SlotDetectCycle();
 
+    // Hands the picture writer the camera and detection counts and the
+    // pictures kept, as they are now (also done every second).
+    void PublishWriterCounts();
+
     // The detection cycle, forwarded to the controller under its names.
     void Run();
     void TimerCheckInput0();
@@ -318,7 +322,10 @@ private:
     RecordPictures recordPictures_;
     std::unique_ptr<CycleController> controller_;
     std::unique_ptr<RunControl> runControl_;
-    // The result-picture writer behind gpSaveFialImageThread.
+    // The result-picture writer behind gpSaveFialImageThread, and the gate
+    // through which its passes read the counts and learn that the window goes.
+    struct WriterGate;
+    std::shared_ptr<WriterGate> writerGate_;
     std::unique_ptr<SaveFialImageThread> writer_;
 };
 

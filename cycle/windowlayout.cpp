@@ -258,6 +258,7 @@ void MoJuWizard::SlotFPS()
         cameraFps[c] = frameCount[c] - lastFrameCount[c];
         lastFrameCount[c] = frameCount[c];
     }
+    PublishWriterCounts();
 }
 
 void MoJuWizard::SlotDrawHint()

@@ -324,6 +324,10 @@ void TestMainWindowStartup::confirmLabelInLoadedLanguage()
 
 void TestMainWindowStartup::parameterRecordsBelongToTheWindow()
 {
+    // No camera: two windows at once never happen on the panel, and the
+    // first one's cameras would go on reading the image globals the second
+    // one sets.
+    loadBus(0);
     TestEnv env;
     keepLogsInside(env);
     writeFloor(env, env.clock->now().addDays(-1));
@@ -763,6 +767,7 @@ void TestMainWindowStartup::writerWritesIntoTheWindowsFolders()
     QTRY_COMPARE_WITH_TIMEOUT(ng.entryList({"*.jpg"}).size(), 1, 15000);
     QVERIFY(ng.entryList({"*.jpg"})[0].startsWith(QString::number(serial) + "_"));
     QVERIFY(!QImage(ng.filePath(ng.entryList({"*.jpg"})[0])).isNull());
+    cleanup();   // the writer ends before the test's clock goes
 }
 
 void TestMainWindowStartup::memoryInfoOnlyToALiveRelay_data()
