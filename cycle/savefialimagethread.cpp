@@ -145,7 +145,8 @@ int SaveFialImageThread::processOnce()
                 const std::function<int()>& keepOf = kind == 0 ? p_.keepNg : p_.keepOk;
                 const int keep = keepOf ? keepOf() : 0;
                 // A kind kept 0 times (lowered while the picture waited) is not
-                // written, and its folder is left as it is.
+                // written, its folder is left as it is, and no wait follows:
+                // the waits pace the writes only.
                 if (keep <= 0 || picture.isNull())
                     continue;
                 if (WritePicture(p_, clock, p_.dirs[c][d][kind], keep, picture)) {
