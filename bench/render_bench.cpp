@@ -190,7 +190,7 @@ void BM_RenderFailPicture(benchmark::State& state)
 }
 BENCHMARK(BM_RenderFailPicture)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {

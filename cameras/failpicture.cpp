@@ -138,7 +138,7 @@ void drawAlarmBoxes(QPainter& p, const CameraSlotState& slot, const CammerSingle
     }
 }
 
-} // namespace
+}   // namespace
 
 int FailPictureTopLine(int showW)
 {

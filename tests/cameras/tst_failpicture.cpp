@@ -162,7 +162,7 @@ QByteArray fileBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-} // namespace
+}   // namespace
 
 class TestFailPicture : public QObject {
     Q_OBJECT
@@ -239,23 +239,26 @@ void TestFailPicture::labels_data()
 
     const int defect = AreaFuncDefect;
     QTest::newRow("defect, details off: minimum area") << defect << 45 << 800 << 0 << 3 << 0 << "1: 500 / 37 "
-                                                        << "1: 500 / 37 ";
+                                                       << "1: 500 / 37 ";
     QTest::newRow("defect, details on: C") << defect << 45 << 800 << 1 << 3 << 0 << "1: 800 / 37 "
                                            << "1: 800 / 37 ";
     QTest::newRow("10 areas keep the limit") << defect << 45 << 800 << 0 << 10 << 9 << "10: 500 / 37 "
                                              << "10: 500 / 37 ";
-    QTest::newRow("11 areas drop it") << defect << 45 << 800 << 0 << 11 << 10 << "11: 37" << "11: 37";
+    QTest::newRow("11 areas drop it") << defect << 45 << 800 << 0 << 11 << 10 << "11: 37"
+                                      << "11: 37";
     QTest::newRow("similarity: B") << int(AreaFuncSimilarity) << 45 << 800 << 0 << 3 << 1 << "2: 45 / 37 "
                                    << "2: 45 / 37 ";
     QTest::newRow("spot: B--C") << int(AreaFuncSpot) << 10 << 500 << 0 << 3 << 0 << "1: 10--500 / 37 "
                                 << "1: 10--500 / 37 ";
-    QTest::newRow("spot, 11 areas") << int(AreaFuncSpot) << 10 << 500 << 0 << 11 << 0 << "1: 37" << "1: 37";
+    QTest::newRow("spot, 11 areas") << int(AreaFuncSpot) << 10 << 500 << 0 << 11 << 0 << "1: 37"
+                                    << "1: 37";
     QTest::newRow("black area: C") << int(AreaFuncBlackArea) << 45 << 300 << 0 << 3 << 2 << "3: 300 / 37 "
                                    << "3: 300 / 37 ";
     // The picture shows C as stored where the view unpacks it or adds the
     // edge count.
     QTest::newRow("white count: C as stored") << int(AreaFuncWhiteCount) << 45 << 131073 << 0 << 3 << 0
-                                              << "1: 131073 / 37 " << "1: 1--2 / 37 ";
+                                              << "1: 131073 / 37 "
+                                              << "1: 1--2 / 37 ";
     QTest::newRow("distance: value alone") << int(AreaFuncDistance) << 0 << 100 << 0 << 3 << 0 << "1: 100 / 37 "
                                            << "1: 100 / 2, 37 ";
 }
@@ -528,8 +531,8 @@ void TestFailPicture::slotRenderLeavesViewAndFlags()
     const QImage picture = FailImage(0, kD, 0);
     QCOMPARE(picture.size(), QSize(kW, kH));
     QCOMPARE(picture.format(), QImage::Format_RGB32);
-    QVERIFY(near(picture, 200, 180, isRed));                                 // the area, scaled
-    QVERIFY(countIn(picture, QRect(5, kTop + 4, kW - 5, 32), isRed) > 100);  // the door line
+    QVERIFY(near(picture, 200, 180, isRed));                                  // the area, scaled
+    QVERIFY(countIn(picture, QRect(5, kTop + 4, kW - 5, 32), isRed) > 100);   // the door line
     QCOMPARE(pixel(picture, 100, 200), frameAt(true, 100, 200));
     QVERIFY(FailImage(0, kD, 1).isNull());
 }
