@@ -1,6 +1,8 @@
 // The demo program directory: what mm_make_demo lays out loads back through
 // the program's own stores, and the real engine judges its scenes as the
 // machine model expects on every screen the monitor may run on.
+#include "cameraglobals.h"
+#include "cameraprobe.h"
 #include "cameraslotstate.h"
 #include "cammerrecongnize.h"
 #include "cammersingleton.h"
@@ -141,6 +143,7 @@ void TestDemoLayout::loadsBack()
     QCOMPARE(p.imageAdjustEnabled, 1);
     QCOMPARE(p.passwordEnabled, 0);
     QCOMPARE(p.motionCorrection, -1);
+    QCOMPARE(p.noLensOptimize, 1);
     for (int o2 = 0; o2 < 3; ++o2)
         QCOMPARE(p.outputInvert[o2], 0);
     // Every camera has its serial: no count question at start.
@@ -203,6 +206,18 @@ void TestDemoLayout::loadsBack()
         for (demo::Scene s : {demo::Scene::Part, demo::Scene::Empty, demo::Scene::Left})
             QVERIFY(QFile::exists(demo::sceneFile(c, s)));
     }
+
+    // The probe on this bus with these parameters finds every camera at the
+    // templates' size, as the window's start-up does.
+    QVERIFY(bus.seek(0));
+    QVERIFY(camsim::bus().loadJson(bus.readAll()));
+    gisCut = 1 - p.noLensOptimize;
+    CheckCameraID();
+    camsim::bus().clear();
+    gisCut = 1;
+    QCOMPARE(gFindCamera, cameras);
+    QCOMPARE(gImageW, demo::kImageW);
+    QCOMPARE(gImageH, demo::kImageH);
 }
 
 void TestDemoLayout::verdicts_data()

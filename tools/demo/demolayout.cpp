@@ -294,6 +294,9 @@ void fillParameters(WizardPara& p)
     p.passwordEnabled = 0;
     p.stopDetectPassword = 0;
     p.motionCorrection = -1;    // positioning off
+    // The whole sensor: the lens optimisation would take a 1120 x 840 window
+    // of a 1280 x 1024 camera, and the templates and scenes are full frames.
+    p.noLensOptimize = 1;
     p.defectEnabled = 1;
     p.templateCount = 10;
     p.debounceTime = 0;
