@@ -21,3 +21,13 @@ void Copy2MoveDisk::start()
     // here with the detection cycle; until then the worker only exists.
     started_ = true;
 }
+
+void Copy2MoveDisk::add_map_actqueue(const QString& folder, const QString& baseName, const QImage& picture)
+{
+    // No copy pass takes pictures off a queue yet, and a queue without a
+    // consumer would only grow by a full picture per write: the offer is
+    // dropped, without copying the picture and without touching shared state.
+    Q_UNUSED(folder);
+    Q_UNUSED(baseName);
+    Q_UNUSED(picture);
+}

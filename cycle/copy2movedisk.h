@@ -1,7 +1,9 @@
 #pragma once
 // The USB image-copy worker: one instance, started once by main, running its
 // passes on Qt's global thread pool.
+#include <QImage>
 #include <QObject>
+#include <QString>
 #include <atomic>
 
 class Copy2MoveDisk : public QObject {
@@ -14,6 +16,11 @@ public:
     // Starts the copy task and returns at once; a second call does nothing.
     void start();
     bool started() const { return started_; }
+
+    // Offers a written result picture (folder: absolute path of its folder,
+    // baseName: its file name without ".jpg") for the USB disk.  Safe from
+    // any thread; returns at once.
+    void add_map_actqueue(const QString& folder, const QString& baseName, const QImage& picture);
 
 private:
     std::atomic<bool> started_{false};

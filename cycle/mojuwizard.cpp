@@ -1,10 +1,12 @@
 #include "mojuwizard.h"
 
+#include "cameragrid.h"
 #include "cameraprobe.h"
 #include "cammerwidget.h"
 #include "choosebox.h"
 #include "clock.h"
 #include "controlport.h"
+#include "copy2movedisk.h"
 #include "cyclecontroller.h"
 #include "cycletimer.h"
 #include "iothread.h"
@@ -18,16 +20,20 @@
 #include "logmanager.h"
 #include "mapplication.h"
 #include "messages.h"
+#include "mindvisionsdk.h"
 #include "modifytimewidget.h"
 #include "editdatetime.h"
 #include "numberinput.h"
 #include "numcharinput.h"
 #include "operationrecord.h"
 #include "paneldevice.h"
+#include "picturenumbering.h"
 #include "relaylink.h"
+#include "savefialimagethread.h"
 #include "warnbox.h"
 #include "wizardpara.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QGuiApplication>
@@ -36,6 +42,15 @@
 #include <QScreen>
 #include <QTimer>
 #include <glog/logging.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+extern "C" {
+#include <libavdevice/avdevice.h>
+#include <libavformat/avformat.h>
+}
 
 MoJuWizard* gpWin = nullptr;
 const char* const kClockFloorFile = "realytime.txt";
@@ -79,6 +94,51 @@ private:
 };
 }
 
+// The writer's view of the counts it visits and keeps: copies the GUI
+// thread publishes (at start-up and every second), since the globals behind
+// them are plain values the GUI thread changes.  Once the window goes the
+// gate answers 0 and asks the thread to end, and the window learns that the
+// thread has left the window's data through the gate's lock, a hand-over
+// the thread checker sees (Qt's own join it does not).
+struct MoJuWizard::WriterGate {
+    enum Count { Cameras, Detections, KeepNg, KeepOk };
+    std::mutex m;
+    std::condition_variable cv;
+    int counts[4] = {};
+    bool closing = false;
+    bool left = false;
+
+    int read(Count which)
+    {
+        std::lock_guard<std::mutex> lock(m);
+        if (!closing)
+            return counts[which];
+        if (!left) {
+            QThread::currentThread()->requestInterruption();
+            left = true;
+            cv.notify_all();
+        }
+        return 0;
+    }
+
+    void publish()
+    {
+        std::lock_guard<std::mutex> lock(m);
+        counts[Cameras] = numCamera;
+        counts[Detections] = gDNum;
+        counts[KeepNg] = gPicNumNG;
+        counts[KeepOk] = gPicNumOK;
+    }
+
+    // GUI thread: closes the gate and waits (bounded) until the writer saw it.
+    void close(std::chrono::milliseconds limit)
+    {
+        std::unique_lock<std::mutex> lock(m);
+        closing = true;
+        cv.wait_for(lock, limit, [this] { return left; });
+    }
+};
+
 void LCDOnOff(int on)
 {
     PanelBacklight(on);
@@ -88,6 +148,10 @@ void LCDOnOff(int on)
 
 MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
 {
+    // Of the FFmpeg registrations only these two remain; the UVC capture
+    // path relies on them.
+    avformat_network_init();
+    avdevice_register_all();
     gpWin = this;
     gpCameraHost = this;
     setWindowFlags(windowFlags() | Qt::CustomizeWindowHint);
@@ -103,6 +167,23 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     }
     setFixedSize(gShowW, gShowH);   // the panel has no window manager
 
+    RunUpdateScript();
+
+    forcedDetect = -1;
+    runState = RunStateDetecting;
+    pageMode = PageModeNone;
+    resultPhase = PhaseShown;
+    accessLevel = AccessLevelNone;
+    viewFracX = 1.0f;
+    viewFracY = 1.0f;
+    failImageSerial = 100000;
+    clockFloorMs = 0;
+    delayedOutputIndex = -1;
+    for (int& mask : pendingCameraMask)
+        mask = 0;
+    for (bool& shown : cameraOkShown)
+        shown = true;
+
     calibrationTimer = new QTimer(this);
     connect(calibrationTimer, &QTimer::timeout, this, &MoJuWizard::TSClibrate);
     logoutTimer = new QTimer(this);
@@ -117,6 +198,12 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
 
     if (!gpWarnBox)
         gpWarnBox = new WarnBox(nullptr);
+    // The lost-link alarm boxes come with the access gate; the window's own
+    // non-blocking boxes stand in for them (made below).
+
+    detectCycleTimer = new QTimer(this);
+    connect(detectCycleTimer, &QTimer::timeout, this, &MoJuWizard::SlotDetectCycle);
+    detectCycleTimer->start(60000);
 
     record_ = new OperationRecord([this] { return accessLevel; }, this);
     const QList<int> shown = OpenDatabases();
@@ -157,6 +244,8 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     gisCut = 1 - gpWPara->noLensOptimize;
     gisColor = gpWPara->colorCamera;
     captureModeCopy = gpWPara->externalTrigger;
+
+    CheckCameraID();
     gImageLen = gImageW * gImageH;
     gColorLen = gisColor ? 4 * gImageLen : gImageLen;
     gShowAW = double(gShowW) / gImageW;
@@ -176,11 +265,36 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
 
     StartIO();
     MakeCycle();
+    MakeRunControl();
 
     grayColorTable = &GrayColorTable();
 
-    // No camera view is built yet: the cycle runs with numCamera views.
+    MakeCameraViews();
+    AskCameraCount();
     viewCamera = numCamera == 1 ? 0 : numCamera;
+
+    // The pages and dialogs join with their subsystems (the members stay
+    // null until then); the user accounts store opens with its page.
+    panX = 0;
+    panY = 0;
+    zoom = 1.0;
+    pointerImageX = 0;
+    pointerImageY = 0;
+    MakeZoomButtons();
+    ChangeCammer();
+
+    MakePictureFolders();
+    drawHintTimer = new QTimer(this);
+    drawHintTimer->setInterval(3000);
+    connect(drawHintTimer, &QTimer::timeout, this, &MoJuWizard::SlotDrawHint);
+    // No picture memory yet: a slot gets its picture at its first render.
+    for (int c = 0; c < kCameraSlots; ++c) {
+        frameCount[c] = 0;
+        lastFrameCount[c] = 0;
+        cameraFps[c] = 0;
+    }
+    ClearFailImages();
+    StartPictureWriter();
     lostLinkBox = MakeOwnBox();
     noInputBox = MakeOwnBox();
     lostCameraBox = MakeOwnBox();
@@ -189,11 +303,28 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     reconnectCameraBox->setText(Msg(588), 588);
     cameraNoticeBox = MakeOwnBox();
 
+    recordDir = QStringLiteral("./RECORD");
+    statisticsDir = QStringLiteral("./ResStatistics");
+    QDir().mkpath(recordDir);
+    QDir().mkpath(statisticsDir);
+    // time.txt, and the roll-over of RECORD.db when its day is past.
     record_->LoadRecordDate();
 
     QFile floor(QString::fromLatin1(kClockFloorFile));
     if (floor.open(QIODevice::ReadOnly))
         clockFloorMs = floor.readAll().trimmed().toLongLong();
+
+    {
+        // The writer takes the serial only for a flagged picture, and none
+        // is flagged before the loop's first pass.
+        QStringList folders;
+        for (int c = 0; c < numCamera && c < kCameraSlots; ++c)
+            for (int d = 0; d < kDetections; ++d)
+                folders << failImageDirs[c][d][0] << failImageDirs[c][d][1];
+        failImageSerial = RenumberPictures(folders, failImageSerial);
+    }
+    // The hourly statistics and their page come with the records subsystem
+    // (statisticsPage stays null).
 
     // Detection runs from the start.
     StartDetect();
@@ -214,10 +345,23 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     dateCheckTimer = record_->dateCheckTimer;
     InsertRecord(Msg(150).arg(numCamera));
 
+    fpsTimer = new QTimer(this);
+    connect(fpsTimer, &QTimer::timeout, this, &MoJuWizard::SlotFPS);
+    fpsTimer->start(1000);
+    if (gCameraID == CameraKindMindVision) {
+        char version[64] = {};
+        simsdk::mv::CameraSdkGetVersionString(version, int(sizeof version));
+        InsertRecord(QString::fromLatin1(version));
+    }
+
     // The first loop pass in 5 ms; the first cycle is measured from here.
     if (controller_ && runTimer)
         controller_->startLoop();
+    gisRunWTD = true;
     CountRead();
+    CameraSetSpeed();
+    if (gpWPara->netEnabled && RelayReady(true))
+        gpNet->CNT_SendMemoryInfo();
     if (gpWPara->screenOffSeconds > 0)
         screenOffTimer->start(gpWPara->screenOffSeconds * 1000);
 
@@ -229,6 +373,7 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     gpNumCharPad->setParent(this);
     sharedTriggerInput = -1;
     simulatedTrigger = -1;
+    // The Excel export comes with the records subsystem.
 
     CheckClock();
 }
@@ -238,7 +383,22 @@ MoJuWizard::~MoJuWizard()
     // The window lives as long as the program; this only matters to tests.
     // Nothing is published on the way out: the board keeps the last word
     // until the next start blocks mould closing.
+    if (writer_) {
+        // One pass at most (a pass waits 100 ms); a writer in the middle of
+        // its pictures is not waited for here but by the join below.
+        writerGate_->close(std::chrono::milliseconds(3000));
+        writer_->requestInterruption();
+        writer_->wait();
+        if (gpSaveFialImageThread == writer_.get())
+            gpSaveFialImageThread = nullptr;
+        writer_.reset();
+    }
     controller_.reset();
+    // The views stop their cameras while this window is still whole.
+    for (CammerWidget*& view : cameraViews) {
+        delete view;
+        view = nullptr;
+    }
     if (gpControlIO == io_.get())
         gpControlIO = nullptr;
     io_.reset();   // ends the board thread, whose recovery record reaches this window
@@ -415,6 +575,107 @@ WarnBox* MoJuWizard::MakeOwnBox()
     return box;
 }
 
+void MoJuWizard::RunUpdateScript()
+{
+    // What the script does is not this program's business; it is run and
+    // removed through the command runner, so off the panel it is only logged.
+    if (!QFile::exists(QStringLiteral("update.sh")))
+        return;
+    commandRunner().run(QStringLiteral("./update.sh"), {});
+    appClock().sleepMs(300);
+    commandRunner().run(QStringLiteral("rm"), {QStringLiteral("-f"), QStringLiteral("update.sh")});
+}
+
+void MoJuWizard::MakeCameraViews()
+{
+    // Each view opens and starts its camera and counts itself in numCamera.
+    numCamera = 0;
+    for (int i = 0; i < kCameraSlots; ++i) {
+        stallSeconds[i] = 0;
+        cameraViews[i] = new CammerWidget(this, i, this);
+        controller_->setCamera(i, cameraViews[i]);
+    }
+}
+
+void MoJuWizard::AskCameraCount()
+{
+    if (gCameraID == CameraKindNone || numCamera == 0) {
+        // The slots below the count found run without a camera, fed by
+        // stored pictures.
+        gCameraID = CameraKindNone;
+        numCamera = gFindCamera;
+        gpChooseBox->setText(Msg(134), 134);
+        if (gpChooseBox->exec() == 1)
+            ::SaveSN(1);
+        return;
+    }
+    const int stored = gpWPara->storedSerialCount;
+    if (stored <= 0 || stored == gFindCamera)
+        return;
+    gpChooseBox->setText(Msg(360), 360);
+    if (gpChooseBox->exec() != 1)
+        return;
+    ::SaveSN(1);
+    FLushAll();
+    // A reboot that does not happen leaves the program running: it needs
+    // its databases back.
+    if (!RequestReboot())
+        record_->ReopenAll();
+}
+
+void MoJuWizard::MakePictureFolders()
+{
+    for (int c = 1; c <= numCamera && c <= kCameraSlots; ++c) {
+        for (int d = 1; d <= kDetections; ++d) {
+            failImageState[c - 1][d - 1] = FailImgIdle;
+            detectionArmed[d - 1] = 0;
+            const QString base = QStringLiteral("%1//camera%2//detect%3//").arg(QStringLiteral("./alarmimage")).arg(c).arg(d);
+            failImageDirs[c - 1][d - 1][0] = base + QStringLiteral("NG");
+            failImageDirs[c - 1][d - 1][1] = base + QStringLiteral("OK");
+            const QString folders[] = {
+                failImageDirs[c - 1][d - 1][0],
+                failImageDirs[c - 1][d - 1][1],
+                QStringLiteral("./cammer%1%2").arg(c).arg(d),
+                QStringLiteral("%1//cammer%2%3").arg(QStringLiteral("./originalimage")).arg(c).arg(d),
+            };
+            for (const QString& folder : folders)
+                if (!QDir().mkpath(folder))
+                    LOG(ERROR) << "cannot make folder " << folder.toStdString();
+        }
+    }
+}
+
+void MoJuWizard::PublishWriterCounts()
+{
+    if (writerGate_)
+        writerGate_->publish();
+}
+
+void MoJuWizard::StartPictureWriter()
+{
+    SaveFialImageThread::Ports ports;
+    ports.dirs = failImageDirs;
+    ports.serial = &failImageSerial;
+    writerGate_ = std::make_shared<WriterGate>();
+    std::shared_ptr<WriterGate> gate = writerGate_;
+    gate->publish();
+    ports.cameras = [gate] { return gate->read(WriterGate::Cameras); };
+    ports.detections = [gate] { return gate->read(WriterGate::Detections); };
+    ports.keepNg = [gate] { return gate->read(WriterGate::KeepNg); };
+    ports.keepOk = [gate] { return gate->read(WriterGate::KeepOk); };
+    ports.relay = gpNet;
+    ports.context = this;
+    ports.relayOn = [] { return gpWPara && gpWPara->netEnabled && RelayReady(true); };
+    // The copy worker is made here, on the GUI thread, when main has not.
+    Copy2MoveDisk* usb = Copy2MoveDisk::instance();
+    ports.usbCopy = [usb](const QString& folder, const QString& baseName, const QImage& picture) {
+        usb->add_map_actqueue(folder, baseName, picture);
+    };
+    writer_ = std::make_unique<SaveFialImageThread>(ports);
+    gpSaveFialImageThread = writer_.get();
+    writer_->start(QThread::InheritPriority);
+}
+
 // ------------------------------------------------------------ camera host
 
 CameraBackend* MoJuWizard::cameraBackend(int slot)
@@ -531,9 +792,6 @@ bool MoJuWizard::cycleDelayTimerRunning(int k) const
 }
 
 WizardPara& MoJuWizard::liveParameters() { return *gpWPara; }
-
-// The layout of the views joins with them; until then only a repaint.
-void MoJuWizard::ChangeCammer() { update(); }
 
 // The side bar, the cavity names and the area page join with their
 // subsystems; until then there is nothing to fold, name or choose.

@@ -22,11 +22,13 @@
 #include <QtGui/qrgb.h>
 
 class CammerWidget;
+class ColorButton;
 class ControlPort;
 class CycleController;
 class Edit;
 class OperationRecord;
 class QTimer;
+class SaveFialImageThread;
 class TouchHost;
 class WarnBox;
 class WizardPara;
@@ -49,9 +51,40 @@ public:
     QSqlDatabase dbRecord;   // "dbRecord", RECORD.db
     QSqlDatabase dbSerial;   // "dbT", SN.db
 
-    // The camera views by slot; none is built yet (they join with the
-    // window layout), so the cycle runs with numCamera 0.
+    // The camera views by slot, all eight built at start-up; slots
+    // 0 .. numCamera - 1 are in use.
     CammerWidget* cameraViews[kCameraSlots] = {};
+
+    // The pages and dialogs of the subsystems still to come stay null until
+    // they exist; every use checks.  Status strip and side bar, area page,
+    // settings page with its help page, renumbering, other-network, I/O
+    // name, cavity and hardware-configuration dialogs, statistics page.
+    QWidget* statusStrip = nullptr;
+    QWidget* sideBar = nullptr;
+    QWidget* areaPage = nullptr;
+    QWidget* settingsPage = nullptr;
+    QWidget* helpPage = nullptr;
+    QWidget* cameraNumberDialog = nullptr;
+    QWidget* otherNetDialog = nullptr;
+    QWidget* ioNameDialog = nullptr;
+    QWidget* cavityDialog = nullptr;
+    QWidget* hardwareConfigViewer = nullptr;
+    QWidget* statisticsPage = nullptr;
+
+    // Result-picture folders [camera][detection][0 NG, 1 OK], made at
+    // start-up, and the next picture's number (the writer's once it runs).
+    QString failImageDirs[kCameraSlots][kDetections][2];
+    qint64 failImageSerial = 100000;
+    QString recordDir;       // "./RECORD"
+    QString statisticsDir;   // "./ResStatistics"
+
+    // The zoom column of the single view (ZoomButton order) and the 30 s
+    // fold after the last press.
+    ColorButton* zoomButtons[7] = {};
+    QTimer* zoomHideTimer = nullptr;
+    QTimer* fpsTimer = nullptr;          // 1 s: heartbeat lamp, stall watch, frame rates
+    QTimer* drawHintTimer = nullptr;     // 3 s after an area slider moved: repaint
+    QTimer* detectCycleTimer = nullptr;  // 60 s: the cycle-time log's turn
 
     int screenOff = 0;       // backlight off; written only by LCDOnOff
     int calibrationArmed = 0;
@@ -177,6 +210,30 @@ public slots:
     void TimerLogout();
     void TimerLCD();
 
+    // Layout and navigation (windowlayout.cpp).
+    void MShowHide(int type);
+    void MEnlargeScale();
+    void MRecovery();
+    void MReductionScale();
+    void MScale(int delta);
+    void MTimerScale();
+    void SlotMove(int dx, int dy);
+    void SlotMoveT();
+    void SlotMoveB();
+    void SlotMoveL();
+    void SlotMoveR();
+    void SlotReturn();
+    void SlotHelp();
+    void SlotShowStatisticsWidget();
+    void SlotSystemPara();
+    void SlotFPS();
+    void SlotDrawHint();
+    void SlotDetectCycle();
+
+    // Hands the picture writer the camera and detection counts and the
+    // pictures kept, as they are now (also done every second).
+    void PublishWriterCounts();
+
     // The detection cycle, forwarded to the controller under its names.
     void Run();
     void TimerCheckInput0();
@@ -236,6 +293,19 @@ private:
     // The cycle controller over this window's state, with its timers.
     void MakeCycle();
     WarnBox* MakeOwnBox();
+    // Runs and removes an update script left in the program directory.
+    void RunUpdateScript();
+    // The eight camera views, then the questions on the camera count.
+    void MakeCameraViews();
+    void AskCameraCount();
+    // The zoom column, hidden (windowlayout.cpp).
+    void MakeZoomButtons();
+    // The result-picture, template and raw-picture folders of every camera
+    // in use; then the numbering repair over the result folders.
+    void MakePictureFolders();
+    void StartPictureWriter();
+    // Restarts the fold of the zoom column (every zoom button).
+    void RestartZoomHideTimer();
     // The run-control commands over this window (mojuwizard_commands.cpp);
     // made once the cycle controller exists.
     void MakeRunControl();
@@ -252,6 +322,11 @@ private:
     RecordPictures recordPictures_;
     std::unique_ptr<CycleController> controller_;
     std::unique_ptr<RunControl> runControl_;
+    // The result-picture writer behind gpSaveFialImageThread, and the gate
+    // through which its passes read the counts and learn that the window goes.
+    struct WriterGate;
+    std::shared_ptr<WriterGate> writerGate_;
+    std::unique_ptr<SaveFialImageThread> writer_;
 };
 
 // The main window, set by its constructor before anything reads it.

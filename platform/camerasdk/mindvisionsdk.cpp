@@ -53,6 +53,15 @@ int CameraSdkInit(int language)
     return CAMERA_STATUS_SUCCESS;
 }
 
+int CameraSdkGetVersionString(char* buffer, int size)
+{
+    if (!buffer || size <= 0)
+        return CAMERA_STATUS_FAILED;
+    std::strncpy(buffer, "MindVision SDK (simulated) 2.1.0", size_t(size) - 1);
+    buffer[size - 1] = '\0';
+    return CAMERA_STATUS_SUCCESS;
+}
+
 int CameraEnumerateDevice(DeviceInfo* list, int* count)
 {
     const auto devs = bus().devices(Family::MindVision);

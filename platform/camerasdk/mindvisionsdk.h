@@ -69,6 +69,8 @@ using CameraHandle = int;
 using ConnectionCallback = void (*)(CameraHandle h, unsigned message, unsigned param, void* context);
 
 int CameraSdkInit(int language);
+// The SDK's version text, NUL-terminated, into buffer of size bytes.
+int CameraSdkGetVersionString(char* buffer, int size);
 int CameraEnumerateDevice(DeviceInfo* list, int* count);   // *count: capacity in, found out
 int CameraInit(const DeviceInfo* info, int paramLoad, int team, CameraHandle* h);
 int CameraUnInit(CameraHandle h);

@@ -130,6 +130,14 @@ void TestMainWindowCycle::initTestCase()
 
 void TestMainWindowCycle::init()
 {
+    // Two small grey cameras: the window starts without a question.
+    QString error;
+    QVERIFY2(camsim::bus().loadJson(
+                 "{\"devices\":[{\"family\":\"mindvision\",\"serial\":\"CAMC000000\",\"width\":320,"
+                 "\"height\":240,\"fps\":30},{\"family\":\"mindvision\",\"serial\":\"CAMC000001\","
+                 "\"width\":320,\"height\":240,\"fps\":30}]}",
+                 &error),
+             qPrintable(error));
     gisLostCom = 0;
     // What a previous run left on the board.
     QMutexLocker lock(pMutexIO);
@@ -285,9 +293,10 @@ void TestMainWindowCycle::cycleStartValues()
     QCOMPARE(gisCOM, 2);
     QCOMPARE(gpWin->captureModeCopy, 1);
     QCOMPARE(gpWPara->saveProductOk, 1);
-    // No camera view yet: the cycle runs over none, the grid rule gives 0.
-    QCOMPARE(numCamera, 0);
-    QCOMPARE(gpWin->viewCamera, 0);
+    // Both cameras in use, shown in the grid.
+    QCOMPARE(numCamera, 2);
+    QCOMPARE(gpWin->viewCamera, 2);
+    QVERIFY(env.modalRequests.empty());
     QCOMPARE(gpWin->cycleTime, 0);
     QVERIFY(gpWin->cycleStartTime.isValid());
     QVERIFY(gpWin->cycle());
