@@ -11,12 +11,15 @@
 //   build-rel/bench/cycle_bench --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
 #include "enginecyclecamera.h"
 #include "enginerig.h"
+#include "failimagestore.h"
 #include "framehandover.h"
 #include "linkedcycle.h"
+#include "messages.h"
 #include "opencvthreads.h"
+#include "slotrig.h"
 #include "synth.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QEventLoop>
 
 #include <benchmark/benchmark.h>
@@ -271,78 +274,198 @@ void BM_MainLoopPass(benchmark::State& state)
         state.SkipWithError("a frame was taken over without one waiting");
 }
 
+// A real camera slot for the cycle benchmark: the widget, its sets, engine
+// and result pictures as the program has them, with the frame put in by the
+// case (no hand-over: the simulated camera's own frames never replace it)
+// and the engine's detection following the cycle, as the main window's
+// engine host does.
+class BenchSlot : public CammerWidget {
+public:
+    BenchSlot(SlotHost* host, int index, QWidget* parent) : CammerWidget(host, index, parent) {}
+
+    std::function<void()> beforeShapeMatch;
+    const CycleState* cycle = nullptr;
+
+    bool takeNewFrame() override { return false; }
+    void ShapeMatch() override
+    {
+        if (beforeShapeMatch)
+            beforeShapeMatch();
+        engine().detect = cycle ? cycle->currentDetect : 0;
+        CammerWidget::ShapeMatch();
+    }
+    void Run(int d) override
+    {
+        engine().detect = d;
+        CammerWidget::Run(d);
+    }
+    FixedEngineHost& engine() { return static_cast<FixedEngineHost&>(slotHost()->engineHost()); }
+};
+
 // 2 cameras with the real engine, 20 defect areas on each of both
-// detections, positioning on, shifted noisy scenes from the generator.
+// detections, positioning on, shifted noisy scenes from the generator.  The
+// cameras are either the engine over a plain slot state (EngineCycleCamera)
+// or real camera slots (BenchSlot on the simulated bus), whose verdicts also
+// render the result pictures.
 struct EngineCycle {
     static constexpr int kAreasPerDetection = 20;
     const cv::Point defectAt{400, 300};
 
     LinkedCycle cycle{2};
+    bool realSlots = false;
     std::unique_ptr<EngineRig> rigs[2];
     std::unique_ptr<EngineCycleCamera> cams[2];
+    std::unique_ptr<SlotRig> slotRig;
+    BenchSlot* views[2] = {};
+    int picNum[2] = {gPicNumNG, gPicNumOK};
     cv::Mat clean[2];
     cv::Mat defective;   // for camera 1
     Steady::time_point delayEnd[2];
     bool delayEnded[2] = {};
 
-    EngineCycle()
+    explicit EngineCycle(bool withSlots = false) : realSlots(withSlots)
     {
         if (!cycle.error.empty())
             return;
         const cv::Mat tmpl = synth::mould(kW, kH, 3);
-        for (int c = 0; c < 2; ++c) {
+        if (realSlots && !buildSlots(tmpl))
+            return;
+        for (int c = 0; c < 2 && !realSlots; ++c) {
             rigs[c] = std::make_unique<EngineRig>(kW, kH, false, 1);
             EngineRig& r = *rigs[c];
             r.slot.camIndex = c;
-            r.host.values.minSpot = 3;
-            r.host.values.detectEnabled[0] = r.host.values.detectEnabled[1] = 1;
-            r.host.values.motionCorrection = 0;
-            r.host.values.maxOffset = 50;
+            setValues(r.host.values);
             for (int d = 0; d < 2; ++d) {
                 r.setTemplate(d, 0, tmpl);
                 for (int k = 0; k < kAreasPerDetection; ++k)
-                    r.addRect(d, cv::Rect(20 + (k % 5) * 248, 20 + (k / 5) * 248, 240, 240), AreaFuncDefect, 3, 45,
-                              100);
+                    r.addRect(d, areaRect(k), AreaFuncDefect, 3, 45, 100);
             }
             r.build();
             cams[c] = std::make_unique<EngineCycleCamera>(r.slot, *r.engine, r.host, cycle.state);
             cycle.controller->setCamera(c, cams[c].get());
+        }
+        for (int c = 0; c < 2; ++c)
             clean[c] = synth::noise(synth::transform(tmpl, 23 - 9 * c, -17 + 6 * c, 0, {640, 512}), 2.0,
                                     uint64_t(11 + c));
-        }
         cv::Mat withDefect = tmpl.clone();
         synth::injectDefect(withDefect, defectAt, 400, 80);
         defective = synth::noise(synth::transform(withDefect, 14, -11, 0, {640, 512}), 2.0, 17);
         // Camera 0 is judged first: its positioning starts the detection.
-        cams[0]->beforeShapeMatch = [this] {
+        const auto startOfDetection = [this] {
             const int d = cycle.state.currentDetect;
             if (d >= 0 && d < 2 && !delayEnded[d]) {
                 delayEnd[d] = cycle.lastTimerFired();
                 delayEnded[d] = true;
             }
         };
+        if (realSlots)
+            views[0]->beforeShapeMatch = startOfDetection;
+        else
+            cams[0]->beforeShapeMatch = startOfDetection;
     }
     ~EngineCycle()
     {
         for (int c = 0; c < 2; ++c)
             cycle.controller->setCamera(c, cycle.fakes[c].get());
+        slotRig.reset();
+        ClearFailImages();
+        gPicNumNG = picNum[0];
+        gPicNumOK = picNum[1];
+    }
+
+    static cv::Rect areaRect(int k) { return cv::Rect(20 + (k % 5) * 248, 20 + (k / 5) * 248, 240, 240); }
+    static void setValues(EngineParams& v)
+    {
+        v.minimumSize = 3;
+        v.minimumArea = 100;
+        v.minSpot = 3;
+        v.detectEnabled[0] = v.detectEnabled[1] = 1;
+        v.motionCorrection = 0;
+        v.maxOffset = 50;
+    }
+
+    // Two slots on a simulated bus of two 1280 x 1024 cameras (one frame a
+    // second: their frames are not used), with the areas and templates of
+    // the plain case, and pictures kept for NG and OK verdicts.
+    bool buildSlots(const cv::Mat& tmpl)
+    {
+        slotRig = std::make_unique<SlotRig>();
+        gDNum = 2;
+        gTempNum = 1;
+        const QString dev = QStringLiteral(
+            "{\"family\":\"mindvision\",\"serial\":\"%1\",\"width\":%2,\"height\":%3,\"fps\":1}");
+        if (!slotRig->load(dev.arg("CAM01").arg(kW).arg(kH) + "," + dev.arg("CAM02").arg(kW).arg(kH))) {
+            cycle.error = "the simulated bus did not load";
+            return false;
+        }
+        setTestGeometry(kW, kH, 1.0);
+        applyGeometry();
+        slotRig->buildSlots<BenchSlot>(2);
+        // The rig starts from the globals before a probe; the cycle runs live.
+        numCamera = 2;
+        gSource = PictureSourceLive;
+        gPicNumNG = gPicNumOK = 3;
+        setValues(slotRig->host.engine.values);
+        for (int c = 0; c < 2; ++c) {
+            BenchSlot* s = static_cast<BenchSlot*>(slotRig->slot[c]);
+            if (!s || !s->complete() || !s->savedSet || s->colorLen != kW * kH) {
+                cycle.error = "a camera slot was not built whole";
+                return false;
+            }
+            s->cycle = &cycle.state;
+            for (int d = 0; d < 2; ++d) {
+                std::memcpy(s->TemplateBuffer(d, 0), tmpl.data, size_t(kW * kH));
+                CammerSingleton& set = *s->savedSet;
+                set.roiCount[d] = 0;
+                for (int k = 0; k < kAreasPerDetection; ++k) {
+                    const cv::Rect r = areaRect(k);
+                    const int i = set.roiCount[d]++;
+                    set.roiMethod[d][i] = AreaFuncDefect;
+                    set.roiMinSize[d][i] = 3;
+                    set.roiSensibility[d][i] = 45;
+                    set.roiMaxArea[d][i] = 100;
+                    set.roiShape[d][i] = RoiShapeRect;
+                    set.roiRect[d][i].rect = QRect(QPoint(r.x, r.y), QPoint(r.x + r.width - 1, r.y + r.height - 1));
+                    s->liveMask[d][i] = set.UpdateAreaMask(d, i);
+                }
+                s->CreateShape(d);
+                s->VarTrain(d);
+            }
+            views[c] = s;
+            cycle.controller->setCamera(c, s);
+        }
+        return true;
+    }
+
+    CameraSlotState& slotOf(int c) { return realSlots ? static_cast<CameraSlotState&>(*views[c]) : rigs[c]->slot; }
+    const CammerSingleton& setOf(int c) const { return realSlots ? *views[c]->savedSet : rigs[c]->saved; }
+    const QStringList& recordsOf(int c) const
+    {
+        return realSlots ? slotRig->host.engine.records : rigs[c]->host.records;
+    }
+    void setFrame(int c, const cv::Mat& gray)
+    {
+        CameraSlotState& s = slotOf(c);
+        std::memcpy(s.procFrame.data(), gray.data, size_t(kW * kH));
+        std::memcpy(s.alignedFrame.data(), gray.data, size_t(kW * kH));
     }
 
     int defectArea() const
     {
-        for (int i = 0; i < rigs[1]->saved.roiCount[0]; ++i)
-            if (rigs[1]->saved.AreaImageRect(0, i).contains(defectAt))
+        const CammerSingleton& set = setOf(1);
+        for (int i = 0; i < set.roiCount[0]; ++i)
+            if (set.AreaImageRect(0, i).contains(defectAt))
                 return i;
         return -1;
     }
     // Every area of detection d on camera c judged and passed, but area ng.
-    bool judged(int c, int d, int ng) const
+    bool judged(int c, int d, int ng)
     {
-        const EngineRig& r = *rigs[c];
-        if (!r.host.records.isEmpty())
+        if (!recordsOf(c).isEmpty())
             return false;
+        const CameraSlotState& slot = slotOf(c);
         for (int i = 0; i < kAreasPerDetection; ++i)
-            if ((r.slot.roiOK[d][i] == 0) != (i == ng))
+            if ((slot.roiOK[d][i] == 0) != (i == ng))
                 return false;
         return true;
     }
@@ -357,9 +480,11 @@ struct EngineCycle {
             *why = "the rig did not come back to idle";
             return false;
         }
-        rigs[0]->setFrame(clean[0]);
-        rigs[1]->setFrame(ng ? defective : clean[1]);
+        setFrame(0, clean[0]);
+        setFrame(1, ng ? defective : clean[1]);
         delayEnded[0] = delayEnded[1] = false;
+        if (realSlots)
+            ClearFailImages();
         rig.idleFor(phaseMs);
         const int counted = gAllNum[0];
         const size_t from = rig.published.size();
@@ -390,6 +515,15 @@ struct EngineCycle {
             *why = ng ? "the injected defect was not found in its area alone" : "a clean scene was not judged OK";
             return false;
         }
+        if (realSlots) {
+            // NG: camera 1's product picture; OK: both cameras' mould pictures.
+            const bool rendered = ng ? !FailImage(1, 0, 0).isNull()
+                                     : !FailImage(0, 1, 1).isNull() && !FailImage(1, 1, 1).isNull();
+            if (!rendered) {
+                *why = "the verdict rendered no result picture";
+                return false;
+            }
+        }
         samples->push_back(msBetween(delayEnd[0], read[0]));
         if (!ng)
             samples->push_back(msBetween(delayEnd[1], read[1]));
@@ -408,10 +542,10 @@ struct EngineCycle {
 };
 
 // Argument: OpenCV threads, 1 or the default (0), as in detect_bench.
-void BM_DelayEndToBoard2x20(benchmark::State& state)
+void delayEndToBoard(benchmark::State& state, bool realSlots, const std::string& name)
 {
     setOpenCVThreads(state.range(0) == 1 ? 1 : -1);
-    EngineCycle rig;
+    EngineCycle rig(realSlots);
     if (!rig.cycle.error.empty()) {
         failWith(state, rig.cycle.error);
         return;
@@ -436,11 +570,24 @@ void BM_DelayEndToBoard2x20(benchmark::State& state)
         state.SetIterationTime(mean(samples) / 1000.0);
         ms.insert(ms.end(), samples.begin(), samples.end());
     }
-    const char* name = state.range(0) == 1 ? "BM_DelayEndToBoard2x20/threads:1" : "BM_DelayEndToBoard2x20/threads:0";
     reportSamples(state, name, "", ms);
     reportSamples(state, name, "detect_", detect);
     setOpenCVThreads(-1);
     state.counters["ng_cycles"] = ngCycles;
+}
+
+void BM_DelayEndToBoard2x20(benchmark::State& state)
+{
+    delayEndToBoard(state, false,
+                    state.range(0) == 1 ? "BM_DelayEndToBoard2x20/threads:1" : "BM_DelayEndToBoard2x20/threads:0");
+}
+
+// The same through real camera slots, whose verdicts render the pictures.
+void BM_DelayEndToBoard2x20Slots(benchmark::State& state)
+{
+    delayEndToBoard(state, true,
+                    state.range(0) == 1 ? "BM_DelayEndToBoard2x20Slots/threads:1"
+                                        : "BM_DelayEndToBoard2x20Slots/threads:0");
 }
 
 void registerAll()
@@ -470,6 +617,13 @@ void registerAll()
         ->UseManualTime()
         ->Iterations(test ? 4 : 20)
         ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_DelayEndToBoard2x20Slots", BM_DelayEndToBoard2x20Slots)
+        ->ArgName("threads")
+        ->Arg(1)
+        ->Arg(0)
+        ->UseManualTime()
+        ->Iterations(test ? 4 : 20)
+        ->Unit(benchmark::kMillisecond);
 }
 
 void printPooled()
@@ -487,8 +641,13 @@ void printPooled()
 
 int main(int argc, char** argv)
 {
-    // The cycle's timers need this thread's event loop; no screen is used.
-    QCoreApplication app(argc, argv);
+    // The cycle's timers need this thread's event loop; the camera slots are
+    // widgets, never shown.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // The camera slots' captions and the pictures' texts.
+    FillMessageTable();
     // Every case opens the board link; its "opened" lines would bury the table.
     FLAGS_minloglevel = google::GLOG_WARNING;
     // With TZ unset the C library re-reads the zone on every tzset(), which

@@ -4,6 +4,8 @@
 #include "checkbox.h"
 #include "colorbutton.h"
 #include "combobox.h"
+#include "failimagestore.h"
+#include "failpicture.h"
 #include "kitlayout.h"
 #include "messages.h"
 #include "numberinput.h"
@@ -384,9 +386,35 @@ void CammerWidget::startAlarmBlink()
         alarmTimer->start(kAlarmBlinkMs);
 }
 
-void CammerWidget::SaveFailImage(int, int) {}
+void CammerWidget::SaveFailImage(int d, int slot)
+{
+    if (!complete_ || !savedSet || d < 0 || d >= kDetections || slot < 0 || slot > 1)
+        return;
+    FailPictureScene scene;
+    scene.slot = this;
+    scene.set = savedSet;
+    scene.para = &slotHost_->liveParameters();
+    scene.d = d;
+    scene.kind = slot;
+    scene.safetyDoorFired = slotHost_->cycleSafetyDoorFired();
+    scene.showW = gShowW;
+    scene.showAW = gShowAW;
+    scene.showAH = gShowAH;
+    // Painted into a picture of its own, not the view's canvas, so the live
+    // share never shows a half-drawn picture; the store takes it by swap.
+    StoreFailImage(camIndex, d, slot, RenderFailPicture(scene));
+}
 
-void CammerWidget::UpdateFailImage(int, int) {}
+void CammerWidget::UpdateFailImage(int d, int slot)
+{
+    if (!complete_ || d < 0 || d >= kDetections || slot < 0 || slot > 1)
+        return;
+    int& state = slotHost_->cycleFailImageState(camIndex, d);
+    StampedFailImage stamped = StampFailImage(FailImage(camIndex, d, slot), state, gShowW);
+    state = stamped.state;
+    if (!stamped.picture.isNull())
+        StoreFailImage(camIndex, d, slot, std::move(stamped.picture));
+}
 
 void CammerWidget::SaveReTrainImage(int d)
 {

@@ -127,8 +127,10 @@ public:
     void CameraChangeTrig(bool restart) override { CameraBackend::CameraChangeTrig(restart); }
     void repaintView() override { update(); }
     void repaintRect(const QRect& rect) override { update(rect); }
-    // Result pictures: rendering and stamping come with the picture store;
-    // until then they leave the slots as they are.
+    // Result pictures (failpicture.h) in the picture store: renders the last
+    // evaluation of detection d into slot 0 (NG) or 1 (OK) of this camera,
+    // and stamps that slot with the way its alarm was cleared, moving the
+    // host's picture state on.
     void SaveFailImage(int d, int slot) override;
     void UpdateFailImage(int d, int slot) override;
     // The frame just taken (procFrame, without positioning) becomes the

@@ -66,7 +66,11 @@ QString AreaValuePart(int method, int value, int edgeFoundCount)
     return QString::number(value);
 }
 
-QString AreaLimitPart(const CammerSingleton& set, int d, int i, const WizardPara& para)
+namespace {
+
+// The limit part of both labels; the view reads a white-count area's C as its
+// two packed limits, the result picture shows C as stored.
+QString limitPart(const CammerSingleton& set, int d, int i, const WizardPara& para, bool unpackWhiteCount)
 {
     const int b = set.roiSensibility[d][i];
     const int c = set.roiMaxArea[d][i];
@@ -77,24 +81,52 @@ QString AreaLimitPart(const CammerSingleton& set, int d, int i, const WizardPara
         return QString::number(b);
     case AreaFuncSpot:
         return rangeText(b, c);
-    case AreaFuncWhiteCount: {
-        // Both limits packed in C: low in the low half, high in the high half.
-        const auto packed = static_cast<quint32>(c);
-        return rangeText(static_cast<int>(packed & 0xFFFFu), static_cast<int>(packed >> 16));
-    }
+    case AreaFuncWhiteCount:
+        if (unpackWhiteCount) {
+            // Both limits packed in C: low in the low half, high in the high half.
+            const auto packed = static_cast<quint32>(c);
+            return rangeText(static_cast<int>(packed & 0xFFFFu), static_cast<int>(packed >> 16));
+        }
+        return QString::number(c);
     default:
         return QString::number(c);
     }
 }
 
+QString labelText(int areas, int i, const QString& limit, const QString& value)
+{
+    const QString number = QString::number(i + 1);
+    if (areas <= kFullLabelAreas)
+        return QStringLiteral("%1: %2 / %3 ").arg(number, limit, value);
+    return QStringLiteral("%1: %2").arg(number, value);
+}
+
+} // namespace
+
+QString AreaLimitPart(const CammerSingleton& set, int d, int i, const WizardPara& para)
+{
+    return limitPart(set, d, i, para, true);
+}
+
 QString AreaLabel(const CammerSingleton& set, int d, int i, int value, int edgeFoundCount,
                   const WizardPara& para)
 {
-    const QString number = QString::number(i + 1);
-    const QString valuePart = AreaValuePart(set.roiMethod[d][i], value, edgeFoundCount);
-    if (set.roiCount[d] <= kFullLabelAreas)
-        return QStringLiteral("%1: %2 / %3 ").arg(number, AreaLimitPart(set, d, i, para), valuePart);
-    return QStringLiteral("%1: %2").arg(number, valuePart);
+    // The limit is only worked out when the label shows it.
+    const bool full = set.roiCount[d] <= kFullLabelAreas;
+    return labelText(set.roiCount[d], i, full ? AreaLimitPart(set, d, i, para) : QString(),
+                     AreaValuePart(set.roiMethod[d][i], value, edgeFoundCount));
+}
+
+QString PictureLimitPart(const CammerSingleton& set, int d, int i, const WizardPara& para)
+{
+    return limitPart(set, d, i, para, false);
+}
+
+QString PictureAreaLabel(const CammerSingleton& set, int d, int i, int value, const WizardPara& para)
+{
+    const bool full = set.roiCount[d] <= kFullLabelAreas;
+    return labelText(set.roiCount[d], i, full ? PictureLimitPart(set, d, i, para) : QString(),
+                     QString::number(value));
 }
 
 float FirstDelayCountdown(const SlotHost& host, int detections)

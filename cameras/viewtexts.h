@@ -1,9 +1,9 @@
 #pragma once
 // The texts of a camera view and its decisions on what to draw, as plain
 // functions of the state they depend on, so that they are tested without
-// painting.  The camera view calls them while it paints; the cycle's
-// fail-picture renderer uses the area label too.  GUI thread only (they
-// read the message table).
+// painting.  The camera view calls them while it paints; the result
+// pictures (failpicture.h) use the label variants that show stored values.
+// GUI thread only (they read the message table).
 #include <QColor>
 #include <QString>
 
@@ -27,6 +27,12 @@ QString AreaLimitPart(const CammerSingleton& set, int d, int i, const WizardPara
 // or fewer, "n: value" with more (n = i + 1).
 QString AreaLabel(const CammerSingleton& set, int d, int i, int value, int edgeFoundCount,
                   const WizardPara& para);
+
+// The same two texts in a result picture, which shows values as stored: the
+// limit part as AreaLimitPart except that a white-count area shows C itself,
+// and the label with the plain value (no edge count).
+QString PictureLimitPart(const CammerSingleton& set, int d, int i, const WizardPara& para);
+QString PictureAreaLabel(const CammerSingleton& set, int d, int i, int value, const WizardPara& para);
 
 // Remaining delay of the first detection 0 .. detections - 1 whose delay
 // timer runs; 0 when none runs.
