@@ -2,30 +2,203 @@
 // of the commands' names, forwarded to RunControl.
 #include "mojuwizard.h"
 
+#include "autogeneration.h"
+#include "cameraglobals.h"
+#include "cameraprobe.h"
+#include "cammerwidget.h"
+#include "checkbox.h"
+#include "choosebox.h"
+#include "controlport.h"
+#include "cyclecontroller.h"
+#include "messages.h"
+#include "relaylink.h"
 #include "runcontrol.h"
+#include "templatedeletion.h"
+#include "warnbox.h"
+#include "wizardpara.h"
 
-bool MoJuWizard::settingsOrAreaPageVisible() const { return false; }
-bool MoJuWizard::anyPageVisible() const { return false; }
-int MoJuWizard::ask(int, const QString&) { return 0; }
-void MoJuWizard::warn(int, const QString&) {}
-void MoJuWizard::SlotTempDeleteAll() {}
-void MoJuWizard::AutogenerationRegion(int) {}
-void MoJuWizard::showCavityBoxes(int) {}
+namespace {
+
+// The slot of camera c when it is built and in use, else null.
+CammerWidget* slotInUse(CammerWidget* const views[], int c)
+{
+    return c >= 0 && c < numCamera && c < kCameraSlots ? views[c] : nullptr;
+}
+
+} // namespace
+
+// ---- RunControlHost -----------------------------------------------------------
+
+// The renumbering, I/O name and cavity dialogs join with their subsystems;
+// until then only the two pages count (and they answer not visible until
+// they exist).
+bool MoJuWizard::settingsOrAreaPageVisible() const { return settingsPageVisible() || areaPageVisible(); }
+bool MoJuWizard::anyPageVisible() const { return settingsOrAreaPageVisible(); }
+
+int MoJuWizard::ask(int messageId, const QString& text)
+{
+    if (!gpChooseBox)
+        return 0;
+    gpChooseBox->setText(text, messageId);
+    return gpChooseBox->exec();
+}
+
+void MoJuWizard::warn(int messageId, const QString& text)
+{
+    if (!gpWarnBox)
+        return;
+    gpWarnBox->setText(text, messageId);
+    gpWarnBox->exec();
+}
+
+// Stands in for the area page's "delete all templates" until the page with
+// its template library exists: the same files, memory and reports.
+void MoJuWizard::SlotTempDeleteAll()
+{
+    const bool net = gpWPara && gpWPara->netEnabled;
+    for (int c = 0; c < kCameraSlots; ++c)
+        if (CammerWidget* slot = slotInUse(cameraViews, c))
+            DeleteTemplatesButBase(*slot, slot->camIndex, gDNum, net);
+    InsertRecord(Msg(71));
+}
+
+void MoJuWizard::AutogenerationRegion(int d)
+{
+    CammerWidget* slot = slotInUse(cameraViews, viewCamera < numCamera ? viewCamera : 0);
+    if (!slot || !gpWPara)
+        return;
+    if (!::AutogenerationRegion(*slot, d, gpWPara->minimumSize, gpWPara->minimumArea))
+        return;
+    drawMode = 0;
+    slot->selRoi = -1;
+    slot->update();
+}
+
+void MoJuWizard::showCavityBoxes(int camera)
+{
+    if (CammerWidget* slot = slotInUse(cameraViews, camera))
+        for (CheckBox* box : slot->cavityBox)
+            if (box)
+                box->show();
+}
+
+// The status strip is not built yet: nothing to hide.
 void MoJuWizard::hideStatusStrip() {}
+
+// The side bar is not built yet: its detection choice is the first one and
+// the capture-mode button has no label to change.
 int MoJuWizard::CurChooseTrig() const { return 0; }
 void MoJuWizard::ReSetCaptureMode() {}
-void MoJuWizard::SaveSN(int) {}
-void MoJuWizard::CheckArea(bool) {}
-void MoJuWizard::MakeRunControl() {}
-void MoJuWizard::SlotStartStop() {}
-void MoJuWizard::SlotReTrain() {}
-void MoJuWizard::BackTrain() {}
-void MoJuWizard::SlotStartSkipDetect() {}
-void MoJuWizard::SlotManualTrig(int) {}
-void MoJuWizard::SlotManualTrig0() {}
-void MoJuWizard::SlotManualTrig1() {}
-void MoJuWizard::SlotMuliManualTrig() {}
-void MoJuWizard::CameraChangeTrig() {}
-void MoJuWizard::SlotAdjustArea() {}
-int MoJuWizard::CheckPassword() { return 0; }
-bool MoJuWizard::CheckRoot() { return false; }
+
+void MoJuWizard::SaveSN(int clear) { ::SaveSN(clear); }
+
+// ---- CycleHost ------------------------------------------------------------------
+
+void MoJuWizard::CheckArea(bool ask)
+{
+    MakeRunControl();
+    if (!runControl_)
+        return;
+    runControl_->CheckArea(ask);
+    // Until the area page exists nothing would ever close it after
+    // re-sampling, and the verdict would wait for it for good: return from
+    // it at once, as its return button would.
+    if (gFromTrain && !areaPageVisible()) {
+        gFromTrain = 0;
+        areaPageRestart();
+        runControl_->BackTrain();
+    }
+}
+
+// ---- the commands -------------------------------------------------------------
+
+void MoJuWizard::MakeRunControl()
+{
+    if (runControl_ || !controller_ || !io_)
+        return;
+    RunControl::Ports ports;
+    ports.slotHost = this;
+    ports.state = this;
+    ports.cycleHost = this;
+    ports.host = this;
+    ports.cycle = controller_.get();
+    ports.io = io_.get();
+    ports.relay = gpNet;
+    ports.accessLevel = &accessLevel;
+    // The login prompt and the stop permission come with the user accounts.
+    ports.gate = nullptr;
+    runControl_ = std::make_unique<RunControl>(ports);
+}
+
+// Each slot makes the commands on first use, so they work whether or not
+// the construction made them already.
+void MoJuWizard::SlotStartStop()
+{
+    MakeRunControl();
+    if (runControl_)
+        runControl_->SlotStartStop();
+}
+
+void MoJuWizard::SlotReTrain()
+{
+    MakeRunControl();
+    if (runControl_)
+        runControl_->SlotReTrain();
+}
+
+void MoJuWizard::BackTrain()
+{
+    MakeRunControl();
+    if (runControl_)
+        runControl_->BackTrain();
+}
+
+void MoJuWizard::SlotStartSkipDetect()
+{
+    MakeRunControl();
+    if (runControl_)
+        runControl_->SlotStartSkipDetect();
+}
+
+void MoJuWizard::SlotManualTrig(int d)
+{
+    MakeRunControl();
+    if (runControl_)
+        runControl_->SlotManualTrig(d);
+}
+
+void MoJuWizard::SlotManualTrig0() { SlotManualTrig(0); }
+void MoJuWizard::SlotManualTrig1() { SlotManualTrig(1); }
+
+void MoJuWizard::SlotMuliManualTrig()
+{
+    MakeRunControl();
+    if (runControl_)
+        runControl_->SlotMuliManualTrig();
+}
+
+void MoJuWizard::CameraChangeTrig()
+{
+    MakeRunControl();
+    if (runControl_)
+        runControl_->CameraChangeTrig();
+}
+
+void MoJuWizard::SlotAdjustArea()
+{
+    MakeRunControl();
+    if (runControl_)
+        runControl_->SlotAdjustArea();
+}
+
+int MoJuWizard::CheckPassword()
+{
+    MakeRunControl();
+    return runControl_ ? runControl_->CheckPassword() : 0;
+}
+
+bool MoJuWizard::CheckRoot()
+{
+    MakeRunControl();
+    return runControl_ && runControl_->CheckRoot();
+}

@@ -1,0 +1,162 @@
+#pragma once
+// Scripted fakes of the run-control commands' ports (the window's pages and
+// boxes, the access gate) and a rig that puts RunControl on the cycle rig,
+// with the cycle's CheckArea going to the commands as in the program.
+// Header-only: only the run-control tests use it.
+#include "fakecycle.h"
+#include "runcontrol.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+class FakeRunControlHost : public RunControlHost {
+public:
+    bool settingsOrAreaPage = false;   // settings or area page visible
+    bool otherPage = false;            // a dialog that only some commands look at
+    // Box answers in order; defaultAnswer when they are used up.
+    std::deque<int> answers;
+    int defaultAnswer = 0;
+    // Runs while a box is open, with its message id (the cycle goes on).
+    std::function<void(int)> whileBoxOpen;
+    std::function<void()> onTempDeleteAll;
+    int chosenTrig = 0;
+
+    QList<int> asked;       // message ids of the questions
+    QStringList askedTexts;
+    QList<int> warned;      // message ids of the warnings
+    QStringList events;
+
+    bool settingsOrAreaPageVisible() const override { return settingsOrAreaPage; }
+    bool anyPageVisible() const override { return settingsOrAreaPage || otherPage; }
+    int ask(int messageId, const QString& text) override
+    {
+        asked << messageId;
+        askedTexts << text;
+        if (whileBoxOpen)
+            whileBoxOpen(messageId);
+        if (answers.empty())
+            return defaultAnswer;
+        const int a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    void warn(int messageId, const QString&) override
+    {
+        warned << messageId;
+        if (whileBoxOpen)
+            whileBoxOpen(messageId);
+    }
+    void SlotTempDeleteAll() override
+    {
+        events << QStringLiteral("delete templates");
+        if (onTempDeleteAll)
+            onTempDeleteAll();
+    }
+    void AutogenerationRegion(int d) override { events << QStringLiteral("autogenerate %1").arg(d); }
+    void showCavityBoxes(int camera) override { events << QStringLiteral("cavity boxes %1").arg(camera); }
+    void hideStatusStrip() override { events << QStringLiteral("hide status strip"); }
+    int CurChooseTrig() const override { return chosenTrig; }
+    void ReSetCaptureMode() override { events << QStringLiteral("capture mode label"); }
+    void SaveSN(int clear) override { events << QStringLiteral("save sn %1").arg(clear); }
+};
+
+// The login prompt sets the level it was scripted with; the stop dialog
+// accepts or not with its level.
+class FakeAccessGate : public AccessGate {
+public:
+    explicit FakeAccessGate(int* accessLevel) : level_(accessLevel) {}
+    int loginLevel = 0;
+    bool stopAccepted = false;
+    int stopLevel = 0;
+    int passwordBoxes = 0;
+    int stopDialogs = 0;
+
+    void execPasswordBox() override
+    {
+        ++passwordBoxes;
+        *level_ = loginLevel;
+    }
+    bool execStopPasswordDialog(int* level) override
+    {
+        ++stopDialogs;
+        *level = stopLevel;
+        return stopAccepted;
+    }
+
+private:
+    int* level_;
+};
+
+// The cycle's host whose CheckArea is the commands' (as the window's is).
+class RunControlCycleHost : public FakeCycleHost {
+public:
+    std::function<void(bool)> checkArea;
+    void CheckArea(bool ask) override
+    {
+        FakeCycleHost::CheckArea(ask);
+        if (checkArea)
+            checkArea(ask);
+    }
+};
+
+// RunControl over the cycle rig's state, slot host, outputs and relay.  The
+// rig's controller is rebuilt on cycleHost, whose CheckArea goes to the
+// commands, as the main window's does.
+class RunControlRig {
+public:
+    explicit RunControlRig(int cameras = 1, bool withGate = true) : rig(cameras), gate(&accessLevel)
+    {
+        standardMachine(rig.para);
+        rig.slotHost.runState = RunStateDetecting;
+        rig.state.manualTrigDetect = gDNum;
+        rig.state.multiStepIndex = gDNum - 1;
+        gFromTrain = 0;
+        gisReTrain = gisReShape = false;
+
+        CycleController::Ports cp;
+        cp.slotHost = &rig.slotHost;
+        cp.state = &rig.state;
+        cp.host = &cycleHost;
+        cp.io = rig.io.get();
+        cp.clock = rig.env.clock.get();
+        cp.relay = &rig.relay;
+        cp.stats = &rig.stats;
+        cp.cycleLog = &rig.cycleLog;
+        rig.controller = std::make_unique<CycleController>(cp);
+        for (int c = 0; c < kCameraSlots; ++c)
+            rig.controller->setCamera(c, rig.cams[c].get());
+        rig.controller->createTimers(rig.scheduler);
+
+        RunControl::Ports ports;
+        ports.slotHost = &rig.slotHost;
+        ports.state = &rig.state;
+        ports.cycleHost = &cycleHost;
+        ports.host = &host;
+        ports.cycle = rig.controller.get();
+        ports.io = rig.io.get();
+        ports.relay = &rig.relay;
+        ports.accessLevel = &accessLevel;
+        ports.gate = withGate ? &gate : nullptr;
+        commands = std::make_unique<RunControl>(ports);
+        cycleHost.checkArea = [this](bool ask) { commands->CheckArea(ask); };
+    }
+    ~RunControlRig()
+    {
+        gFromTrain = 0;
+        gisReTrain = gisReShape = false;
+    }
+
+    // Logical output word, whatever the inversion.
+    int outputs() const { return rig.io->outWord ^ rig.inversion(); }
+
+    CycleRig rig;
+    int accessLevel = 0;
+    FakeAccessGate gate;
+    FakeRunControlHost host;
+    RunControlCycleHost cycleHost;
+    std::unique_ptr<RunControl> commands;
+};
