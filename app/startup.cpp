@@ -70,15 +70,24 @@ void Startup::BeforeMainWindow(char** argv)
     InstallCameraServices();
 }
 
+bool Startup::RealUvcRequested()
+{
+    return qEnvironmentVariable("MOULDMON_UVC") == QLatin1String("1");
+}
+
 void Startup::InstallCameraServices()
 {
-    // Video devices are opened and GigE packets sent only on the panel;
-    // elsewhere the simulated camera bus is the only source of frames, its
+    // GigE packets are sent only on the panel.  Video devices are read on
+    // the panel, or off it when asked for with MOULDMON_UVC=1 (capture only:
+    // the path reads /dev/video* and changes nothing on the machine);
+    // otherwise the simulated camera bus is the only source of frames, its
     // UVC devices read through the same capture path.
-    if (panelModeEnabled())
+    if (panelModeEnabled() || RealUvcRequested()) {
+        setUvcDeviceList(UvcDeviceList());   // the kernel's list and /dev/video%1
         installUvcCapture();
-    else
+    } else {
         installSimulatedUvc();
+    }
     if (auto repair = makeGigeAddressRepairFromEnvironment())
         setAddressRepair(repair);
 }

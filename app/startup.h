@@ -30,8 +30,11 @@ public:
     static void OpenPanelDevice();
     // Steps 4 to 12, after the application object exists.
     void BeforeMainWindow(char** argv);
-    // The UVC capture path and the GigE address repair, on the panel only.
+    // The UVC capture path and the GigE address repair, on the panel only;
+    // the UVC capture path also off the panel with MOULDMON_UVC=1.
     static void InstallCameraServices();
+    // MOULDMON_UVC is "1": real UVC cameras off the panel.
+    static bool RealUvcRequested();
     // Steps 13 and 14; returns the main window.
     QWidget* MakeMainWindow();
 

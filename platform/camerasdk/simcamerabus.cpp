@@ -12,6 +12,8 @@
 #include <cstring>
 #include <limits>
 
+#include <sys/stat.h>
+
 namespace camsim {
 
 QString familyName(Family f)
@@ -456,6 +458,7 @@ void Device::run()
         lostFired = false;
         if (stalled_)
             continue;
+        rereadFiles();
         makeFrame(&frame);
         if (sink)
             sink(frame);
@@ -481,17 +484,10 @@ void Device::buildBase()
         base_.push_back(std::move(out));
     };
     if (source_ == Source::Files) {
-        for (const QString& file : cfg_.files) {
-            QImage img(file);
-            if (img.isNull())
-                continue;
-            img = img.scaled(w, h, Qt::IgnoreAspectRatio).convertToFormat(QImage::Format_RGB888);
-            std::vector<uint8_t> rgb(px * 3);
-            for (int y = 0; y < h; ++y)
-                std::memcpy(rgb.data() + static_cast<size_t>(y) * w * 3, img.constScanLine(y),
-                            static_cast<size_t>(w) * 3);
-            finish(std::move(rgb));
-        }
+        stamps_.clear();
+        for (const QString& file : cfg_.files)
+            stamps_.push_back(stampOf(file));
+        base_ = loadFiles(w, h, format_);
         if (!base_.empty())
             return;
     }
@@ -514,6 +510,76 @@ void Device::buildBase()
             }
         finish(std::move(rgb));
     }
+}
+
+Device::FileStamp Device::stampOf(const QString& file)
+{
+    FileStamp st;
+    struct stat sb;
+    if (::stat(QFile::encodeName(file).constData(), &sb) != 0)
+        return st;
+    st.present = true;
+    st.inode = static_cast<quint64>(sb.st_ino);
+    st.device = static_cast<quint64>(sb.st_dev);
+    st.size = static_cast<quint64>(sb.st_size);
+    st.changedNs = static_cast<qint64>(sb.st_ctim.tv_sec) * 1000000000LL + sb.st_ctim.tv_nsec;
+    return st;
+}
+
+std::vector<std::vector<uint8_t>> Device::loadFiles(int w, int h, PixelFormat f) const
+{
+    std::vector<std::vector<uint8_t>> out;
+    const size_t px = static_cast<size_t>(w) * h;
+    for (const QString& file : cfg_.files) {
+        QImage img(file);
+        if (img.isNull())
+            continue;
+        img = img.scaled(w, h, Qt::IgnoreAspectRatio).convertToFormat(QImage::Format_RGB888);
+        std::vector<uint8_t> rgb(px * 3);
+        for (int y = 0; y < h; ++y)
+            std::memcpy(rgb.data() + static_cast<size_t>(y) * w * 3, img.constScanLine(y),
+                        static_cast<size_t>(w) * 3);
+        std::vector<uint8_t> pic;
+        switch (f) {
+        case PixelFormat::Rgb24: pic = std::move(rgb); break;
+        case PixelFormat::Mono8: pic.resize(px); rgbToMono(rgb.data(), pic.data(), w, h); break;
+        case PixelFormat::BayerRG8: pic.resize(px); rgbToBayerRG(rgb.data(), pic.data(), w, h); break;
+        }
+        out.push_back(std::move(pic));
+    }
+    return out;
+}
+
+void Device::rereadFiles()
+{
+    if (source_ != Source::Files || !cfg_.reread)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now < nextRereadCheck_)
+        return;
+    nextRereadCheck_ = now + std::chrono::milliseconds(100);
+    std::vector<FileStamp> stamps;
+    for (const QString& file : cfg_.files)
+        stamps.push_back(stampOf(file));
+    int w, h;
+    PixelFormat f;
+    {
+        QMutexLocker lock(&mutex_);
+        if (base_.empty() || stamps == stamps_)
+            return;   // nothing made yet (the first frame reads the files), or nothing replaced
+        w = baseW_;
+        h = baseH_;
+        f = baseFormat_;
+    }
+    // Decoding a full picture takes a while: not under the lock the
+    // facades' setters share.
+    auto pictures = loadFiles(w, h, f);
+    QMutexLocker lock(&mutex_);
+    stamps_ = stamps;   // an unreadable replacement is not retried until it changes again
+    if (pictures.empty() || baseW_ != w || baseH_ != h || baseFormat_ != f)
+        return;
+    base_ = std::move(pictures);
+    ++reread_;
 }
 
 void Device::makeFrame(Frame* out)
@@ -788,6 +854,7 @@ QString readDevice(const cJSON* object, int index, DeviceConfig* c)
         JsonFields s = d.nested(so);
         c->source = s.choice("kind", {QStringLiteral("synthetic"), QStringLiteral("sequence"), QStringLiteral("files")});
         c->seed = static_cast<quint32>(s.whole("seed", 1, 0, 0xFFFFFFFFLL));
+        c->reread = s.flag("reread", false);
         if (const cJSON* files = s.item("files")) {
             const cJSON* f = nullptr;
             if (cJSON_IsArray(files) && cJSON_GetArraySize(files) <= kMaxFiles)

@@ -13,6 +13,19 @@
 //
 // Faults can be injected for tests and the demo: unplug and replug, stall,
 // open failure, wrong frame size, a GigE device outside its subnet.
+//
+// A device's "source" object picks its pictures:
+//   {"kind": "synthetic", "seed": N}      seeded, consecutive frames differ
+//   {"kind": "sequence"}                  every byte of frame n is n & 0xFF
+//   {"kind": "files", "files": [...], "reread": true}
+// A "files" source cycles through the listed pictures (any format QImage
+// reads, scaled to the window; relative names against the working
+// directory).  With "reread" true (default false) the device looks at the
+// files again, at most every 100 ms and on its own thread while it streams,
+// and takes a file in once it was replaced (another inode, size or change
+// time), so a scene swapped by writing beside the file and renaming over it
+// reaches the next frames.  A replacement that cannot be read is ignored
+// and the previous picture stays.
 #include <QMutex>
 #include <QString>
 #include <QStringList>
@@ -54,6 +67,7 @@ struct DeviceConfig {
     // "sequence" (every byte of frame n is n & 0xFF) or "files" (cycled).
     QString source = QStringLiteral("synthetic");
     QStringList files;
+    bool reread = false;         // "files": take replaced files in again
     quint32 seed = 1;
     // Faults present from the start.
     int openFailCode = 0;        // non-zero: every open of this device fails with it
@@ -140,6 +154,8 @@ public:
     bool isOpen() const;
 
     uint64_t framesProduced() const { return produced_.load(); }
+    // Times a replaced file of a "files" source was taken in.
+    uint64_t filesReread() const { return reread_.load(); }
     // Makes the frame that the stream would deliver next (also used by the
     // facades that produce on demand).
     void makeFrame(Frame* out);
@@ -169,6 +185,26 @@ private:
     int baseW_ = 0, baseH_ = 0;
     PixelFormat baseFormat_ = PixelFormat::Mono8;
     void buildBase();
+
+    // The "files" source's pictures in the given window and format, with the
+    // stamp of each file (called without mutex_; the stamps say whether a
+    // file was replaced since).
+    struct FileStamp {
+        bool present = false;
+        quint64 inode = 0, device = 0, size = 0;
+        qint64 changedNs = 0;
+        bool operator==(const FileStamp& o) const
+        {
+            return present == o.present && inode == o.inode && device == o.device && size == o.size
+                   && changedNs == o.changedNs;
+        }
+    };
+    static FileStamp stampOf(const QString& file);
+    std::vector<std::vector<uint8_t>> loadFiles(int w, int h, PixelFormat f) const;
+    void rereadFiles();           // device's thread, at most every 100 ms
+    std::vector<FileStamp> stamps_;   // under mutex_
+    std::chrono::steady_clock::time_point nextRereadCheck_{};   // device's thread
+    std::atomic<uint64_t> reread_{0};
 
     std::mutex streamMutex_;
     std::condition_variable streamCv_;
