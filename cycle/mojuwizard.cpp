@@ -831,10 +831,21 @@ void MoJuWizard::showNoInputBox(const QString& text)
 
 void MoJuWizard::hideNoInputBox() { noInputBox->hide(); }
 
-// The area page joins with its subsystem.  Closing it leaves the area page
-// mode, as the page's own restart does.
-void MoJuWizard::areaPageReset(bool) {}
-void MoJuWizard::areaPageRestart() { pageMode = PageModeNone; }
+// The area page joins with its subsystem.  What its opening and closing do
+// to the views stands here already: in an alarm the views show the live
+// frames with the judged areas, and closing goes back to plain live frames
+// and leaves the page mode.
+void MoJuWizard::areaPageReset(bool)
+{
+    if (pageMode == PageModeAlarm)
+        gSource = PictureSourceLive;
+}
+
+void MoJuWizard::areaPageRestart()
+{
+    gSource = PictureSourceNone;
+    pageMode = PageModeNone;
+}
 bool MoJuWizard::areaPageVisible() const { return false; }
 void MoJuWizard::hideHelpPage() {}
 void MoJuWizard::hideSettingsPage() {}
