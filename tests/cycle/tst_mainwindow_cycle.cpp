@@ -52,20 +52,6 @@ using namespace windowtest;
 
 namespace {
 
-// Every output released, as applied to the board: each inverted output's
-// bit set, output 3 following the output it mirrors.
-int allOffWord(const WizardPara& w)
-{
-    int word = 0;
-    for (int o = 0; o < kOutputBits; ++o)
-        if (w.outputInvert[o])
-            word |= 1 << o;
-    const int role = w.reserveOutputRole;
-    if (role >= 1 && role <= 3)
-        word = (word & ~(1 << OutReserve)) | (((word >> (role - 1)) & 1) << OutReserve);
-    return word;
-}
-
 // The main loop of this build: its first pass re-arms the run timer.
 bool loopRuns()
 {
@@ -128,7 +114,7 @@ void TestMainWindowCycle::startupPublishesAllOffThenBlocksClosing()
     QVERIFY(qobject_cast<IOThread*>(gpControlIO->ioThread()));
     QVERIFY(gpControlIO->ioThread()->isRunning());
 
-    const int off = allOffWord(*gpWPara);
+    const int off = releasedWord(*gpWPara, true);
     const QList<int> words = gpWin->startupOutputWords;
     QVERIFY2(words.size() >= 2, qPrintable(QString::number(words.size())));
     QCOMPARE(words[0], off);

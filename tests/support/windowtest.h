@@ -5,6 +5,7 @@
 // The helpers that check their own steps do so with QVERIFY: a failure ends
 // the helper and is reported as the test's failure.
 #include "choosebox.h"
+#include "controlport.h"
 #include "globals.h"
 #include "iothread.h"
 #include "logmanager.h"
@@ -91,6 +92,20 @@ inline int boardWord()
 {
     QMutexLocker lock(pMutexIO);
     return gDataOut;
+}
+
+// Every output released, as applied to the board: each inverted output's
+// bit set; with mirrorReserve, output 3 following the output it mirrors.
+inline int releasedWord(const WizardPara& w, bool mirrorReserve)
+{
+    int word = 0;
+    for (int o = 0; o < kOutputBits; ++o)
+        if (w.outputInvert[o])
+            word |= 1 << o;
+    const int role = w.reserveOutputRole;
+    if (mirrorReserve && role >= 1 && role <= 3)
+        word = (word & ~(1 << OutReserve)) | (((word >> (role - 1)) & 1) << OutReserve);
+    return word;
 }
 
 inline void closeAll()
