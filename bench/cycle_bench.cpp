@@ -9,6 +9,7 @@
 // timed (the words the board applied, the verdicts) and stops with an error
 // otherwise.  Run by hand:
 //   build-rel/bench/cycle_bench --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
+#include "benchstats.h"
 #include "enginecyclecamera.h"
 #include "enginerig.h"
 #include "failimagestore.h"
@@ -69,15 +70,6 @@ void failWith(benchmark::State& state, const std::string& what)
     state.SkipWithError(texts.back().c_str());
 }
 
-double quantile(std::vector<double> v, double q)
-{
-    if (v.empty())
-        return 0.0;
-    std::sort(v.begin(), v.end());
-    const size_t k = std::min(v.size() - 1, size_t(std::max(0.0, q * double(v.size()) - 1e-9)));
-    return v[k];
-}
-
 // Samples of every repetition, per counter, for the summary at the end.
 std::map<std::string, std::vector<double>>& pooled()
 {
@@ -89,8 +81,8 @@ std::map<std::string, std::vector<double>>& pooled()
 void reportSamples(benchmark::State& state, const std::string& name, const std::string& prefix,
                    const std::vector<double>& ms)
 {
-    state.counters[prefix + "median_ms"] = quantile(ms, 0.5);
-    state.counters[prefix + "p99_ms"] = quantile(ms, 0.99);
+    state.counters[prefix + "median_ms"] = percentile(ms, 0.5);
+    state.counters[prefix + "p99_ms"] = percentile(ms, 0.99);
     std::vector<double>& all = pooled()[name + (prefix.empty() ? "" : " " + prefix.substr(0, prefix.size() - 1))];
     all.insert(all.end(), ms.begin(), ms.end());
 }
@@ -633,8 +625,8 @@ void printPooled()
     std::printf("\nOver all repetitions:\n%-48s %8s %10s %10s %10s\n", "case", "samples", "median_ms", "p99_ms",
                 "max_ms");
     for (const auto& [name, v] : pooled())
-        std::printf("%-48s %8zu %10.4g %10.4g %10.4g\n", name.c_str(), v.size(), quantile(v, 0.5),
-                    quantile(v, 0.99), v.empty() ? 0.0 : *std::max_element(v.begin(), v.end()));
+        std::printf("%-48s %8zu %10.4g %10.4g %10.4g\n", name.c_str(), v.size(), percentile(v, 0.5),
+                    percentile(v, 0.99), largest(v));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 // checks what was written and stops with an error otherwise.  Run by hand:
 //   build/bench/picture_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 // Under MM_BENCH_TEST=1 (the CTest run) the runs are short.
+#include "benchstats.h"
 #include "clock.h"
 #include "failimagestore.h"
 #include "globals.h"
@@ -45,15 +46,6 @@ bool check(benchmark::State& state, bool ok, const std::string& what)
     if (!ok && !state.error_occurred())
         state.SkipWithError(what.c_str());
     return ok;
-}
-
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t i = std::min(v.size() - 1, static_cast<size_t>(std::ceil(p * v.size())) - (p > 0 ? 1 : 0));
-    return v[i];
 }
 
 double nowMs()

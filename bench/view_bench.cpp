@@ -5,6 +5,7 @@
 // measured and stops with an error otherwise.  Run by hand:
 //   build/bench/view_bench --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
 // Under MM_BENCH_TEST=1 (the CTest run) the latency runs are short.
+#include "benchstats.h"
 #include "cameraglobals.h"
 #include "cameraprobe.h"
 #include "cammerwidget.h"
@@ -444,15 +445,6 @@ protected:
             painted(camIndex, static_cast<int>(reinterpret_cast<const uint32_t*>(viewRGBA)[0] & 0xFF));
     }
 };
-
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t i = std::min(v.size() - 1, static_cast<size_t>(std::ceil(p * v.size())) - (p > 0 ? 1 : 0));
-    return v[i];
-}
 
 // Arg: cameras (1 alone on the screen, 8 in the 4 x 2 grid).  The bus makes
 // 30 frames/s per camera; a 3 ms timer takes each camera's newest frame

@@ -112,10 +112,10 @@ void MoJuWizard::CheckArea(bool ask)
 
 // ---- the commands -------------------------------------------------------------
 
-void MoJuWizard::MakeRunControl()
+RunControl* MoJuWizard::MakeRunControl()
 {
     if (runControl_ || !controller_ || !io_)
-        return;
+        return runControl_.get();
     RunControl::Ports ports;
     ports.slotHost = this;
     ports.state = this;
@@ -128,43 +128,39 @@ void MoJuWizard::MakeRunControl()
     // The login prompt and the stop permission come with the user accounts.
     ports.gate = nullptr;
     runControl_ = std::make_unique<RunControl>(ports);
+    return runControl_.get();
 }
 
 // Each slot makes the commands on first use, so they work whether or not
 // the construction made them already.
 void MoJuWizard::SlotStartStop()
 {
-    MakeRunControl();
-    if (runControl_)
-        runControl_->SlotStartStop();
+    if (RunControl* commands = MakeRunControl())
+        commands->SlotStartStop();
 }
 
 void MoJuWizard::SlotReTrain()
 {
-    MakeRunControl();
-    if (runControl_)
-        runControl_->SlotReTrain();
+    if (RunControl* commands = MakeRunControl())
+        commands->SlotReTrain();
 }
 
 void MoJuWizard::BackTrain()
 {
-    MakeRunControl();
-    if (runControl_)
-        runControl_->BackTrain();
+    if (RunControl* commands = MakeRunControl())
+        commands->BackTrain();
 }
 
 void MoJuWizard::SlotStartSkipDetect()
 {
-    MakeRunControl();
-    if (runControl_)
-        runControl_->SlotStartSkipDetect();
+    if (RunControl* commands = MakeRunControl())
+        commands->SlotStartSkipDetect();
 }
 
 void MoJuWizard::SlotManualTrig(int d)
 {
-    MakeRunControl();
-    if (runControl_)
-        runControl_->SlotManualTrig(d);
+    if (RunControl* commands = MakeRunControl())
+        commands->SlotManualTrig(d);
 }
 
 void MoJuWizard::SlotManualTrig0() { SlotManualTrig(0); }
@@ -172,33 +168,30 @@ void MoJuWizard::SlotManualTrig1() { SlotManualTrig(1); }
 
 void MoJuWizard::SlotMuliManualTrig()
 {
-    MakeRunControl();
-    if (runControl_)
-        runControl_->SlotMuliManualTrig();
+    if (RunControl* commands = MakeRunControl())
+        commands->SlotMuliManualTrig();
 }
 
 void MoJuWizard::CameraChangeTrig()
 {
-    MakeRunControl();
-    if (runControl_)
-        runControl_->CameraChangeTrig();
+    if (RunControl* commands = MakeRunControl())
+        commands->CameraChangeTrig();
 }
 
 void MoJuWizard::SlotAdjustArea()
 {
-    MakeRunControl();
-    if (runControl_)
-        runControl_->SlotAdjustArea();
+    if (RunControl* commands = MakeRunControl())
+        commands->SlotAdjustArea();
 }
 
 int MoJuWizard::CheckPassword()
 {
-    MakeRunControl();
-    return runControl_ ? runControl_->CheckPassword() : 0;
+    RunControl* commands = MakeRunControl();
+    return commands ? commands->CheckPassword() : 0;
 }
 
 bool MoJuWizard::CheckRoot()
 {
-    MakeRunControl();
-    return runControl_ && runControl_->CheckRoot();
+    RunControl* commands = MakeRunControl();
+    return commands && commands->CheckRoot();
 }

@@ -7,6 +7,7 @@
 #include "graycolortable.h"
 #include "messages.h"
 #include "readonlyfolder.h"
+#include "slotcases.h"
 #include "slotrig.h"
 #include "slotpictures.h"
 #include "viewtexts.h"
@@ -275,17 +276,10 @@ void TestFailPicture::labels()
     QFETCH(QString, view);
 
     TestEnv env;
-    auto para = std::make_unique<WizardPara>();
-    para->minimumArea = 500;
-    para->showAlgorithmDetails = details;
-    auto set = std::make_unique<CammerSingleton>(0);
-    set->roiCount[kD] = areas;
-    set->roiMethod[kD][index] = method;
-    set->roiSensibility[kD][index] = b;
-    set->roiMaxArea[kD][index] = c;
+    AreaLabelCase area(kD, areas, index, method, b, c, details);
 
-    QCOMPARE(PictureAreaLabel(*set, kD, index, 37, *para), picture);
-    QCOMPARE(AreaLabel(*set, kD, index, 37, 2, *para), view);
+    QCOMPARE(PictureAreaLabel(*area.set, kD, index, 37, *area.para), picture);
+    QCOMPARE(AreaLabel(*area.set, kD, index, 37, 2, *area.para), view);
 }
 
 void TestFailPicture::topLine()
@@ -582,13 +576,7 @@ void TestFailPicture::retrainTemplate()
 
 void TestFailPicture::retrainRelay_data()
 {
-    QTest::addColumn<bool>("netEnabled");
-    QTest::addColumn<bool>("serverOpen");
-    QTest::addColumn<bool>("linkAlive");
-    for (int bits = 0; bits < 8; ++bits) {
-        const bool net = bits & 4, open = bits & 2, alive = bits & 1;
-        QTest::addRow("net %d, server %d, link %d", net, open, alive) << net << open << alive;
-    }
+    addRelayOfferRows();
 }
 
 void TestFailPicture::retrainRelay()

@@ -2,16 +2,14 @@
 // the synthesized base template, exact rows at widths with padded file rows,
 // and the ignore-mask write (folder, atomic replace, failure, relay offer).
 #include "globals.h"
+#include "readonlyfolder.h"
 #include "relaylink.h"
+#include "slotcases.h"
 #include "slotpictures.h"
 #include "testenv.h"
 #include "wizardpara.h"
 
 #include <QtTest>
-
-#include <linux/capability.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace {
 
@@ -100,38 +98,6 @@ QByteArray fileBytes(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-
-// The test runs as root on the build machines, which writes through any
-// permission.  Dropping CAP_DAC_OVERRIDE from the effective set (the
-// permitted set keeps it) makes a read-only folder read-only again.
-class DacOverrideDropped {
-public:
-    DacOverrideDropped()
-    {
-        if (::geteuid() != 0) {
-            ok_ = true;
-            return;
-        }
-        if (::syscall(SYS_capget, &header_, saved_) != 0)
-            return;
-        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
-        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-        ok_ = ::syscall(SYS_capset, &header_, reduced) == 0;
-        dropped_ = ok_;
-    }
-    ~DacOverrideDropped()
-    {
-        if (dropped_)
-            ::syscall(SYS_capset, &header_, saved_);
-    }
-    bool ok() const { return ok_; }
-
-private:
-    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct saved_[2] = {};
-    bool ok_ = false;
-    bool dropped_ = false;
-};
 
 } // namespace
 
@@ -357,19 +323,15 @@ void TestSlotPictures::ignoreWriteFailureKeepsOldFile()
     QVERIFY(!old.isEmpty());
     relay_.clear();
 
-    QFile::setPermissions("cammer12", QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     bool saved = true;
     {
-        DacOverrideDropped readOnlyForRoot;
-        if (!readOnlyForRoot.ok()) {
-            QFile::setPermissions("cammer12", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        ReadOnlyFolder readOnly(QStringLiteral("cammer12"));
+        if (!readOnly.ok())
             QSKIP("cannot drop CAP_DAC_OVERRIDE, so a read-only folder stays writable");
-        }
         fillMask(1, 1);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot write ./cammer12/ignorepoint.bmp.*old file kept"));
         saved = SaveIgnorePoint(*slot_, 0, 1, true);
     }
-    QFile::setPermissions("cammer12", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
     QVERIFY(!saved);
     QVERIFY(fileBytes("cammer12/ignorepoint.bmp") == old);
@@ -379,13 +341,7 @@ void TestSlotPictures::ignoreWriteFailureKeepsOldFile()
 
 void TestSlotPictures::ignoreSending_data()
 {
-    QTest::addColumn<bool>("netEnabled");
-    QTest::addColumn<bool>("serverOpen");
-    QTest::addColumn<bool>("linkAlive");
-    for (int bits = 0; bits < 8; ++bits) {
-        const bool net = bits & 4, open = bits & 2, alive = bits & 1;
-        QTest::addRow("net %d, server %d, link %d", net, open, alive) << net << open << alive;
-    }
+    addRelayOfferRows();
 }
 
 void TestSlotPictures::ignoreSending()

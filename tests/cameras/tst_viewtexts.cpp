@@ -4,6 +4,7 @@
 #include "fakeslothost.h"
 #include "messages.h"
 #include "screenstates.h"
+#include "slotcases.h"
 #include "testenv.h"
 #include "viewtexts.h"
 #include "wizardpara.h"
@@ -120,18 +121,11 @@ void TestViewTexts::areaLabel()
     QFETCH(QString, label);
 
     TestEnv env;
-    auto para = std::make_unique<WizardPara>();
-    para->minimumArea = 500;
-    para->showAlgorithmDetails = details;
-    auto set = std::make_unique<CammerSingleton>(0);
     const int d = 3;
-    set->roiCount[d] = areas;
-    set->roiMethod[d][index] = method;
-    set->roiMinSize[d][index] = 3;
-    set->roiSensibility[d][index] = b;
-    set->roiMaxArea[d][index] = c;
+    AreaLabelCase area(d, areas, index, method, b, c, details);
+    area.set->roiMinSize[d][index] = 3;
 
-    QCOMPARE(AreaLabel(*set, d, index, value, edges, *para), label);
+    QCOMPARE(AreaLabel(*area.set, d, index, value, edges, *area.para), label);
 }
 
 void TestViewTexts::countdown_data()

@@ -14,6 +14,7 @@
 #include "paths.h"
 #include "testenv.h"
 #include "warnbox.h"
+#include "windowtest.h"
 #include "wizardpara.h"
 
 #include <QSqlDatabase>
@@ -22,6 +23,8 @@
 
 #include <functional>
 
+using namespace windowtest;
+
 namespace {
 
 // A window in env's program directory with the first-start parameters as
@@ -29,31 +32,14 @@ namespace {
 // the start-up are forgotten; answers are the script of what follows.
 void makeWindow(TestEnv& env, const std::function<void(WizardPara&)>& edit, std::vector<int> answers)
 {
-    paths().qtLogDir = env.path("RECORD/LOG");
-    env.writeFile("realytime.txt", QByteArray::number(env.clock->now().addDays(-1).toMSecsSinceEpoch()));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "maker");
-        db.setDatabaseName(env.path("PARAM.db"));
-        QVERIFY(db.open());
-        WizardPara p = FirstStartParameters();
-        edit(p);
-        QVERIFY(p.SaveDatatoFile(db).ok);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("maker");
+    keepLogsInside(env);
+    writeFloor(env);
+    writeParams(env, edit);
+    if (QTest::currentTestFailed())
+        return;
     new MoJuWizard;
     env.modalRequests.clear();
     env.modalAnswers = std::move(answers);
-}
-
-QStringList records()
-{
-    QStringList out;
-    QSqlQuery q(QSqlDatabase::database("dbRecord"));
-    q.exec("select remarks from RECORD");
-    while (q.next())
-        out << q.value(0).toString();
-    return out;
 }
 
 // The logical output word (the record's inversion undone).
@@ -97,17 +83,7 @@ void TestMainWindowCommands::initTestCase()
 
 void TestMainWindowCommands::cleanup()
 {
-    delete gpWin;   // takes the shared boxes and keypads with it
-    gpWarnBox = nullptr;
-    gpChooseBox = nullptr;
-    gpNumPad = nullptr;
-    gpNumCharPad = nullptr;
-    delete LogManager::__instance;
-    paths().qtLogDir.clear();
-    for (const QString& c : QSqlDatabase::connectionNames()) {
-        QSqlDatabase::database(c, false).close();
-        QSqlDatabase::removeDatabase(c);
-    }
+    closeWindow();
     gisLostCom = 0;
     gFromTrain = 0;
     gisReTrain = false;

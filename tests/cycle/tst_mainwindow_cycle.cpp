@@ -17,6 +17,7 @@
 #include "slotrig.h"
 #include "testenv.h"
 #include "warnbox.h"
+#include "windowtest.h"
 #include "wizardpara.h"
 
 #include <QMutexLocker>
@@ -47,71 +48,9 @@ private slots:
     void cameraSlotServesTheCycle();
 };
 
+using namespace windowtest;
+
 namespace {
-
-void keepLogsInside(const TestEnv& env)
-{
-    paths().qtLogDir = env.path("RECORD/LOG");
-}
-
-// A clock floor in the past: the start-up clock check passes quietly.
-void writeFloor(TestEnv& env)
-{
-    env.writeFile("realytime.txt", QByteArray::number(env.clock->now().addDays(-1).toMSecsSinceEpoch()));
-}
-
-// PARAM.db with the first-start parameters as edit changes them.
-void writeParams(TestEnv& env, const std::function<void(WizardPara&)>& edit)
-{
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "maker");
-        db.setDatabaseName(env.path("PARAM.db"));
-        QVERIFY(db.open());
-        WizardPara p = FirstStartParameters();
-        edit(p);
-        QVERIFY(p.SaveDatatoFile(db).ok);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("maker");
-}
-
-QStringList records()
-{
-    QStringList out;
-    QSqlQuery q(QSqlDatabase::database("dbRecord"));
-    q.exec("select remarks from RECORD");
-    while (q.next())
-        out << q.value(0).toString();
-    return out;
-}
-
-int boardWord()
-{
-    QMutexLocker lock(pMutexIO);
-    return gDataOut;
-}
-
-// Every output released, as applied to the board: each inverted output's
-// bit set, output 3 following the output it mirrors.
-int allOffWord(const WizardPara& w)
-{
-    int word = 0;
-    for (int o = 0; o < kOutputBits; ++o)
-        if (w.outputInvert[o])
-            word |= 1 << o;
-    const int role = w.reserveOutputRole;
-    if (role >= 1 && role <= 3)
-        word = (word & ~(1 << OutReserve)) | (((word >> (role - 1)) & 1) << OutReserve);
-    return word;
-}
-
-void closeAll()
-{
-    for (const QString& c : QSqlDatabase::connectionNames()) {
-        QSqlDatabase::database(c, false).close();
-        QSqlDatabase::removeDatabase(c);
-    }
-}
 
 // The main loop of this build: its first pass re-arms the run timer.
 bool loopRuns()
@@ -131,13 +70,9 @@ void TestMainWindowCycle::initTestCase()
 void TestMainWindowCycle::init()
 {
     // Two small grey cameras: the window starts without a question.
-    QString error;
-    QVERIFY2(camsim::bus().loadJson(
-                 "{\"devices\":[{\"family\":\"mindvision\",\"serial\":\"CAMC000000\",\"width\":320,"
-                 "\"height\":240,\"fps\":30},{\"family\":\"mindvision\",\"serial\":\"CAMC000001\","
-                 "\"width\":320,\"height\":240,\"fps\":30}]}",
-                 &error),
-             qPrintable(error));
+    loadBus(2, "CAMC");
+    if (QTest::currentTestFailed())
+        return;
     gisLostCom = 0;
     // What a previous run left on the board.
     QMutexLocker lock(pMutexIO);
@@ -146,14 +81,7 @@ void TestMainWindowCycle::init()
 
 void TestMainWindowCycle::cleanup()
 {
-    delete gpWin;   // takes the shared boxes and keypads with it
-    gpWarnBox = nullptr;
-    gpChooseBox = nullptr;
-    gpNumPad = nullptr;
-    gpNumCharPad = nullptr;
-    delete LogManager::__instance;
-    paths().qtLogDir.clear();
-    closeAll();
+    closeWindow();
     gisLostCom = 0;
 }
 
@@ -186,7 +114,7 @@ void TestMainWindowCycle::startupPublishesAllOffThenBlocksClosing()
     QVERIFY(qobject_cast<IOThread*>(gpControlIO->ioThread()));
     QVERIFY(gpControlIO->ioThread()->isRunning());
 
-    const int off = allOffWord(*gpWPara);
+    const int off = releasedWord(*gpWPara, true);
     const QList<int> words = gpWin->startupOutputWords;
     QVERIFY2(words.size() >= 2, qPrintable(QString::number(words.size())));
     QCOMPARE(words[0], off);

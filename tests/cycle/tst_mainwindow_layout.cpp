@@ -17,6 +17,7 @@
 #include "simcamerabus.h"
 #include "testenv.h"
 #include "warnbox.h"
+#include "windowtest.h"
 #include "wizardpara.h"
 
 #include <QSqlDatabase>
@@ -43,51 +44,9 @@ private slots:
     void systemParaLowersTheLevel();
 };
 
+using namespace windowtest;
+
 namespace {
-
-void keepLogsInside(const TestEnv& env)
-{
-    paths().qtLogDir = env.path("RECORD/LOG");
-}
-
-void writeFloor(TestEnv& env)
-{
-    env.writeFile("realytime.txt", QByteArray::number(env.clock->now().addDays(-1).toMSecsSinceEpoch()));
-}
-
-void writeParams(TestEnv& env, const std::function<void(WizardPara&)>& edit)
-{
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "maker");
-        db.setDatabaseName(env.path("PARAM.db"));
-        QVERIFY(db.open());
-        WizardPara p = FirstStartParameters();
-        edit(p);
-        QVERIFY(p.SaveDatatoFile(db).ok);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("maker");
-}
-
-void loadBus(int count)
-{
-    QStringList devices;
-    for (int i = 0; i < count; ++i)
-        devices << QStringLiteral("{\"family\":\"mindvision\",\"serial\":\"CAML%1\",\"width\":320,\"height\":240,"
-                                  "\"fps\":30}")
-                       .arg(i, 6, 10, QLatin1Char('0'));
-    QString error;
-    QVERIFY2(camsim::bus().loadJson(QStringLiteral("{\"devices\":[%1]}").arg(devices.join(',')).toUtf8(), &error),
-             qPrintable(error));
-}
-
-void closeAll()
-{
-    for (const QString& c : QSqlDatabase::connectionNames()) {
-        QSqlDatabase::database(c, false).close();
-        QSqlDatabase::removeDatabase(c);
-    }
-}
 
 // The window with its camera checks counted instead of run; the one-second
 // timer is stopped so the test gives the ticks.
@@ -104,7 +63,7 @@ Window* makeWindow(TestEnv& env, int cameras, const std::function<void(WizardPar
 {
     keepLogsInside(env);
     writeFloor(env);
-    loadBus(cameras);
+    loadBus(cameras, "CAML");
     writeParams(env, [&](WizardPara& p) {
         p.imageAdjustEnabled = 1;
         if (edit)
@@ -139,14 +98,7 @@ void TestMainWindowLayout::initTestCase()
 
 void TestMainWindowLayout::cleanup()
 {
-    delete gpWin;
-    gpWarnBox = nullptr;
-    gpChooseBox = nullptr;
-    gpNumPad = nullptr;
-    gpNumCharPad = nullptr;
-    delete LogManager::__instance;
-    paths().qtLogDir.clear();
-    closeAll();
+    closeWindow();
 }
 
 void TestMainWindowLayout::viewsFollowTheShownCamera()

@@ -27,6 +27,7 @@
 #include "testenv.h"
 #include "choosebox.h"
 #include "warnbox.h"
+#include "windowtest.h"
 
 #include <QFile>
 #include <QSqlDatabase>
@@ -68,76 +69,9 @@ private slots:
     void memoryInfoOnlyToALiveRelay();
 };
 
+using namespace windowtest;
+
 namespace {
-// The message log goes below the program directory, not beside the test binary.
-void keepLogsInside(const TestEnv& env)
-{
-    paths().qtLogDir = env.path("RECORD/LOG");
-}
-
-QString camera(const QString& serial)
-{
-    return QStringLiteral("{\"family\":\"mindvision\",\"serial\":\"%1\",\"width\":320,\"height\":240,\"fps\":30}")
-        .arg(serial);
-}
-
-// The bus of count small grey cameras.
-void loadBus(int count)
-{
-    QStringList devices;
-    for (int i = 0; i < count; ++i)
-        devices << camera(QStringLiteral("CAMW%1").arg(i, 6, 10, QLatin1Char('0')));
-    QString error;
-    QVERIFY2(camsim::bus().loadJson(QStringLiteral("{\"devices\":[%1]}").arg(devices.join(',')).toUtf8(), &error),
-             qPrintable(error));
-}
-
-// PARAM.db with the first-start parameters as edit changes them.
-void writeParams(TestEnv& env, const std::function<void(WizardPara&)>& edit)
-{
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "maker");
-        db.setDatabaseName(env.path("PARAM.db"));
-        QVERIFY(db.open());
-        WizardPara p = FirstStartParameters();
-        edit(p);
-        QVERIFY(p.SaveDatatoFile(db).ok);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("maker");
-}
-
-// Every output released, as applied to the board (no mirror on output 3).
-int releasedWord(const WizardPara& w)
-{
-    int word = 0;
-    for (int o = 0; o < kOutputBits; ++o)
-        if (w.outputInvert[o])
-            word |= 1 << o;
-    return word;
-}
-
-int boardWord()
-{
-    QMutexLocker lock(pMutexIO);
-    return gDataOut;
-}
-
-void writeFloor(TestEnv& env, const QDateTime& t)
-{
-    env.writeFile("realytime.txt", QByteArray::number(t.toMSecsSinceEpoch()));
-}
-
-QStringList records()
-{
-    QStringList out;
-    QSqlQuery q(QSqlDatabase::database("dbRecord"));
-    q.exec("select remarks from RECORD");
-    while (q.next())
-        out << q.value(0).toString();
-    return out;
-}
-
 // A runner that claims to act on the machine: its reboot really happens.
 class PanelRunner : public RecordingCommandRunner {
 public:
@@ -163,14 +97,6 @@ QString storedRow(const QString& name)
     q.exec(QString("select value from sysparam where name='%1'").arg(name));
     return q.next() ? q.value(0).toString() : QString();
 }
-
-void closeAll()
-{
-    for (const QString& c : QSqlDatabase::connectionNames()) {
-        QSqlDatabase::database(c, false).close();
-        QSqlDatabase::removeDatabase(c);
-    }
-}
 }
 
 void TestMainWindowStartup::initTestCase()
@@ -182,26 +108,19 @@ void TestMainWindowStartup::initTestCase()
 
 void TestMainWindowStartup::init()
 {
-    loadBus(2);
+    loadBus(2, "CAMW");
 }
 
 void TestMainWindowStartup::cleanup()
 {
-    delete gpWin;   // takes the shared boxes and keypads with it
-    gpWarnBox = nullptr;
-    gpChooseBox = nullptr;
-    gpNumPad = nullptr;
-    gpNumCharPad = nullptr;
-    delete LogManager::__instance;   // the next window makes one in its own directory
-    paths().qtLogDir.clear();
-    closeAll();
+    closeWindow();
 }
 
 void TestMainWindowStartup::firstStartMakesDatabasesAndWritesStartRecord()
 {
     TestEnv env;
     keepLogsInside(env);
-    writeFloor(env, env.clock->now().addDays(-1));
+    writeFloor(env);
     new MoJuWizard;
     QVERIFY(QFile::exists(env.path("PARAM.db")));
     QVERIFY(QFile::exists(env.path("SN.db")));
@@ -234,7 +153,7 @@ void TestMainWindowStartup::firstStartIsQuiet()
     QFETCH(bool, serialTable);
     TestEnv env;
     keepLogsInside(env);
-    writeFloor(env, env.clock->now().addDays(-1));
+    writeFloor(env);
     if (recordTemplate)
         makeTable(env.path("RECORDNULL.db"), "CREATE TABLE RECORD(recordtime TEXT, recordpassword TEXT, remarks TEXT)");
     if (param != "-")
@@ -257,7 +176,7 @@ void TestMainWindowStartup::lockedParameterDatabaseIsNeitherMovedNorSaved()
 {
     TestEnv env;
     keepLogsInside(env);
-    writeFloor(env, env.clock->now().addDays(-1));
+    writeFloor(env);
     QVERIFY(QDir().mkpath(env.path("paraGroup/default")));
     makeTable(env.path("paraGroup/default/PARAM.db"), "create table sysparam(name text, value text)");
     new MoJuWizard;   // a first start lays down PARAM.db
@@ -300,7 +219,7 @@ void TestMainWindowStartup::confirmLabelInLoadedLanguage()
     QFETCH(int, language);
     TestEnv env;
     keepLogsInside(env);
-    writeFloor(env, env.clock->now().addDays(-1));
+    writeFloor(env);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "maker");
         db.setDatabaseName(env.path("PARAM.db"));
@@ -327,10 +246,10 @@ void TestMainWindowStartup::parameterRecordsBelongToTheWindow()
     // No camera: two windows at once never happen on the panel, and the
     // first one's cameras would go on reading the image globals the second
     // one sets.
-    loadBus(0);
+    loadBus(0, "CAMW");
     TestEnv env;
     keepLogsInside(env);
-    writeFloor(env, env.clock->now().addDays(-1));
+    writeFloor(env);
     auto* first = new MoJuWizard;
     WizardPara* live = gpWPara;
     QVERIFY(live && gpWParaBak && live != gpWParaBak);
@@ -348,7 +267,7 @@ void TestMainWindowStartup::damagedRecordDatabaseIsRestoredWithoutReboot()
 {
     TestEnv env;
     keepLogsInside(env);
-    writeFloor(env, env.clock->now().addDays(-1));
+    writeFloor(env);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "maker");
         db.setDatabaseName(env.path("RECORDNULL.db"));
@@ -427,7 +346,7 @@ void TestMainWindowStartup::pressOnWindowHidesKeypadsKeepsTarget()
 {
     TestEnv env;
     keepLogsInside(env);
-    writeFloor(env, env.clock->now().addDays(-1));
+    writeFloor(env);
     auto* w = new MoJuWizard;
     w->resize(800, 600);
     w->show();
@@ -449,7 +368,7 @@ void TestMainWindowStartup::constructionMakesTheFolderTree()
 {
     TestEnv env;
     keepLogsInside(env);
-    writeFloor(env, env.clock->now().addDays(-1));
+    writeFloor(env);
     new MoJuWizard;
     QCOMPARE(numCamera, 2);
     for (int c = 1; c <= 2; ++c) {
@@ -496,7 +415,7 @@ void TestMainWindowStartup::timeFileMadeWhenMissing()
 {
     TestEnv env;
     keepLogsInside(env);
-    writeFloor(env, env.clock->now().addDays(-1));
+    writeFloor(env);
     QVERIFY(!QFile::exists(env.path("time.txt")));
     new MoJuWizard;
     QCOMPARE(QString::fromUtf8(env.readFile("time.txt")).trimmed(), env.clock->now().date().toString("yyyy-MM-dd"));
@@ -523,7 +442,7 @@ void TestMainWindowStartup::outputsAfterConstruction()
     QFETCH(int, word);
     TestEnv env;
     keepLogsInside(env);
-    writeFloor(env, env.clock->now().addDays(-1));
+    writeFloor(env);
     writeParams(env, [&](WizardPara& p) {
         for (int& invert : p.outputInvert)
             invert = 0;
@@ -534,7 +453,7 @@ void TestMainWindowStartup::outputsAfterConstruction()
     });
     new MoJuWizard;
     QCOMPARE(gpWin->runState, int(RunStateDetecting));
-    QCOMPARE(boardWord() ^ releasedWord(*gpWPara), word);
+    QCOMPARE(boardWord() ^ releasedWord(*gpWPara, false), word);
 }
 
 void TestMainWindowStartup::firstDetectionAndShownCamera_data()
@@ -557,10 +476,10 @@ void TestMainWindowStartup::firstDetectionAndShownCamera()
     QFETCH(int, productDetect);
     QFETCH(int, detect);
     QFETCH(int, viewCamera);
-    loadBus(cameras);
+    loadBus(cameras, "CAMW");
     TestEnv env;
     keepLogsInside(env);
-    writeFloor(env, env.clock->now().addDays(-1));
+    writeFloor(env);
     writeParams(env, [&](WizardPara& p) {
         p.systemMode = systemMode;
         p.systemModePending = systemMode;
@@ -580,7 +499,7 @@ void TestMainWindowStartup::updateScriptIsRunAndRemovedThroughTheRunner()
 {
     TestEnv env;
     keepLogsInside(env);
-    writeFloor(env, env.clock->now().addDays(-1));
+    writeFloor(env);
     env.writeFile("update.sh", "#!/bin/sh\ntouch ran\n");
     QFile::setPermissions(env.path("update.sh"), QFile::permissions(env.path("update.sh")) | QFile::ExeOwner);
     new MoJuWizard;
@@ -615,7 +534,7 @@ void TestMainWindowStartup::changedCameraCountClearsSerialsAndReopensWithoutRebo
     QFETCH(bool, panel);
     TestEnv env;
     keepLogsInside(env);
-    writeFloor(env, env.clock->now().addDays(-1));
+    writeFloor(env);
     std::shared_ptr<RecordingCommandRunner> runner = env.runner;
     std::shared_ptr<CommandRunner> saved;
     if (panel) {
@@ -672,7 +591,7 @@ void TestMainWindowStartup::clockCheckStopsDetection()
     env.modalAnswers = {1, 0};   // the box, then the time dialog cancelled
     new MoJuWizard;
     QCOMPARE(gpWin->runState, int(RunStateStopped));
-    QCOMPARE((boardWord() ^ releasedWord(*gpWPara)) & 0x1, 0x1);
+    QCOMPARE((boardWord() ^ releasedWord(*gpWPara, false)) & 0x1, 0x1);
     QCOMPARE((LEDByte() >> 4) & 1, 0);
     const QStringList recs = records();
     const int error = recs.indexOf(QString::fromUtf8("系统时间出错，导致停止检测"));
@@ -684,10 +603,10 @@ void TestMainWindowStartup::clockCheckStopsDetection()
 
 void TestMainWindowStartup::emptyBusAsksAndCountsVirtualCameras()
 {
-    loadBus(0);
+    loadBus(0, "CAMW");
     TestEnv env;
     keepLogsInside(env);
-    writeFloor(env, env.clock->now().addDays(-1));
+    writeFloor(env);
     env.modalAnswers = {1};
     new MoJuWizard;
     QCOMPARE(int(env.modalRequests.size()), 1);
@@ -715,7 +634,7 @@ void TestMainWindowStartup::writerRunsAndEndsWithTheWindow()
     // Many windows are built in one run: each one's writer ends with it.
     TestEnv env;
     keepLogsInside(env);
-    writeFloor(env, env.clock->now().addDays(-1));
+    writeFloor(env);
     new MoJuWizard;
     QPointer<SaveFialImageThread> writer = gpSaveFialImageThread;
     QVERIFY(writer);
@@ -728,7 +647,7 @@ void TestMainWindowStartup::picturesNumberedOverTheFoldersInUse()
 {
     TestEnv env;
     keepLogsInside(env);
-    writeFloor(env, env.clock->now().addDays(-1));
+    writeFloor(env);
     env.writeFile("alarmimage/camera1/detect1/NG/2026-01-01_10.00.00.000.jpg", "a");
     env.writeFile("alarmimage/camera1/detect1/NG/2026-01-02_10.00.00.000.jpg", "b");
     env.writeFile("alarmimage/camera2/detect3/OK/100500_2026-01-02_11.00.00.000.jpg", "c");
@@ -749,7 +668,7 @@ void TestMainWindowStartup::writerWritesIntoTheWindowsFolders()
     // under the window's running number, off the GUI thread.
     TestEnv env;
     keepLogsInside(env);
-    writeFloor(env, env.clock->now().addDays(-1));
+    writeFloor(env);
     writeParams(env, [](WizardPara& p) {
         p.ngImageKeep = 3;
         p.okImageKeep = 3;
@@ -787,7 +706,7 @@ void TestMainWindowStartup::memoryInfoOnlyToALiveRelay()
     QFETCH(bool, sent);
     TestEnv env;
     keepLogsInside(env);
-    writeFloor(env, env.clock->now().addDays(-1));
+    writeFloor(env);
     writeParams(env, [&](WizardPara& p) { p.netEnabled = netEnabled; });
     static RecordingRelayLink relay;   // outlives a window left by a failed check
     relay.clear();
