@@ -96,6 +96,11 @@ void TestDemo::cleanup()
 
 void TestDemo::fourCyclesWithOnePartLeft()
 {
+#ifdef MM_RACE_CHECKER
+    // The machine model runs in real time; the race checker slows the
+    // monitor about tenfold, so its verdicts come after the machine moved on.
+    QSKIP("the real-time machine needs a monitor at full speed");
+#endif
     QTemporaryDir tmp;
     QVERIFY(tmp.isValid());
     const QString dir = tmp.path();
