@@ -9,6 +9,7 @@
 // timed (the words the board applied, the verdicts) and stops with an error
 // otherwise.  Run by hand:
 //   build-rel/bench/cycle_bench --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
+#include "benchmain.h"
 #include "benchstats.h"
 #include "enginecyclecamera.h"
 #include "enginerig.h"
@@ -635,8 +636,7 @@ int main(int argc, char** argv)
 {
     // The cycle's timers need this thread's event loop; the camera slots are
     // widgets, never shown.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    UseOffscreenUnlessNamed();
     QApplication app(argc, argv);
     // The camera slots' captions and the pictures' texts.
     FillMessageTable();

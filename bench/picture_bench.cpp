@@ -6,6 +6,7 @@
 // checks what was written and stops with an error otherwise.  Run by hand:
 //   build/bench/picture_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 // Under MM_BENCH_TEST=1 (the CTest run) the runs are short.
+#include "benchmain.h"
 #include "benchstats.h"
 #include "clock.h"
 #include "failimagestore.h"
@@ -237,17 +238,9 @@ BENCHMARK(BM_EncodeAndWrite)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    const char* asTest = std::getenv("MM_BENCH_TEST");
-    gTestRun = asTest && std::strcmp(asTest, "1") == 0;
+    UseOffscreenUnlessNamed();
+    gTestRun = BenchRunsAsTest();
     QApplication app(argc, argv);
     CreateSharedLocks();
-    int n = argc;
-    benchmark::Initialize(&n, argv);
-    if (benchmark::ReportUnrecognizedArguments(n, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunRegisteredBenchmarks(argc, argv);
 }

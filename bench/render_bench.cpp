@@ -8,6 +8,7 @@
 // repetition loads the font; warm_max_ms is the maximum of the others.
 // Run by hand:
 //   build/bench/render_bench --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
+#include "benchmain.h"
 #include "benchstats.h"
 #include "cameraslotstate.h"
 #include "cammersingleton.h"
@@ -194,17 +195,10 @@ BENCHMARK(BM_RenderFailPicture)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    UseOffscreenUnlessNamed();
     QApplication app(argc, argv);
     // The texts and the font are part of what a picture costs.
     FillMessageTable();
     RegisterKitFonts();
-    int n = argc;
-    benchmark::Initialize(&n, argv);
-    if (benchmark::ReportUnrecognizedArguments(n, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunRegisteredBenchmarks(argc, argv);
 }

@@ -5,6 +5,7 @@
 // measured and stops with an error otherwise.  Run by hand:
 //   build/bench/view_bench --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
 // Under MM_BENCH_TEST=1 (the CTest run) the latency runs are short.
+#include "benchmain.h"
 #include "benchstats.h"
 #include "cameraglobals.h"
 #include "cameraprobe.h"
@@ -594,20 +595,12 @@ BENCHMARK(BM_FrameToScreen)->Arg(1)->Arg(8)->Iterations(1)->Unit(benchmark::kMil
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    const char* asTest = std::getenv("MM_BENCH_TEST");
-    gTestRun = asTest && std::strcmp(asTest, "1") == 0;
+    UseOffscreenUnlessNamed();
+    gTestRun = BenchRunsAsTest();
     QApplication app(argc, argv);
     CreateSharedLocks();
     // The texts are part of what a paint costs.
     FillMessageTable();
     RegisterKitFonts();
-    int n = argc;
-    benchmark::Initialize(&n, argv);
-    if (benchmark::ReportUnrecognizedArguments(n, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunRegisteredBenchmarks(argc, argv);
 }
