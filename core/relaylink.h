@@ -69,12 +69,15 @@ struct VideoShareRegistration {
 // The remote link, made by main before the main window; null before that.
 extern RelayLink* gpNet;
 
-// gpNet can take a message: its server listens and, when needAlive, the
+// link can take a message: its server listens and, when needAlive, the
 // relay is connected with a fresh heartbeat.
-inline bool RelayReady(bool needAlive)
+inline bool RelayReady(const RelayLink* link, bool needAlive)
 {
-    return gpNet && gpNet->serverOpen() && (!needAlive || gpNet->linkAlive());
+    return link && link->serverOpen() && (!needAlive || link->linkAlive());
 }
+
+// The same for the program's link, gpNet.
+inline bool RelayReady(bool needAlive) { return RelayReady(gpNet, needAlive); }
 
 // Keeps every call as one line of text, for tests.
 class RecordingRelayLink : public RelayLink {

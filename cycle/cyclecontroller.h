@@ -66,6 +66,10 @@ public:
     // The cycle's half of the area page's "Re-detected".
     void ReDetectHeld();
 
+    // Shape models and matchers of every enabled detection on every camera
+    // built anew from the templates.
+    void RebuildEnabledModels();
+
 private:
     Ports p_;
     CycleCamera* cameras_[kCameraSlots] = {};

@@ -66,7 +66,7 @@ void CycleController::flush() { p_.io->IOFlashOut(); }
 
 bool CycleController::relayLinked(bool needAlive) const
 {
-    return para().netEnabled && p_.relay && p_.relay->serverOpen() && (!needAlive || p_.relay->linkAlive());
+    return para().netEnabled && RelayReady(p_.relay, needAlive);
 }
 
 bool CycleController::ngHandledByPulses(int p) const
@@ -741,6 +741,13 @@ void CycleController::rebuildModels(int d)
     }
 }
 
+void CycleController::RebuildEnabledModels()
+{
+    for (int k = 0; k < gDNum && k < kDetections; ++k)
+        if (para().detectEnabled[k])
+            rebuildModels(k);
+}
+
 void CycleController::TimerShow()
 {
     CycleState& st = *p_.state;
@@ -769,9 +776,7 @@ void CycleController::TimerShow()
 
     if (gisReTrain) {
         gisReTrain = false;
-        for (int k = 0; k < gDNum && k < kDetections; ++k)
-            if (w.detectEnabled[k])
-                rebuildModels(k);
+        RebuildEnabledModels();
     } else if (gisReShape) {
         gisReShape = false;
         rebuildModels(1);

@@ -28,24 +28,20 @@ using Ports = RunControl::Ports;
 
 bool relayAlive(const Ports& p)
 {
-    return gpWPara->netEnabled && p.relay && p.relay->serverOpen() && p.relay->linkAlive();
+    return gpWPara->netEnabled && RelayReady(p.relay, true);
 }
 
-// Shape model and matcher of every enabled detection on every camera.
-void rebuildModels(const Ports& p)
+// Detection started by hand: closing blocked when the next mould OK is to
+// release it with a pulse, and the run lamp on.
+void startByHand(const Ports& p)
 {
     const WizardPara& w = *gpWPara;
-    for (int c = 0; c < camerasInUse(); ++c) {
-        CycleCamera* cam = p.cycle->camera(c);
-        if (!cam)
-            continue;
-        for (int k = 0; k < detections(); ++k) {
-            if (!w.detectEnabled[k])
-                continue;
-            cam->CreateShape(k);
-            cam->VarTrain(k);
-        }
+    p.cycle->StartDetect();
+    if (w.cutClampAfterMoldOk && w.clampPulse > 0) {
+        p.io->IOSetOut(OutNotAllowClose, 1);
+        p.io->IOFlashOut();
     }
+    LEDOnOff(4, 1);
 }
 
 // The camera shown alone, or camera 0 while the grid is shown.
@@ -115,13 +111,8 @@ void RunControl::SlotStartStop()
         return;
     const WizardPara& w = *gpWPara;
     if (p_.slotHost->runState == RunStateStopped) {
-        p_.cycle->StartDetect();
-        if (w.cutClampAfterMoldOk && w.clampPulse > 0) {
-            p_.io->IOSetOut(OutNotAllowClose, 1);
-            p_.io->IOFlashOut();
-        }
+        startByHand(p_);
         p_.slotHost->insertRecord(Msg(142));
-        LEDOnOff(4, 1);
     } else {
         int level = 0;
         if (w.stopDetectPassword && !w.passwordEnabled) {
@@ -178,14 +169,8 @@ void RunControl::SlotReTrain()
             std::fill(std::begin(s.roiOK[k]), std::end(s.roiOK[k]), uchar(1));
     }
 
-    if (p_.slotHost->runState == RunStateStopped) {
-        p_.cycle->StartDetect();
-        if (w.cutClampAfterMoldOk && w.clampPulse > 0) {
-            p_.io->IOSetOut(OutNotAllowClose, 1);
-            p_.io->IOFlashOut();
-        }
-        LEDOnOff(4, 1);
-    }
+    if (p_.slotHost->runState == RunStateStopped)
+        startByHand(p_);
     p_.slotHost->runState = RunStateTraining;
 
     // The old library must not be trained on with the new base templates.
@@ -228,7 +213,7 @@ void RunControl::CheckArea(bool)
     // models built from the old ones go now, before the next judgement.
     // (Leaving it to the end of a display would also keep closing blocked
     // after the next mould OK.)
-    rebuildModels(p_);
+    p_.cycle->RebuildEnabledModels();
     p_.slotHost->runState = RunStateDetecting;
 }
 

@@ -91,7 +91,7 @@ bool WritePicture(const SaveFialImageThread::Ports& p, Clock& clock, const QStri
         std::function<bool()> relayOn = p.relayOn;
         const QString relative = RelayRelativePath(path, QDir::currentPath());
         auto announce = [relay, relayOn, path, relative]() {
-            const bool on = relayOn ? relayOn() : (relay->serverOpen() && relay->linkAlive());
+            const bool on = relayOn ? relayOn() : RelayReady(relay, true);
             if (!on)
                 return;
             relay->CNT_SendAlarmPic(path);
