@@ -393,6 +393,7 @@ MoJuWizard::~MoJuWizard()
             gpSaveFialImageThread = nullptr;
         writer_.reset();
     }
+    runControl_.reset();
     controller_.reset();
     // The views stop their cameras while this window is still whole.
     for (CammerWidget*& view : cameraViews) {

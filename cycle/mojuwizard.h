@@ -307,8 +307,8 @@ private:
     // Restarts the fold of the zoom column (every zoom button).
     void RestartZoomHideTimer();
     // The run-control commands over this window (mojuwizard_commands.cpp);
-    // made once the cycle controller exists.  Returns them, null before.
-    RunControl* MakeRunControl();
+    // made right after the cycle controller.
+    void MakeRunControl();
 
     OperationRecord* record_ = nullptr;
     // The records behind gpWPara and gpWParaBak.

@@ -96,9 +96,6 @@ void MoJuWizard::SaveSN(int clear) { ::SaveSN(clear); }
 
 void MoJuWizard::CheckArea(bool ask)
 {
-    MakeRunControl();
-    if (!runControl_)
-        return;
     runControl_->CheckArea(ask);
     // Until the area page exists nothing would ever close it after
     // re-sampling, and the verdict would wait for it for good: return from
@@ -112,10 +109,8 @@ void MoJuWizard::CheckArea(bool ask)
 
 // ---- the commands -------------------------------------------------------------
 
-RunControl* MoJuWizard::MakeRunControl()
+void MoJuWizard::MakeRunControl()
 {
-    if (runControl_ || !controller_ || !io_)
-        return runControl_.get();
     RunControl::Ports ports;
     ports.slotHost = this;
     ports.state = this;
@@ -128,70 +123,17 @@ RunControl* MoJuWizard::MakeRunControl()
     // The login prompt and the stop permission come with the user accounts.
     ports.gate = nullptr;
     runControl_ = std::make_unique<RunControl>(ports);
-    return runControl_.get();
 }
 
-// Each slot makes the commands on first use, so they work whether or not
-// the construction made them already.
-void MoJuWizard::SlotStartStop()
-{
-    if (RunControl* commands = MakeRunControl())
-        commands->SlotStartStop();
-}
-
-void MoJuWizard::SlotReTrain()
-{
-    if (RunControl* commands = MakeRunControl())
-        commands->SlotReTrain();
-}
-
-void MoJuWizard::BackTrain()
-{
-    if (RunControl* commands = MakeRunControl())
-        commands->BackTrain();
-}
-
-void MoJuWizard::SlotStartSkipDetect()
-{
-    if (RunControl* commands = MakeRunControl())
-        commands->SlotStartSkipDetect();
-}
-
-void MoJuWizard::SlotManualTrig(int d)
-{
-    if (RunControl* commands = MakeRunControl())
-        commands->SlotManualTrig(d);
-}
-
-void MoJuWizard::SlotManualTrig0() { SlotManualTrig(0); }
-void MoJuWizard::SlotManualTrig1() { SlotManualTrig(1); }
-
-void MoJuWizard::SlotMuliManualTrig()
-{
-    if (RunControl* commands = MakeRunControl())
-        commands->SlotMuliManualTrig();
-}
-
-void MoJuWizard::CameraChangeTrig()
-{
-    if (RunControl* commands = MakeRunControl())
-        commands->CameraChangeTrig();
-}
-
-void MoJuWizard::SlotAdjustArea()
-{
-    if (RunControl* commands = MakeRunControl())
-        commands->SlotAdjustArea();
-}
-
-int MoJuWizard::CheckPassword()
-{
-    RunControl* commands = MakeRunControl();
-    return commands ? commands->CheckPassword() : 0;
-}
-
-bool MoJuWizard::CheckRoot()
-{
-    RunControl* commands = MakeRunControl();
-    return commands && commands->CheckRoot();
-}
+void MoJuWizard::SlotStartStop() { runControl_->SlotStartStop(); }
+void MoJuWizard::SlotReTrain() { runControl_->SlotReTrain(); }
+void MoJuWizard::BackTrain() { runControl_->BackTrain(); }
+void MoJuWizard::SlotStartSkipDetect() { runControl_->SlotStartSkipDetect(); }
+void MoJuWizard::SlotManualTrig(int d) { runControl_->SlotManualTrig(d); }
+void MoJuWizard::SlotManualTrig0() { runControl_->SlotManualTrig0(); }
+void MoJuWizard::SlotManualTrig1() { runControl_->SlotManualTrig1(); }
+void MoJuWizard::SlotMuliManualTrig() { runControl_->SlotMuliManualTrig(); }
+void MoJuWizard::CameraChangeTrig() { runControl_->CameraChangeTrig(); }
+void MoJuWizard::SlotAdjustArea() { runControl_->SlotAdjustArea(); }
+int MoJuWizard::CheckPassword() { return runControl_->CheckPassword(); }
+bool MoJuWizard::CheckRoot() { return runControl_->CheckRoot(); }
