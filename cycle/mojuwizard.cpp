@@ -28,6 +28,7 @@
 #include "operationrecord.h"
 #include "paneldevice.h"
 #include "picturenumbering.h"
+#include "recordsport.h"
 #include "relaylink.h"
 #include "savefialimagethread.h"
 #include "warnbox.h"
@@ -62,7 +63,7 @@ public:
     explicit MainKeypadHost(MoJuWizard* w) : w_(w) {}
     Edit* keypadTarget() const override { return w_->keypadTarget; }
     void setKeypadTarget(Edit* field) override { w_->keypadTarget = field; }
-    bool passwordBoxVisible() const override { return false; }
+    bool passwordBoxVisible() const override { return w_->passwordBoxVisible(); }
     void repaintMainWindow() override { w_->update(); }
     bool screenOff() const override { return w_->screenOff != 0; }
     void switchScreenOn() override { LCDOnOff(1); }
@@ -273,14 +274,18 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     AskCameraCount();
     viewCamera = numCamera == 1 ? 0 : numCamera;
 
-    // The pages and dialogs join with their subsystems (the members stay
-    // null until then); the user accounts store opens with its page.
+    // The pages and dialogs; those of subsystems still to come stay null.
+    MakeStatusStrip();
+    MakeSideBar();
+    OpenUserStore();
+
     panX = 0;
     panY = 0;
     zoom = 1.0;
     pointerImageX = 0;
     pointerImageY = 0;
     MakeZoomButtons();
+    MakePasswordBox();
     ChangeCammer();
 
     MakePictureFolders();
@@ -295,12 +300,8 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     }
     ClearFailImages();
     StartPictureWriter();
-    lostLinkBox = MakeOwnBox();
+    MakeLostLinkBoxes();
     noInputBox = MakeOwnBox();
-    lostCameraBox = MakeOwnBox();
-    lostCameraBox->setText(Msg(587), 587);
-    reconnectCameraBox = MakeOwnBox();
-    reconnectCameraBox->setText(Msg(588), 588);
     cameraNoticeBox = MakeOwnBox();
 
     recordDir = QStringLiteral("./RECORD");
@@ -515,7 +516,15 @@ void MoJuWizard::TSClibrate()
 void MoJuWizard::TimerLogout()
 {
     logoutTimer->stop();
-    accessLevel = 0;
+    accessLevel = AccessLevelNone;
+    if (RecordsPort* records = recordsPort())
+        records->logOutUser();
+}
+
+void MoJuWizard::OpenUserStore()
+{
+    if (RecordsPort* records = recordsPort())
+        records->openUserStore();
 }
 
 void MoJuWizard::TimerLCD()
@@ -738,19 +747,6 @@ void MoJuWizard::flashOutputs()
     io_->IOFlashOut();
 }
 
-void MoJuWizard::showLostCameraBox()
-{
-    lostCameraBox->show();
-    lostCameraBox->raise();
-}
-
-void MoJuWizard::hideLostCameraBox() { lostCameraBox->hide(); }
-
-void MoJuWizard::showReconnectCameraBox()
-{
-    reconnectCameraBox->show();
-    reconnectCameraBox->raise();
-}
 
 void MoJuWizard::showWarnBox(const QString& text)
 {
@@ -794,12 +790,8 @@ bool MoJuWizard::cycleDelayTimerRunning(int k) const
 
 WizardPara& MoJuWizard::liveParameters() { return *gpWPara; }
 
-// The side bar, the cavity names and the area page join with their
-// subsystems; until then there is nothing to fold, name or choose.
-void MoJuWizard::restartSideBarHideTimer(int) {}
-bool MoJuWizard::sideBarVisible() const { return true; }
-void MoJuWizard::showSideBar() {}
-void MoJuWizard::unfoldSideBar() {}
+// The cavity names and the area page join with their subsystems; until
+// then there is nothing to name or choose.
 QString MoJuWizard::cavityName(int, int) const { return {}; }
 void MoJuWizard::setAreaPageCamera(int) {}
 
@@ -807,20 +799,6 @@ void MoJuWizard::setAreaPageCamera(int) {}
 
 // The boxes are children of the window (as on the panel, where no window
 // manager stacks dialogs): shown means shown within it, on top of the views.
-bool MoJuWizard::lostLinkBoxVisible() const { return !lostLinkBox->isHidden(); }
-
-void MoJuWizard::showLostLinkBox(const QString& text)
-{
-    lostLinkBox->setText(text);
-    lostLinkBox->show();
-    lostLinkBox->raise();
-}
-
-void MoJuWizard::setLostLinkBoxText(const QString& text)
-{
-    lostLinkBox->setText(text);
-    lostLinkBox->update();
-}
 
 void MoJuWizard::showNoInputBox(const QString& text)
 {
@@ -850,13 +828,7 @@ void MoJuWizard::areaPageRestart()
 bool MoJuWizard::areaPageVisible() const { return false; }
 void MoJuWizard::hideHelpPage() {}
 void MoJuWizard::hideSettingsPage() {}
-void MoJuWizard::hideSideBar() {}
-void MoJuWizard::setSkipButtonText(const QString&) {}
-void MoJuWizard::setStartStopButtonText(const QString&) {}
 void MoJuWizard::repaintWindow() { update(); }
-// Every pass asks for it; until the strip exists there is nothing to repaint,
-// and repainting the whole window 300 times a second would cost the views.
-void MoJuWizard::repaintStatusStrip() {}
 void MoJuWizard::CameraCheck(int camera) { ::CameraCheck(camera); }
 void MoJuWizard::CameraRestart() { ::CameraRestart(); }
 void MoJuWizard::LCDOnOff(int on) { ::LCDOnOff(on); }

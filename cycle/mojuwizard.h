@@ -195,6 +195,9 @@ public:
 
     RunControl* runControl() const { return runControl_.get(); }
 
+    // The login prompt is showing (the keypad's Confirm then submits it).
+    bool passwordBoxVisible() const;
+
 signals:
     // Declared for the area page's NG warning; nothing emits it.
     void sigROINGWarm();
@@ -304,6 +307,16 @@ private:
     // in use; then the numbering repair over the result folders.
     void MakePictureFolders();
     void StartPictureWriter();
+    // The window's pieces, split over files by concern:
+    // the lost-link and lost-camera boxes (mojuwizard_boxes.cpp), step 5;
+    void MakeLostLinkBoxes();
+    // the status strip (mojuwizard_strip.cpp) and the side bar
+    // (mojuwizard_sidebar.cpp), step 20, with the user accounts store;
+    void MakeStatusStrip();
+    void MakeSideBar();
+    void OpenUserStore();
+    // the login prompt and the access gate (mojuwizard_access.cpp), step 23.
+    void MakePasswordBox();
     // Restarts the fold of the zoom column (every zoom button).
     void RestartZoomHideTimer();
     // The run-control commands over this window (mojuwizard_commands.cpp);

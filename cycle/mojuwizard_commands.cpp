@@ -83,12 +83,7 @@ void MoJuWizard::showCavityBoxes(int camera)
 }
 
 // The status strip is not built yet: nothing to hide.
-void MoJuWizard::hideStatusStrip() {}
 
-// The side bar is not built yet: its detection choice is the first one and
-// the capture-mode button has no label to change.
-int MoJuWizard::CurChooseTrig() const { return 0; }
-void MoJuWizard::ReSetCaptureMode() {}
 
 void MoJuWizard::SaveSN(int clear) { ::SaveSN(clear); }
 

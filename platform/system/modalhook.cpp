@@ -9,6 +9,11 @@ modal::Hook& hookSlot()
     static modal::Hook hook;
     return hook;
 }
+modal::TextHook& textHookSlot()
+{
+    static modal::TextHook hook;
+    return hook;
+}
 }
 
 namespace modal {
@@ -32,5 +37,23 @@ int answer(const ModalRequest& request)
         hook = hookSlot();
     }
     return hook ? hook(request) : 0;
+}
+
+void setTextHook(TextHook hook)
+{
+    QMutexLocker lock(&gHookMutex);
+    textHookSlot() = std::move(hook);
+}
+
+std::optional<QString> answerText(const ModalRequest& request)
+{
+    TextHook hook;
+    {
+        QMutexLocker lock(&gHookMutex);
+        hook = textHookSlot();
+    }
+    if (!hook)
+        return std::nullopt;
+    return hook(request);
 }
 }

@@ -4,6 +4,7 @@
 // test can never hang on a dialog.  The real boxes run as usual otherwise.
 #include <QString>
 #include <functional>
+#include <optional>
 
 struct ModalRequest {
     QString kind;      // "WarnBox", "ChooseBox", "ModifyTimeWidget", ...
@@ -17,4 +18,14 @@ void setHook(Hook hook);   // an empty hook removes it
 bool hooked();
 // Asks the hook; only valid when hooked().
 int answer(const ModalRequest& request);
+
+// Text prompts (the password prompts) ask a hook of their own: it answers
+// with the text entered, or nullopt for Cancel.  The prompt then runs its
+// own check on that text as if it had been typed and confirmed, and asks
+// again after a refused entry.  The request carries the prompt's caption,
+// never an entered text.  Without a text hook, a hooked prompt is cancelled.
+using TextHook = std::function<std::optional<QString>(const ModalRequest&)>;
+void setTextHook(TextHook hook);   // an empty hook removes it
+// Asks the text hook; only valid when hooked().
+std::optional<QString> answerText(const ModalRequest& request);
 }

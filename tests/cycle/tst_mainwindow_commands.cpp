@@ -40,6 +40,7 @@ void makeWindow(TestEnv& env, const std::function<void(WizardPara&)>& edit, std:
     new MoJuWizard;
     env.modalRequests.clear();
     env.modalAnswers = std::move(answers);
+    env.modalAnswersUsed = 0;
 }
 
 // The logical output word (the record's inversion undone).

@@ -27,9 +27,15 @@ TestEnv::TestEnv()
     oldClock_ = setAppClock(clock);
     modal::setHook([this](const ModalRequest& r) {
         modalRequests.push_back(r);
-        if (modalRequests.size() <= modalAnswers.size())
-            return modalAnswers[modalRequests.size() - 1];
+        if (modalAnswersUsed < modalAnswers.size())
+            return modalAnswers[modalAnswersUsed++];
         return defaultAnswer;
+    });
+    modal::setTextHook([this](const ModalRequest& r) -> std::optional<QString> {
+        modalRequests.push_back(r);
+        if (modalTextsUsed < modalTexts.size())
+            return modalTexts[modalTextsUsed++];
+        return std::nullopt;
     });
     CreateSharedLocks();
 }
@@ -37,6 +43,7 @@ TestEnv::TestEnv()
 TestEnv::~TestEnv()
 {
     modal::setHook({});
+    modal::setTextHook({});
     setAppClock(oldClock_);
     setPanelDevice(oldPanel_);
     setCommandRunner(oldRunner_);

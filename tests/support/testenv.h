@@ -13,6 +13,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TestEnv {
@@ -36,7 +37,13 @@ public:
     // or defaultAnswer when the script is used up.
     std::vector<ModalRequest> modalRequests;
     std::vector<int> modalAnswers;
+    size_t modalAnswersUsed = 0;
     int defaultAnswer = 0;
+    // Text prompts (password prompts): their requests go to modalRequests
+    // too; the answers are taken in order, nullopt meaning Cancel, and once
+    // the script is used up every prompt is cancelled.
+    std::vector<std::optional<QString>> modalTexts;
+    size_t modalTextsUsed = 0;
 
 private:
     QTemporaryDir tmp_;
