@@ -238,13 +238,15 @@ bool CycleController::watchLinkAndCameras()
     CycleHost* host = p_.host;
     const bool lost = gisLostCom.load() != 0;
 
-    if (!host->lostLinkBoxVisible()) {
-        if (lost && w.ioLostAlarm) {
+    if (w.ioLostAlarm) {
+        const bool shown = host->lostLinkBoxVisible();
+        if (lost && (!shown || host->lostLinkBoxText() != Msg(589))) {
+            // A new loss, also one while the box still says the link is back.
             host->showLostLinkBox(Msg(589));
             record(QStringLiteral("IO通讯异常"));
+        } else if (!lost && shown && host->lostLinkBoxText() != Msg(590)) {
+            host->setLostLinkBoxText(Msg(590));
         }
-    } else if (!lost && w.ioLostAlarm) {
-        host->setLostLinkBoxText(Msg(590));
     }
     // Without the board the machine is unwatched: the first word the board
     // gets when it answers again must block mould closing.

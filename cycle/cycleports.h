@@ -16,6 +16,7 @@ public:
     // The lost-link box: shown (not blocking) with text, its text changed and
     // repainted while it is visible.
     virtual bool lostLinkBoxVisible() const = 0;
+    virtual QString lostLinkBoxText() const = 0;
     virtual void showLostLinkBox(const QString& text) = 0;
     virtual void setLostLinkBoxText(const QString& text) = 0;
 

@@ -18,6 +18,7 @@
 #include "globals.h"
 #include "graycolortable.h"
 #include "logmanager.h"
+#include "lostlinkboxes.h"
 #include "mapplication.h"
 #include "messages.h"
 #include "mindvisionsdk.h"
@@ -199,8 +200,7 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
 
     if (!gpWarnBox)
         gpWarnBox = new WarnBox(nullptr);
-    // The lost-link alarm boxes come with the access gate; the window's own
-    // non-blocking boxes stand in for them (made below).
+    MakeLostLinkBoxes();
 
     detectCycleTimer = new QTimer(this);
     connect(detectCycleTimer, &QTimer::timeout, this, &MoJuWizard::SlotDetectCycle);
@@ -215,6 +215,7 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     gpWParaBak = paraBak_.get();
     const ParamStoreResult loaded = gpWPara->LoadDatafromFile(dbParam, dbSerial, leftPairActive);
     gpWarnBox->Relabel();   // made before the language was known
+    RelabelLostLinkBoxes();
     if (!loaded.ok) {
         LOG(ERROR) << "parameters: " << loaded.detail.toStdString();
         if (loaded.messageId >= 0 && !shown.contains(loaded.messageId)) {
@@ -300,7 +301,6 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     }
     ClearFailImages();
     StartPictureWriter();
-    MakeLostLinkBoxes();
     noInputBox = MakeOwnBox();
     cameraNoticeBox = MakeOwnBox();
 

@@ -96,12 +96,10 @@ public:
     qint64 clockFloorMs = 0;             // earliest valid clock time, from realytime.txt
 
     // The window's own non-blocking boxes (never the shared gpWarnBox, which
-    // a page may hold open in exec()): the lost I/O link, the no-input
-    // watchdog, and the camera loss notices.
-    WarnBox* lostLinkBox = nullptr;
+    // a page may hold open in exec()): the no-input watchdog and the camera
+    // loss notice.  The lost-link alarm boxes are the globals of
+    // lostlinkboxes.h.
     WarnBox* noInputBox = nullptr;
-    WarnBox* lostCameraBox = nullptr;
-    WarnBox* reconnectCameraBox = nullptr;
     WarnBox* cameraNoticeBox = nullptr;
 
     // Every output word the start-up published, as applied to the board,
@@ -159,6 +157,7 @@ public:
 
     // CycleHost.
     bool lostLinkBoxVisible() const override;
+    QString lostLinkBoxText() const override;
     void showLostLinkBox(const QString& text) override;
     void setLostLinkBoxText(const QString& text) override;
     void showNoInputBox(const QString& text) override;

@@ -1,46 +1,56 @@
-// The main window's boxes for a lost I/O link and lost cameras: shown
+// The main window's alarm boxes for a lost I/O link and lost cameras: shown
 // without blocking, so the loop goes on trying to reconnect behind them.
 #include "mojuwizard.h"
 
-#include "messages.h"
-#include "warnbox.h"
+#include "lostlinkboxes.h"
+#include "operationrecord.h"
 
+// Step 5: made once for the program's life, without parent (they stay
+// top-level; the language comes later, RelabelLostLinkBoxes).  A window made
+// again (tests) takes over the boxes that exist and their shutdown records.
 void MoJuWizard::MakeLostLinkBoxes()
 {
-    lostLinkBox = MakeOwnBox();
-    lostCameraBox = MakeOwnBox();
-    lostCameraBox->setText(Msg(587), 587);
-    reconnectCameraBox = MakeOwnBox();
-    reconnectCameraBox->setText(Msg(588), 588);
+    if (!gpLostComWarnBox)
+        gpLostComWarnBox = new LostComWarnBox(nullptr);
+    if (!gpLostCameraWarnBox)
+        gpLostCameraWarnBox = new LostCameraWarnBox(nullptr);
+    if (!gpReconnectCameraWarnBox)
+        gpReconnectCameraWarnBox = new ReconnectCameraWarnBox(nullptr);
+    gpLostCameraWarnBox->records = {
+        [this](const QString& text) { InsertRecord(text); },
+        [this] { FLushAll(); },
+        [this] { record_->ReopenAll(); },
+    };
 }
 
-// The boxes are children of the window (as on the panel, where no window
-// manager stacks dialogs): shown means shown within it, on top of the views.
-bool MoJuWizard::lostLinkBoxVisible() const { return !lostLinkBox->isHidden(); }
+bool MoJuWizard::lostLinkBoxVisible() const { return !gpLostComWarnBox->isHidden(); }
+
+QString MoJuWizard::lostLinkBoxText() const { return gpLostComWarnBox->message; }
 
 void MoJuWizard::showLostLinkBox(const QString& text)
 {
-    lostLinkBox->setText(text);
-    lostLinkBox->show();
-    lostLinkBox->raise();
+    gpLostComWarnBox->setText(text);
+    gpLostComWarnBox->show();
+    gpLostComWarnBox->raise();
+    gpLostComWarnBox->update();
 }
 
 void MoJuWizard::setLostLinkBoxText(const QString& text)
 {
-    lostLinkBox->setText(text);
-    lostLinkBox->update();
+    gpLostComWarnBox->setText(text);
+    gpLostComWarnBox->update();
 }
 
 void MoJuWizard::showLostCameraBox()
 {
-    lostCameraBox->show();
-    lostCameraBox->raise();
+    gpLostCameraWarnBox->show();
+    gpLostCameraWarnBox->raise();
 }
 
-void MoJuWizard::hideLostCameraBox() { lostCameraBox->hide(); }
+void MoJuWizard::hideLostCameraBox() { gpLostCameraWarnBox->hide(); }
 
 void MoJuWizard::showReconnectCameraBox()
 {
-    reconnectCameraBox->show();
-    reconnectCameraBox->raise();
+    gpReconnectCameraWarnBox->show();
+    gpReconnectCameraWarnBox->raise();
 }

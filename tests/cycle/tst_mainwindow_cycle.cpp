@@ -1,13 +1,17 @@
 // The main window as the detection cycle's host: the fail-safe outputs at
 // start-up and at an orderly end, the board link it builds, the lost-link
 // box driven by the main loop, and the hooks the views and the engine read.
+#include "boardsim.h"
 #include "cameraglobals.h"
 #include "choosebox.h"
 #include "controlport.h"
 #include "cyclecontroller.h"
 #include "globals.h"
 #include "iothread.h"
+#include "mapplication.h"
+#include "colorbutton.h"
 #include "logmanager.h"
+#include "lostlinkboxes.h"
 #include "messages.h"
 #include "mojuwizard.h"
 #include "numberinput.h"
@@ -44,6 +48,11 @@ private slots:
     void lostLinkBoxFollowsTheLink_data();
     void lostLinkBoxFollowsTheLink();
     void noBoardShowsLostLinkBox();
+    void linkRecoveryRecordWhateverTheAlarm_data();
+    void linkRecoveryRecordWhateverTheAlarm();
+    void alarmBoxesSpeakTheLoadedLanguage_data();
+    void alarmBoxesSpeakTheLoadedLanguage();
+    void shutDownFromTheLostCameraBox();
     void cameraSlotServesTheCycle_data();
     void cameraSlotServesTheCycle();
 };
@@ -83,6 +92,8 @@ void TestMainWindowCycle::cleanup()
 {
     closeWindow();
     gisLostCom = 0;
+    gisLost = 0;
+    gLan = LanEnglish;
 }
 
 void TestMainWindowCycle::startupPublishesAllOffThenBlocksClosing_data()
@@ -277,16 +288,31 @@ void TestMainWindowCycle::ownBoxesDoNotBlock()
     QVERIFY(!host.lostLinkBoxVisible());
     host.showLostLinkBox(Msg(589));
     QVERIFY(host.lostLinkBoxVisible());
-    QVERIFY(!gpWin->lostLinkBox->isModal());
-    QVERIFY(gpWin->lostLinkBox != gpWarnBox);
-    QCOMPARE(gpWin->lostLinkBox->message, Msg(589));
+    QVERIFY(!gpLostComWarnBox->isModal());
+    QVERIFY(gpLostComWarnBox != gpWarnBox);
+    QCOMPARE(gpLostComWarnBox->message, Msg(589));
     host.setLostLinkBoxText(Msg(590));
-    QCOMPARE(gpWin->lostLinkBox->message, Msg(590));
+    QCOMPARE(gpLostComWarnBox->message, Msg(590));
     QVERIFY(host.lostLinkBoxVisible());
+
+    QCOMPARE(host.lostLinkBoxText(), Msg(590));
+
+    // The alarm boxes are the globals, made without parent and left so.
+    for (QWidget* box : {static_cast<QWidget*>(gpLostComWarnBox), static_cast<QWidget*>(gpLostCameraWarnBox),
+                         static_cast<QWidget*>(gpReconnectCameraWarnBox)})
+        QVERIFY(box && !box->parentWidget());
+    CameraHost& cameras = *gpWin;
+    cameras.showLostCameraBox();
+    QVERIFY(!gpLostCameraWarnBox->isHidden());
+    QVERIFY(!gpLostCameraWarnBox->isModal());
+    cameras.hideLostCameraBox();
+    QVERIFY(gpLostCameraWarnBox->isHidden());
+    cameras.showReconnectCameraBox();
+    QVERIFY(!gpReconnectCameraWarnBox->isHidden());
 
     host.showNoInputBox(Msg(335));
     QVERIFY(!gpWin->noInputBox->isHidden());
-    QVERIFY(gpWin->noInputBox != gpWin->lostLinkBox);
+    QVERIFY(gpWin->noInputBox != gpLostComWarnBox);
     QVERIFY(gpWin->noInputBox != gpWarnBox);
     host.hideNoInputBox();
     QVERIFY(gpWin->noInputBox->isHidden());
@@ -315,20 +341,20 @@ void TestMainWindowCycle::lostLinkBoxFollowsTheLink()
     if (!ioLostAlarm) {
         // The loop runs on and stays quiet.
         QTest::qWait(500);
-        QVERIFY(gpWin->lostLinkBox->isHidden());
+        QVERIFY(gpLostComWarnBox->isHidden());
         QVERIFY(!records().contains(QStringLiteral("IO通讯异常")));
         return;
     }
     // Set again while waiting: the board thread clears the flag once as it
     // starts.
-    QTRY_VERIFY_WITH_TIMEOUT((gisLostCom = 1, !gpWin->lostLinkBox->isHidden()), 15000);
-    QCOMPARE(gpWin->lostLinkBox->message, Msg(589));
+    QTRY_VERIFY_WITH_TIMEOUT((gisLostCom = 1, !gpLostComWarnBox->isHidden()), 15000);
+    QCOMPARE(gpLostComWarnBox->message, Msg(589));
     QTRY_VERIFY_WITH_TIMEOUT(records().contains(QStringLiteral("IO通讯异常")), 15000);
     QVERIFY(env.modalRequests.empty());
     // The link answers again: the open box says so and stays until pressed.
     gisLostCom = 0;
-    QTRY_COMPARE_WITH_TIMEOUT(gpWin->lostLinkBox->message, Msg(590), 15000);
-    QVERIFY(!gpWin->lostLinkBox->isHidden());
+    QTRY_COMPARE_WITH_TIMEOUT(gpLostComWarnBox->message, Msg(590), 15000);
+    QVERIFY(!gpLostComWarnBox->isHidden());
 }
 
 void TestMainWindowCycle::noBoardShowsLostLinkBox()
@@ -342,10 +368,111 @@ void TestMainWindowCycle::noBoardShowsLostLinkBox()
     new MoJuWizard;
     if (!loopRuns())
         QSKIP("the main-loop pass is not part of this build");
-    QVERIFY(gpWin->lostLinkBox->isHidden());
+    QVERIFY(gpLostComWarnBox->isHidden());
     QTRY_VERIFY_WITH_TIMEOUT(gisLostCom.load() == 1, 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(!gpWin->lostLinkBox->isHidden(), 10000);
-    QCOMPARE(gpWin->lostLinkBox->message, Msg(589));
+    QTRY_VERIFY_WITH_TIMEOUT(!gpLostComWarnBox->isHidden(), 10000);
+    QCOMPARE(gpLostComWarnBox->message, Msg(589));
+}
+
+void TestMainWindowCycle::linkRecoveryRecordWhateverTheAlarm_data()
+{
+    QTest::addColumn<int>("ioLostAlarm");
+    QTest::newRow("lost-link alarm on") << 1;
+    QTest::newRow("lost-link alarm off") << 0;
+}
+
+void TestMainWindowCycle::linkRecoveryRecordWhateverTheAlarm()
+{
+    // The board goes silent and answers again: the loop's box and record
+    // follow the switch, the link's own record of its recovery does not.
+    QFETCH(int, ioLostAlarm);
+    constexpr int kTimeoutMs = 20000;
+    TestEnv env;
+    keepLogsInside(env);
+    writeFloor(env);
+    writeParams(env, [&](WizardPara& p) { p.ioLostAlarm = ioLostAlarm; });
+    BoardSimulator::Options o;
+    o.linkPath = env.path(QStringLiteral("dev/ttyS0"));
+    BoardSimulator sim(o);
+    QVERIFY2(sim.start(), qPrintable(sim.error()));
+    new MoJuWizard;
+    if (!loopRuns())
+        QSKIP("the main-loop pass is not part of this build");
+    QVERIFY(sim.waitForRequests(BoardSimulator::CmdPollInputs, 20, kTimeoutMs));
+
+    sim.setFault(BoardSimulator::Fault::Silence);
+    QTRY_COMPARE_WITH_TIMEOUT(gisLostCom.load(), 1, kTimeoutMs);
+    if (ioLostAlarm) {
+        QTRY_VERIFY_WITH_TIMEOUT(!gpLostComWarnBox->isHidden(), kTimeoutMs);
+        QCOMPARE(gpLostComWarnBox->message, Msg(589));
+    } else {
+        QTest::qWait(300);
+        QVERIFY(gpLostComWarnBox->isHidden());
+    }
+
+    sim.setFault(BoardSimulator::Fault::None);
+    QTRY_COMPARE_WITH_TIMEOUT(gisLostCom.load(), 0, kTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(records().contains(QStringLiteral("IO通讯重新连接")), kTimeoutMs);
+    QCOMPARE(records().count(QStringLiteral("IO通讯异常")), ioLostAlarm);
+    if (ioLostAlarm)
+        QTRY_COMPARE_WITH_TIMEOUT(gpLostComWarnBox->message, Msg(590), kTimeoutMs);
+    QCOMPARE(gpLostComWarnBox->isHidden(), !ioLostAlarm);
+    closeWindow();   // the link goes before the board
+}
+
+void TestMainWindowCycle::alarmBoxesSpeakTheLoadedLanguage_data()
+{
+    QTest::addColumn<int>("lan");
+    QTest::newRow("Simplified Chinese") << int(LanSimplifiedChinese);
+    QTest::newRow("English") << int(LanEnglish);
+    QTest::newRow("Traditional Chinese") << int(LanTraditionalChinese);
+}
+
+void TestMainWindowCycle::alarmBoxesSpeakTheLoadedLanguage()
+{
+    // The boxes are made before the parameters give the language; they
+    // speak the stored one all the same, and none is blank.
+    QFETCH(int, lan);
+    TestEnv env;
+    keepLogsInside(env);
+    writeFloor(env);
+    gLan = lan;
+    writeParams(env, [](WizardPara&) {});
+    gLan = (lan + 1) % 3;
+    new MoJuWizard;
+    QCOMPARE(gLan, lan);
+    QCOMPARE(gpLostCameraWarnBox->message, Msg(587));
+    QCOMPARE(gpLostCameraWarnBox->okButton->text(), Msg(209));
+    QCOMPARE(gpReconnectCameraWarnBox->message, Msg(588));
+    QCOMPARE(gpReconnectCameraWarnBox->okButton->text(), Msg(121));
+    QCOMPARE(gpLostComWarnBox->okButton->text(), Msg(121));
+    for (const QString& text : {gpLostCameraWarnBox->message, gpLostCameraWarnBox->okButton->text(),
+                                gpReconnectCameraWarnBox->message, gpLostComWarnBox->okButton->text()})
+        QVERIFY(!text.trimmed().isEmpty());
+}
+
+void TestMainWindowCycle::shutDownFromTheLostCameraBox()
+{
+    // "Shut Down" while the cameras are lost: the record lands before the
+    // databases close, and since the panel did not go down the program
+    // writes on into them.
+    TestEnv env;
+    keepLogsInside(env);
+    writeFloor(env);
+    writeParams(env, [](WizardPara&) {});
+    new MoJuWizard;
+    QVERIFY(gisRunWTD);
+    gisLost = 1;
+    static_cast<CameraHost&>(*gpWin).showLostCameraBox();
+    env.runner->clear();
+    gpLostCameraWarnBox->okButton->click();
+    QVERIFY(gpLostCameraWarnBox->isHidden());
+    QVERIFY(!gisRunWTD);
+    QCOMPARE(env.runner->lines(), QStringList{QStringLiteral("init 0")});
+    QVERIFY(records().contains(QStringLiteral("因丢失相机手动关闭电源")));
+    gpWin->InsertRecord(QStringLiteral("after the power-off"));
+    QTRY_VERIFY_WITH_TIMEOUT(records().contains(QStringLiteral("after the power-off")), 5000);
+    QVERIFY(env.modalRequests.empty());
 }
 
 void TestMainWindowCycle::cameraSlotServesTheCycle_data()

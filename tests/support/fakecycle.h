@@ -137,6 +137,7 @@ public:
     int countWrites = 0;
 
     bool lostLinkBoxVisible() const override { return lostLinkBox; }
+    QString lostLinkBoxText() const override { return lostLinkText; }
     void showLostLinkBox(const QString& text) override
     {
         lostLinkBox = true;
@@ -302,7 +303,9 @@ public:
         int word;
     };
 
-    explicit CycleRig(int cameras = 1)
+    // cycleHost stands in for the rig's own host when given (a test's real
+    // boxes behind the host calls).
+    explicit CycleRig(int cameras = 1, CycleHost* cycleHost = nullptr)
         : scheduler(env.clock)
     {
         CreateSharedLocks();
@@ -322,7 +325,7 @@ public:
         CycleController::Ports ports;
         ports.slotHost = &slotHost;
         ports.state = &state;
-        ports.host = &host;
+        ports.host = cycleHost ? cycleHost : &host;
         ports.io = io.get();
         ports.clock = env.clock.get();
         ports.relay = &relay;

@@ -9,6 +9,7 @@
 #include "globals.h"
 #include "iothread.h"
 #include "logmanager.h"
+#include "lostlinkboxes.h"
 #include "mojuwizard.h"
 #include "numberinput.h"
 #include "numcharinput.h"
@@ -121,6 +122,13 @@ inline void closeWindow()
 {
     delete gpWin;   // takes the shared boxes and keypads with it
     gpWarnBox = nullptr;
+    // The alarm boxes have no parent: the next window makes its own.
+    delete gpLostComWarnBox;
+    gpLostComWarnBox = nullptr;
+    delete gpLostCameraWarnBox;
+    gpLostCameraWarnBox = nullptr;
+    delete gpReconnectCameraWarnBox;
+    gpReconnectCameraWarnBox = nullptr;
     gpChooseBox = nullptr;
     gpNumPad = nullptr;
     gpNumCharPad = nullptr;
