@@ -78,9 +78,16 @@ public:
     void logOutUser() override { ++loggedOut; }
 };
 
-// Every Qt message of the run, for the secrets check.
+// Every Qt message of the run, for the secrets check; each goes on to the
+// window's message log too.
 QStringList gQtMessages;
-void captureQtMessage(QtMsgType, const QMessageLogContext&, const QString& text) { gQtMessages << text; }
+QtMessageHandler gMessageLog = nullptr;
+void captureQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    gQtMessages << text;
+    if (gMessageLog)
+        gMessageLog(type, context, text);
+}
 
 // The technical log: glog starts once per process, into a folder of its own.
 QTemporaryDir& glogDir()
@@ -295,13 +302,14 @@ void TestMainWindowCommands::secretsStayOut()
     // the entries nor the parameter password reach a log, a record, glog
     // or a request to the modal hook.
     TestEnv env;
-    gQtMessages.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(captureQtMessage);
     makeWindow(env, [](WizardPara& p) {
         p.passwordEnabled = 1;
+        p.logEnabled = 1;
         WizardPara::SetText(p.password, QStringLiteral("73915"));
     }, {1});
     QVERIFY(gpWin->operationRecord());
+    gQtMessages.clear();
+    gMessageLog = qInstallMessageHandler(captureQtMessage);
     env.modalTexts = {QStringLiteral("864208"), QStringLiteral("73915")};
     gpWin->SlotStartStop();
     QCOMPARE(gpWin->runState, int(RunStateStopped));
@@ -311,7 +319,8 @@ void TestMainWindowCommands::secretsStayOut()
     QVERIFY(gpWin->CheckRoot());
     gpWin->FLushAll();
     google::FlushLogFiles(google::GLOG_INFO);
-    qInstallMessageHandler(previous);
+    qInstallMessageHandler(gMessageLog);
+    gMessageLog = nullptr;
 
     const QStringList secrets{QStringLiteral("864208"), QStringLiteral("73915"), serviceCode(env)};
     for (const QString& secret : secrets) {
