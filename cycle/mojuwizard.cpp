@@ -28,6 +28,7 @@
 #include "numcharinput.h"
 #include "operationrecord.h"
 #include "paneldevice.h"
+#include "passwordbox.h"
 #include "picturenumbering.h"
 #include "recordsport.h"
 #include "relaylink.h"
@@ -372,6 +373,7 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
                                 | Qt::WindowStaysOnTopHint);
     gpNumPad->setParent(this);
     gpNumCharPad->setParent(this);
+    gpPasswordBox->setParent(this);
     sharedTriggerInput = -1;
     simulatedTrigger = -1;
     // The Excel export comes with the records subsystem.

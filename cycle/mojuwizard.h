@@ -316,6 +316,8 @@ private:
     void OpenUserStore();
     // the login prompt and the access gate (mojuwizard_access.cpp), step 23.
     void MakePasswordBox();
+    // The prompts behind the run control's gates, made on first use.
+    AccessGate* accessGate();
     // Restarts the fold of the zoom column (every zoom button).
     void RestartZoomHideTimer();
     // The run-control commands over this window (mojuwizard_commands.cpp);
@@ -334,6 +336,7 @@ private:
     RecordPictures recordPictures_;
     std::unique_ptr<CycleController> controller_;
     std::unique_ptr<RunControl> runControl_;
+    std::unique_ptr<AccessGate> accessGate_;
     // The result-picture writer behind gpSaveFialImageThread, and the gate
     // through which its passes read the counts and learn that the window goes.
     struct WriterGate;

@@ -115,8 +115,7 @@ void MoJuWizard::MakeRunControl()
     ports.io = io_.get();
     ports.relay = gpNet;
     ports.accessLevel = &accessLevel;
-    // The login prompt and the stop permission come with the user accounts.
-    ports.gate = nullptr;
+    ports.gate = accessGate();
     runControl_ = std::make_unique<RunControl>(ports);
 }
 

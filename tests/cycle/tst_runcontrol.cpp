@@ -57,6 +57,7 @@ private slots:
     void init();
     void gates_data();
     void gates();
+    void refusedRootEntryLogsOut();
     void stopWithBothStopOptions();
     void stopRefused_data();
     void stopRefused();
@@ -126,19 +127,34 @@ void TestRunControl::gates()
         RunControlRig r(1, withGate);
         r.rig.para.passwordEnabled = passwordEnabled;
         r.accessLevel = level;
-        r.gate.loginLevel = loginLevel;
+        r.enter({r.entryFor(loginLevel)});
         QCOMPARE(r.commands->CheckPassword(), password);
-        QCOMPARE(r.gate.passwordBoxes, passwordBoxes);
+        QCOMPARE(r.prompts("PasswordBox"), passwordBoxes);
     }
     {
         // The root gate asks the login prompt once unless already advanced.
         RunControlRig r(1, withGate);
         r.rig.para.passwordEnabled = passwordEnabled;
         r.accessLevel = level;
-        r.gate.loginLevel = loginLevel;
+        r.enter({r.entryFor(loginLevel)});
         QCOMPARE(r.commands->CheckRoot(), root);
-        QCOMPARE(r.gate.passwordBoxes, withGate && level != AccessLevelAdvanced ? 1 : 0);
+        QCOMPARE(r.prompts("PasswordBox"), withGate && level != AccessLevelAdvanced ? 1 : 0);
     }
+}
+
+void TestRunControl::refusedRootEntryLogsOut()
+{
+    // The service gate asks the login prompt, whose refusal logs out the
+    // primary level held before; the prompt stays open until Cancel.
+    RunControlRig r;
+    r.rig.para.passwordEnabled = 1;
+    r.accessLevel = AccessLevelPrimary;
+    r.enter({QStringLiteral("5962"), std::nullopt});
+    QVERIFY(!r.commands->CheckRoot());
+    QCOMPARE(r.accessLevel, int(AccessLevelNone));
+    QCOMPARE(r.prompts("PasswordBox"), 2);
+    QCOMPARE(r.commands->CheckPassword(), 0);   // asked again, cancelled
+    QCOMPARE(r.prompts("PasswordBox"), 3);
 }
 
 // ---- start and stop ---------------------------------------------------------
@@ -172,17 +188,20 @@ void TestRunControl::stopRefused_data()
     QTest::addColumn<int>("passwordEnabled");
     QTest::addColumn<int>("stopPassword");
     QTest::addColumn<bool>("withGate");
-    QTest::addColumn<bool>("stopAccepted");
+    QTest::addColumn<QString>("entry");   // then Cancel; empty: Cancel at once
     QTest::addColumn<int>("answer");
     QTest::addColumn<bool>("pageDuringQuestion");
     QTest::addColumn<QList<int>>("asked");
-    QTest::newRow("login refused") << 1 << 0 << true << false << 1 << false << QList<int>{};
-    QTest::newRow("password on, no accounts") << 1 << 0 << false << false << 1 << false << QList<int>{};
-    QTest::newRow("stop permission not given") << 0 << 1 << true << false << 1 << false << QList<int>{};
-    QTest::newRow("stop permission, no accounts") << 0 << 1 << false << false << 1 << false << QList<int>{};
-    QTest::newRow("stop permission of level 0") << 0 << 1 << true << true << 1 << false << QList<int>{};
-    QTest::newRow("confirmation No") << 0 << 0 << true << false << 0 << false << QList<int>{140};
-    QTest::newRow("page opened during the question") << 0 << 0 << true << false << 1 << true << QList<int>{140};
+    const QString none;
+    QTest::newRow("login refused") << 1 << 0 << true << "0000" << 1 << false << QList<int>{};
+    QTest::newRow("password on, no accounts") << 1 << 0 << false << none << 1 << false << QList<int>{};
+    QTest::newRow("stop permission not given") << 0 << 1 << true << none << 1 << false << QList<int>{};
+    QTest::newRow("stop permission, no accounts") << 0 << 1 << false << none << 1 << false << QList<int>{};
+    // The one-shot dialog wants the run-time form even with passwords off.
+    QTest::newRow("stop permission, stored service code") << 0 << 1 << true << "5962" << 1 << false
+                                                          << QList<int>{};
+    QTest::newRow("confirmation No") << 0 << 0 << true << none << 0 << false << QList<int>{140};
+    QTest::newRow("page opened during the question") << 0 << 0 << true << none << 1 << true << QList<int>{140};
 }
 
 void TestRunControl::stopRefused()
@@ -190,7 +209,7 @@ void TestRunControl::stopRefused()
     QFETCH(int, passwordEnabled);
     QFETCH(int, stopPassword);
     QFETCH(bool, withGate);
-    QFETCH(bool, stopAccepted);
+    QFETCH(QString, entry);
     QFETCH(int, answer);
     QFETCH(bool, pageDuringQuestion);
     QFETCH(QList<int>, asked);
@@ -200,7 +219,8 @@ void TestRunControl::stopRefused()
     w.stopDetectPassword = stopPassword;
     w.stopForbidsClamp = w.stopForbidsEjector = 1;
     w.netEnabled = 1;
-    r.gate.stopAccepted = stopAccepted;
+    if (!entry.isEmpty())
+        r.enter({entry});
     r.host.answers = {answer};
     if (pageDuringQuestion)
         r.host.whileBoxOpen = [&](int) { r.host.settingsOrAreaPage = true; };
@@ -225,12 +245,12 @@ void TestRunControl::stopPermissionOfItsOwn()
     RunControlRig r;
     r.rig.para.stopDetectPassword = 1;
     r.rig.para.passwordEnabled = 0;
-    r.gate.stopAccepted = true;
-    r.gate.stopLevel = AccessLevelPrimary;
+    r.enter({QStringLiteral("0000"), RunControlRig::parameterPassword()});
     r.host.answers = {1};
     r.commands->SlotStartStop();
-    QCOMPARE(r.gate.stopDialogs, 1);
-    QCOMPARE(r.gate.passwordBoxes, 0);
+    QCOMPARE(r.prompts("PasswordDialog"), 2);
+    QCOMPARE(r.prompts("PasswordBox"), 0);
+    QCOMPARE(r.accessLevel, int(AccessLevelNone));
     QCOMPARE(r.rig.slotHost.runState, int(RunStateStopped));
 }
 
@@ -261,7 +281,7 @@ void TestRunControl::startFromStopped()
     r.commands->SlotStartStop();
 
     QVERIFY(r.host.asked.isEmpty());
-    QCOMPARE(r.gate.passwordBoxes, 0);
+    QVERIFY(r.rig.env.modalRequests.empty());
     QCOMPARE(r.rig.slotHost.runState, int(RunStateDetecting));
     QCOMPARE(r.outputs(), outputs);
     QCOMPARE(r.rig.records(), QStringList{Msg(142)});
@@ -364,7 +384,7 @@ void TestRunControl::reSamplingThroughTheCycle()
     RunControlRig r(2);
     r.rig.para.passwordEnabled = 1;
     r.accessLevel = AccessLevelPrimary;
-    r.gate.loginLevel = pageAllowed ? AccessLevelPrimary : AccessLevelNone;
+    r.enter({r.entryFor(pageAllowed ? AccessLevelPrimary : AccessLevelNone)});
     r.host.answers = {1};
     r.commands->SlotReTrain();
     QCOMPARE(r.rig.slotHost.runState, int(RunStateTraining));
@@ -381,7 +401,7 @@ void TestRunControl::reSamplingThroughTheCycle()
         QCOMPARE(r.rig.cams[c]->count("Run"), 0);
     }
     QCOMPARE(r.cycleHost.events.filter("check area"), QStringList{"check area 0"});
-    QCOMPARE(r.gate.passwordBoxes, 1);
+    QCOMPARE(r.prompts("PasswordBox"), 1);
 
     if (!pageAllowed) {
         // The new templates are trained at once and detection goes on.
@@ -680,7 +700,7 @@ void TestRunControl::adjustAreaRefused()
     RunControlRig r;
     r.rig.para.passwordEnabled = 1;
     r.rig.para.autoGenerateArea = 1;
-    r.gate.loginLevel = loginLevel;
+    r.enter({r.entryFor(loginLevel)});
     r.host.otherPage = dialogOpen;
     r.rig.state.pageMode = pageMode;
     r.commands->SlotAdjustArea();

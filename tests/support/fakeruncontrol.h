@@ -1,9 +1,11 @@
 #pragma once
 // Scripted fakes of the run-control commands' ports (the window's pages and
-// boxes, the access gate) and a rig that puts RunControl on the cycle rig,
-// with the cycle's CheckArea going to the commands as in the program.
+// boxes) and a rig that puts RunControl on the cycle rig, with the cycle's
+// CheckArea going to the commands as in the program.  The access gates run
+// the real password prompts, answered by the rig's text script.
 // Header-only: only the run-control tests use it.
 #include "fakecycle.h"
+#include "passwordbox.h"
 #include "runcontrol.h"
 
 #include <QList>
@@ -12,6 +14,8 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 class FakeRunControlHost : public RunControlHost {
 public:
@@ -64,33 +68,6 @@ public:
     void SaveSN(int clear) override { events << QStringLiteral("save sn %1").arg(clear); }
 };
 
-// The login prompt sets the level it was scripted with; the stop dialog
-// accepts or not with its level.
-class FakeAccessGate : public AccessGate {
-public:
-    explicit FakeAccessGate(int* accessLevel) : level_(accessLevel) {}
-    int loginLevel = 0;
-    bool stopAccepted = false;
-    int stopLevel = 0;
-    int passwordBoxes = 0;
-    int stopDialogs = 0;
-
-    void execPasswordBox() override
-    {
-        ++passwordBoxes;
-        *level_ = loginLevel;
-    }
-    bool execStopPasswordDialog(int* level) override
-    {
-        ++stopDialogs;
-        *level = stopLevel;
-        return stopAccepted;
-    }
-
-private:
-    int* level_;
-};
-
 // The cycle's host whose CheckArea is the commands' (as the window's is).
 class RunControlCycleHost : public FakeCycleHost {
 public:
@@ -108,8 +85,11 @@ public:
 // commands, as the main window's does.
 class RunControlRig {
 public:
-    explicit RunControlRig(int cameras = 1, bool withGate = true) : rig(cameras), gate(&accessLevel)
+    explicit RunControlRig(int cameras = 1, bool withGate = true) : rig(cameras), gate(nullptr)
     {
+        loginBox.bindAccessLevel(&accessLevel);
+        gpPasswordBox = &loginBox;
+        WizardPara::SetText(rig.para.password, QStringLiteral("1234"));
         standardMachine(rig.para);
         rig.slotHost.runState = RunStateDetecting;
         rig.state.manualTrigDetect = gDNum;
@@ -150,12 +130,40 @@ public:
         gisReTrain = gisReShape = false;
     }
 
+    // Entries the prompts grant: the parameter password (level 1) and the
+    // run-time service code of the fake clock's hour (level 2).
+    static QString parameterPassword() { return QStringLiteral("1234"); }
+    QString serviceCode() const
+    {
+        return QStringLiteral("5962") + rig.env.clock->now().toString(QStringLiteral("MMddhh"));
+    }
+    // The entry for a level: nothing (Cancel) for 0.
+    std::optional<QString> entryFor(int level) const
+    {
+        if (level == 2)
+            return serviceCode();
+        if (level == 1)
+            return parameterPassword();
+        return std::nullopt;
+    }
+    // The answers the prompts take, in order; then every prompt is cancelled.
+    void enter(std::vector<std::optional<QString>> texts) { rig.env.modalTexts = std::move(texts); }
+    // How often a prompt of kind ("PasswordBox", "PasswordDialog") asked.
+    int prompts(const QString& kind) const
+    {
+        int n = 0;
+        for (const ModalRequest& r : rig.env.modalRequests)
+            n += r.kind == kind;
+        return n;
+    }
+
     // Logical output word, whatever the inversion.
     int outputs() const { return rig.io->outWord ^ rig.inversion(); }
 
     CycleRig rig;
     int accessLevel = 0;
-    FakeAccessGate gate;
+    PasswordBox loginBox;      // gpPasswordBox while the rig lives
+    PasswordPromptGate gate;
     FakeRunControlHost host;
     RunControlCycleHost cycleHost;
     std::unique_ptr<RunControl> commands;
