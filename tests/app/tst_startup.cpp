@@ -150,9 +150,9 @@ void TestStartup::recordsInstalledBeforeTheWindow()
     };
     Startup s(std::move(parts));
     s.BeforeMainWindow(nullptr);
-    QCOMPARE(recordsPort(), nullptr);
+    QVERIFY(!recordsPort());
     std::unique_ptr<QWidget> w(s.MakeMainWindow());
-    QCOMPARE(seenByWindow, &records);
+    QCOMPARE(seenByWindow, static_cast<RecordsPort*>(&records));
     setRecordsPort(nullptr);
     delete gpNet;
     gpNet = nullptr;
