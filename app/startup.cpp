@@ -13,6 +13,7 @@
 #include "paneldevice.h"
 #include "paths.h"
 #include "pixmaps.h"
+#include "recordsseam.h"
 #include "relaylink.h"
 #include "simuvc.h"
 #include "uvccapture.h"
@@ -36,6 +37,8 @@ StartupParts Startup::ProgramParts()
             net->CNT_FirstInit();
         CNT_Net::CNT_ReStart();
     };
+    static RecordsSeam records;
+    p.records = &records;
     p.makeMainWindow = [] { return new MoJuWizard(nullptr); };
     p.netEnabled = [] { return gpWPara && gpWPara->netEnabled != 0; };
     p.logInfo = [](const QString& line) { LOG(INFO) << line.toStdString(); };
@@ -94,6 +97,7 @@ void Startup::InstallCameraServices()
 
 QWidget* Startup::MakeMainWindow()
 {
+    setRecordsPort(parts_.records);
     QWidget* window = parts_.makeMainWindow();
     if (parts_.netEnabled() && RelayReady(false)) {
         parts_.startRelay(gpNet);

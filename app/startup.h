@@ -5,6 +5,7 @@
 #include <functional>
 
 class QWidget;
+class RecordsPort;
 class RelayLink;
 
 struct StartupParts {
@@ -12,6 +13,9 @@ struct StartupParts {
     std::function<RelayLink*()> makeNet;
     // The relay link's first init and the relay process start (step 14).
     std::function<void(RelayLink*)> startRelay;
+    // The records subsystem, installed just before the main window is built
+    // (the window opens the user store while it is built); null: none.
+    RecordsPort* records = nullptr;
     // The main window (step 13).
     std::function<QWidget*()> makeMainWindow;
     // Whether the remote system is on in the live parameters.
@@ -35,7 +39,7 @@ public:
     static void InstallCameraServices();
     // MOULDMON_UVC is "1": real UVC cameras off the panel.
     static bool RealUvcRequested();
-    // Steps 13 and 14; returns the main window.
+    // The records subsystem, then steps 13 and 14; returns the main window.
     QWidget* MakeMainWindow();
 
     static const char* const kVersionLine;   // "2.5.0 release"

@@ -1,9 +1,11 @@
 // The start-up sequence: order of the log lines, when the relay is started,
-// the single USB copy worker, and a program directory without pictures.
+// the single USB copy worker, a program directory without pictures, and the
+// records subsystem in place before the window is built.
 #include "cameraservices.h"
 #include "copy2movedisk.h"
 #include "globals.h"
 #include "pixmaps.h"
+#include "recordsseam.h"
 #include "relaylink.h"
 #include "startup.h"
 #include "testenv.h"
@@ -21,6 +23,7 @@ private slots:
     void missingPicturesAreTolerated();
     void panelDeviceAbsentLeavesDescriptorClosed();
     void noCameraServicesOffThePanel();
+    void recordsInstalledBeforeTheWindow();
 };
 
 namespace {
@@ -128,6 +131,31 @@ void TestStartup::noCameraServicesOffThePanel()
     QVERIFY(makeUvcSource() == nullptr);
     QVERIFY(addressRepair() == nullptr);
     qunsetenv("MOULDMON_GIGE_INTERFACES");
+}
+
+void TestStartup::recordsInstalledBeforeTheWindow()
+{
+    // The program's records are the records subsystem's seam, and the window
+    // finds them installed while it is built (it opens the user store then).
+    QVERIFY(dynamic_cast<RecordsSeam*>(Startup::ProgramParts().records) != nullptr);
+    TestEnv env;
+    Trace t;
+    RecordsSeam records;
+    StartupParts parts = fakeParts(t, false, false);
+    parts.records = &records;
+    RecordsPort* seenByWindow = nullptr;
+    parts.makeMainWindow = [&seenByWindow] {
+        seenByWindow = recordsPort();
+        return new QWidget;
+    };
+    Startup s(std::move(parts));
+    s.BeforeMainWindow(nullptr);
+    QVERIFY(!recordsPort());
+    std::unique_ptr<QWidget> w(s.MakeMainWindow());
+    QCOMPARE(seenByWindow, static_cast<RecordsPort*>(&records));
+    setRecordsPort(nullptr);
+    delete gpNet;
+    gpNet = nullptr;
 }
 
 QTEST_MAIN(TestStartup)

@@ -1,6 +1,7 @@
 #include "imagemaker.h"
 
 #include <QDir>
+#include <QFont>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -165,6 +166,26 @@ void check(QPainter& p, const QSize& s)
     p.drawPath(tick);
 }
 
+// The side bar's emblem: the product's generic name under a mould whose
+// two halves close on a part.  No maker's mark.
+void logo(QPainter& p, const QSize& s)
+{
+    roundBox(p, s, vertical(s.height(), QColor(0x1c, 0x3a, 0x5e), QColor(0x0c, 0x1a, 0x2c)), QColor(0x8f, 0xc3, 0xf0), 14);
+    const double w = s.width(), h = s.height();
+    const QColor steel(0xc8, 0xd4, 0xe0);
+    p.fillRect(QRectF(w * 0.30, h * 0.14, w * 0.17, h * 0.40), steel);
+    p.fillRect(QRectF(w * 0.53, h * 0.14, w * 0.17, h * 0.40), steel);
+    p.setBrush(QColor(0x6f, 0xd6, 0x9a));
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QPointF(w * 0.5, h * 0.34), w * 0.045, h * 0.12);
+    QFont f;
+    f.setBold(true);
+    f.setPixelSize(int(h * 0.21));
+    p.setFont(f);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(0, h * 0.58, w, h * 0.36), Qt::AlignCenter, QStringLiteral("Mould Monitor"));
+}
+
 const QList<Picture>& pictures()
 {
     static const QList<Picture> list = {
@@ -177,8 +198,10 @@ const QList<Picture>& pictures()
         {"slidert.png", {10, 48}, knob},
         {"buttonu.png", {220, 100}, [](QPainter& p, const QSize& s) { button(p, s, false); }},
         {"buttond.png", {220, 100}, [](QPainter& p, const QSize& s) { button(p, s, true); }},
-        {"OUT1.png", {32, 32}, [](QPainter& p, const QSize& s) { lamp(p, s, true); }},
-        {"OUT0.png", {32, 32}, [](QPainter& p, const QSize& s) { lamp(p, s, false); }},
+        // The program loads OUT1.png as the lamp for level 0 and OUT0.png as
+        // the lamp for level 1: the names are the other way round.
+        {"OUT1.png", {32, 32}, [](QPainter& p, const QSize& s) { lamp(p, s, false); }},
+        {"OUT0.png", {32, 32}, [](QPainter& p, const QSize& s) { lamp(p, s, true); }},
         {"Origin.png", {64, 64}, origin},
         {"MoveUp.png", {64, 64}, [](QPainter& p, const QSize& s) { moveButton(p, s, -90); }},
         {"MoveDown.png", {64, 64}, [](QPainter& p, const QSize& s) { moveButton(p, s, 90); }},
@@ -189,6 +212,7 @@ const QList<Picture>& pictures()
         {"left.png", {60, 60}, [](QPainter& p, const QSize& s) { spinArrow(p, s, 180); }},
         {"right.png", {60, 60}, [](QPainter& p, const QSize& s) { spinArrow(p, s, 0); }},
         {"check.png", {32, 32}, check},
+        {"logo2.png", {230, 110}, logo},
     };
     return list;
 }
