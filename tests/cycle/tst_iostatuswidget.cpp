@@ -16,8 +16,10 @@
 #include <QPainter>
 #include <QtTest>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 
 class TestIOStatusWidget : public QObject {
     Q_OBJECT
@@ -275,7 +277,8 @@ void TestIOStatusWidget::passRepaintsOnlyOnChange()
 }
 
 // The mount path is handed out as a copy under the lock: a reader keeps
-// what it read when the worker changes it.
+// what it read when the worker changes it, and the GUI thread reads while
+// the worker writes (the race checker build watches this).
 void TestIOStatusWidget::mountPathIsACopy()
 {
     TestEnv env;
@@ -285,6 +288,21 @@ void TestIOStatusWidget::mountPathIsACopy()
     const QString read = disk->mountPath();
     disk->setMountPath(QString());
     QCOMPARE(read, QStringLiteral("/mnt"));
+    QVERIFY(disk->mountPath().isEmpty());
+
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (int i = 0; i < 20000; ++i)
+            disk->setMountPath(i % 2 ? QString() : QStringLiteral("/mnt"));
+        done = true;
+    });
+    int odd = 0;
+    while (!done) {
+        const QString path = disk->mountPath();
+        odd += !path.isEmpty() && path != QLatin1String("/mnt");
+    }
+    worker.join();
+    QCOMPARE(odd, 0);
     QVERIFY(disk->mountPath().isEmpty());
 }
 
