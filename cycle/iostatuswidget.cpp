@@ -71,7 +71,7 @@ StripInput IOStatusWidget::currentInput() const
     return in;
 }
 
-IOStatusWidget::Shown IOStatusWidget::shownNow() const
+IOStatusWidget::Shown IOStatusWidget::shownNow()
 {
     Shown s;
     s.para = StripParams::from(*gpWPara);
@@ -81,7 +81,16 @@ IOStatusWidget::Shown IOStatusWidget::shownNow() const
     s.login = s.para.passwordEnabled ? (accessLevel_ == AccessLevelNone ? 1 : 2) : 0;
     s.cycleTime = cycleTime_;
     s.mounted = mounted() ? 1 : 0;
-    s.second = appClock().now().toSecsSinceEpoch();
+    // Reading the local time costs more than the rest of the pass together,
+    // so it is read only once the monotonic clock says the second has turned
+    // (a clock that is set shows at the next turn).
+    const qint64 mono = appClock().monotonicMs();
+    if (mono >= nextSecondMs_) {
+        const QDateTime now = appClock().now();
+        second_ = now.toSecsSinceEpoch();
+        nextSecondMs_ = mono + 1000 - now.time().msec();
+    }
+    s.second = second_;
     return s;
 }
 

@@ -55,7 +55,7 @@ private:
                 && cycleTime == o.cycleTime && mounted == o.mounted && second == o.second;
         }
     };
-    Shown shownNow() const;
+    Shown shownNow();
     // The lamp pictures scaled to size, made again only when the size or a
     // picture changes.
     void scaleLamps(const QSize& size);
@@ -64,6 +64,8 @@ private:
     const int& cycleTime_;
     QStringList paramGroups_;
     Shown shown_;
+    qint64 second_ = 0;          // the wall clock's second when last read
+    qint64 nextSecondMs_ = 0;    // monotonic time at which it turns
     QSize lampSize_;
     qint64 lampKeys_[2] = {};
     QPixmap lamps_[2];

@@ -42,7 +42,6 @@ bool writeParameters(const QString& state, int language)
             p.passwordEnabled = 1;
             p.productNgPulseNoAlarm = 1;
             p.productOkNgOutputs = 1;
-            p.paramGroupIndex = 1;
             if (state == QLatin1String("mode4")) {
                 p.systemMode = p.systemModePending = SystemModeMultiDetect;
                 p.multiDetectCount = 8;
@@ -91,6 +90,8 @@ int main(int argc, char** argv)
     QTimer::singleShot(6000, [&] {
         gpWin->accessLevel = login ? AccessLevelAdvanced : AccessLevelNone;
         Copy2MoveDisk::instance()->setMountPath(mount ? QStringLiteral("/mnt") : QString());
+        // The group index lives in sysadd.txt, which the demo does not lay out.
+        gpWPara->paramGroupIndex = 1;
         gpWin->statusStrip->setParamGroups({QStringLiteral("default"), QStringLiteral("Mould A")});
     });
     QTimer::singleShot(7500, [&] {
