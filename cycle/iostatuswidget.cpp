@@ -11,6 +11,7 @@
 #include "wizardpara.h"
 
 #include <QPainter>
+#include <QtAlgorithms>
 
 namespace {
 
@@ -21,7 +22,7 @@ StripLevels readLevels(const StripLampSet& set)
     if (!io)
         return levels;
     for (quint32 m = set.inputs; m; m &= m - 1) {
-        const int i = __builtin_ctz(m);
+        const int i = int(qCountTrailingZeroBits(m));
         levels.inputs |= quint32(io->IOState(0, i)) << i;
     }
     for (int k = 0; k < set.outputLamps(); ++k)

@@ -137,8 +137,6 @@ void TestIOStatusWidget::lampsShowTheAppliedLevel()
     QCOMPARE(rig.strip->geometry(), QRect(0, 800 - 180, 1280, 180));
 
     const QImage img = rig.render();
-    if (!qEnvironmentVariableIsEmpty("STRIP_SAVE"))
-        img.save(qEnvironmentVariable("STRIP_SAVE"));
     const StripPicture pic = LayOutStrip(rig.strip->currentInput());
     QCOMPARE(pic.lamps.size(), 8);
     // Inputs 0-3 all dark; outputs: clamp blocked and (inverted) alarm lit.
