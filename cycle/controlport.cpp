@@ -86,7 +86,10 @@ void ControlPort::IOFlashOut()
 
 int ControlPort::IOState(int isOutput, int i) const
 {
-    if (i < 0 || i > 9)
+    // The status strip asks for outputs past the board's last (its four
+    // product-pulse lamps after nine outputs): those are off.
+    const int bits = isOutput ? kOutputBits : 10;
+    if (i < 0 || i >= bits)
         return 0;
     return bitOf(isOutput ? outWord : inWord, i);
 }

@@ -1,5 +1,7 @@
 #include "copy2movedisk.h"
 
+#include <QMutexLocker>
+
 Copy2MoveDisk* Copy2MoveDisk::_instance = nullptr;
 
 Copy2MoveDisk* Copy2MoveDisk::instance()
@@ -30,4 +32,16 @@ void Copy2MoveDisk::add_map_actqueue(const QString& folder, const QString& baseN
     Q_UNUSED(folder);
     Q_UNUSED(baseName);
     Q_UNUSED(picture);
+}
+
+QString Copy2MoveDisk::mountPath() const
+{
+    QMutexLocker lock(&mountMutex_);
+    return mountPath_;
+}
+
+void Copy2MoveDisk::setMountPath(const QString& path)
+{
+    QMutexLocker lock(&mountMutex_);
+    mountPath_ = path;
 }

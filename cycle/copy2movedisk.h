@@ -2,6 +2,7 @@
 // The USB image-copy worker: one instance, started once by main, running its
 // passes on Qt's global thread pool.
 #include <QImage>
+#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <atomic>
@@ -22,6 +23,14 @@ public:
     // any thread; returns at once.
     void add_map_actqueue(const QString& folder, const QString& baseName, const QImage& picture);
 
+    // Where the USB disk is mounted ("/mnt"), empty while none is.  The copy
+    // worker sets it on its own thread and the status strip reads it on the
+    // GUI thread, so both go through the lock and the reader gets a copy.
+    QString mountPath() const;
+    void setMountPath(const QString& path);
+
 private:
+    mutable QMutex mountMutex_;
+    QString mountPath_;
     std::atomic<bool> started_{false};
 };

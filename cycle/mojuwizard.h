@@ -59,7 +59,7 @@ public:
     // they exist; every use checks.  Status strip and side bar, area page,
     // settings page with its help page, renumbering, other-network, I/O
     // name, cavity and hardware-configuration dialogs, statistics page.
-    QWidget* statusStrip = nullptr;
+    class IOStatusWidget* statusStrip = nullptr;
     QWidget* sideBar = nullptr;
     QWidget* areaPage = nullptr;
     QWidget* settingsPage = nullptr;

@@ -79,15 +79,18 @@ void button(QPainter& p, const QSize& s, bool pressed)
     roundBox(p, s, g, pressed ? QColor(0x9c, 0xc8, 0xff) : QColor(0xd0, 0xe4, 0xff), 12);
 }
 
+// The lamp fills the top square; the strip writes the lamp's name over the
+// rest of the picture, so that stays empty.
 void lamp(QPainter& p, const QSize& s, bool lit)
 {
     p.setRenderHint(QPainter::Antialiasing);
-    QRadialGradient g(s.width() * 0.4, s.height() * 0.35, s.width() * 0.6);
+    const double d = s.width() - 4;
+    QRadialGradient g(2 + d * 0.4, 2 + d * 0.35, d * 0.6);
     g.setColorAt(0, lit ? QColor(0xb8, 0xff, 0xc0) : QColor(0xa0, 0xa4, 0xaa));
     g.setColorAt(1, lit ? QColor(0x10, 0xa0, 0x30) : QColor(0x40, 0x44, 0x4a));
     p.setBrush(g);
     p.setPen(QPen(QColor(0x20, 0x20, 0x20), 2));
-    p.drawEllipse(QRectF(2, 2, s.width() - 4, s.height() - 4));
+    p.drawEllipse(QRectF(2, 2, d, d));
 }
 
 // A round dark badge the navigation symbols stand on.
@@ -198,10 +201,9 @@ const QList<Picture>& pictures()
         {"slidert.png", {10, 48}, knob},
         {"buttonu.png", {220, 100}, [](QPainter& p, const QSize& s) { button(p, s, false); }},
         {"buttond.png", {220, 100}, [](QPainter& p, const QSize& s) { button(p, s, true); }},
-        // The program loads OUT1.png as the lamp for level 0 and OUT0.png as
-        // the lamp for level 1: the names are the other way round.
-        {"OUT1.png", {32, 32}, [](QPainter& p, const QSize& s) { lamp(p, s, false); }},
-        {"OUT0.png", {32, 32}, [](QPainter& p, const QSize& s) { lamp(p, s, true); }},
+        // gpPixmapOUT[0], "OUT1.png", is the lamp of level 0; [1], "OUT0.png", of level 1.
+        {"OUT1.png", {32, 46}, [](QPainter& p, const QSize& s) { lamp(p, s, false); }},
+        {"OUT0.png", {32, 46}, [](QPainter& p, const QSize& s) { lamp(p, s, true); }},
         {"Origin.png", {64, 64}, origin},
         {"MoveUp.png", {64, 64}, [](QPainter& p, const QSize& s) { moveButton(p, s, -90); }},
         {"MoveDown.png", {64, 64}, [](QPainter& p, const QSize& s) { moveButton(p, s, 90); }},

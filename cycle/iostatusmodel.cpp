@@ -1,0 +1,154 @@
+#include "iostatusmodel.h"
+
+#include "messages.h"
+#include "operationrecord.h"
+#include "wizardpara.h"
+
+namespace {
+
+constexpr int kMultiDetectMode = 4;
+// Inputs and outputs 4 to 8 of the multi-detection mode need more lamps than
+// their index - 1.
+constexpr int kFirstCountedLamp = 4;
+constexpr int kLastCountedLamp = 8;
+constexpr int kFirstPlaceX = 7;
+constexpr int kOutputGap = 20;   // plus a lamp width between inputs and outputs
+
+const StripMetrics kSmall{50, 30, 40, 35, 10, 12, 16, 20, 40, 40, 60, 16};
+const StripMetrics kLarge{180, 70, 80, 75, 16, 18, 35, 45, 150, 155, 150, 22};
+
+bool counted(int index, int statusLampCount)
+{
+    return statusLampCount > index - 1;
+}
+
+int bit(quint32 word, int i)
+{
+    return i >= 0 && i < 32 ? int((word >> i) & 1u) : 0;
+}
+
+} // namespace
+
+StripParams StripParams::from(const WizardPara& w)
+{
+    StripParams p;
+    p.systemMode = w.systemMode;
+    for (int d = 0; d < kDetections; ++d)
+        p.detectTriggerInput[d] = w.detectTriggerInput[d];
+    p.statusLampCount = w.statusLampCount;
+    p.productNgPulseNoAlarm = w.productNgPulseNoAlarm;
+    p.productOkNgOutputs = w.productOkNgOutputs;
+    p.paramGroupIndex = w.paramGroupIndex;
+    p.passwordEnabled = w.passwordEnabled;
+    return p;
+}
+
+const StripMetrics& StripMetricsFor(int screenW)
+{
+    return screenW <= 1024 ? kSmall : kLarge;
+}
+
+StripLampSet StripLampsFor(const StripParams& p)
+{
+    StripLampSet s;
+    s.inputs = 1u << 1;   // the safety door, always
+    s.outputs = 4;
+    if (p.systemMode == kMultiDetectMode) {
+        for (int d = 0; d < kDetections; ++d) {
+            const int in = p.detectTriggerInput[d];
+            if (in < 0 || in >= kStripInputs)   // -1 and 255 name none; input 9 has no place
+                continue;
+            if (in >= kFirstCountedLamp && !counted(in, p.statusLampCount))
+                continue;
+            s.inputs |= 1u << in;
+        }
+        for (int k = kFirstCountedLamp; k <= kLastCountedLamp; ++k)
+            if (counted(k, p.statusLampCount))
+                s.outputs = k + 1;
+    } else {
+        s.inputs = 0xFu;
+    }
+    s.productPulse = p.productNgPulseNoAlarm != 0 || p.productOkNgOutputs != 0;
+    return s;
+}
+
+QString StripCycleText(int cycleTime)
+{
+    return QString::asprintf("%4.1f", cycleTime / 10.0);
+}
+
+StripPicture LayOutStrip(const StripInput& in)
+{
+    const StripMetrics& m = StripMetricsFor(in.screenW);
+    const StripParams& p = in.para;
+    const StripLampSet set = StripLampsFor(p);
+    const bool multi = p.systemMode == kMultiDetectMode;
+    const bool twoRows = multi && m.height == kLarge.height;
+    const int bottom = m.height - 1;
+
+    int inputLampY, inputLabelY, outputLampY, outputLabelY;
+    if (twoRows) {
+        inputLampY = bottom + 1 - 2 * (m.lampH + 5);
+        inputLabelY = bottom - m.lampH - 29;
+        outputLampY = bottom - m.lampH - 4;
+        outputLabelY = bottom - 25;
+    } else {
+        inputLampY = outputLampY = bottom - m.lampH - 4;
+        inputLabelY = outputLabelY = bottom - m.labelDy;
+    }
+
+    StripPicture pic;
+    pic.labelPx = m.labelPx;
+    auto add = [&](int x, int y, int labelY, int level, const QString& label) {
+        StripLamp lamp;
+        lamp.rect = QRect(x, y, m.lampW, m.lampH);
+        lamp.level = level;
+        lamp.label = label;
+        lamp.labelRect = QRect(x, labelY, m.lampW, m.labelH);
+        pic.lamps << lamp;
+    };
+    auto name = [&](int entry) { return in.names && entry < kStatusLabels ? in.names[entry] : QString(); };
+
+    // Input 0 owns the first place even when it has no lamp; every other
+    // shown input takes the next place.
+    int place = 0;
+    int lastInputX = kFirstPlaceX;
+    for (int i = 0; i < kStripInputs; ++i) {
+        if (i > 0 && (set.inputs & (1u << i)) == 0)
+            continue;
+        const int x = kFirstPlaceX + place * m.step;
+        ++place;
+        if ((set.inputs & (1u << i)) == 0)
+            continue;
+        add(x, inputLampY, inputLabelY, bit(in.levels.inputs, i), name(i));
+        lastInputX = x;
+    }
+
+    int x = twoRows ? kFirstPlaceX : lastInputX + kOutputGap + m.lampW;
+    const int firstOutputName = multi ? 9 : 4;
+    for (int k = 0; k < set.outputLamps(); ++k, x += m.step) {
+        const bool pulse = k >= set.outputs;
+        const QString label = pulse ? QStringLiteral(" N %1 ").arg(k - set.outputs + 1) : name(firstOutputName + k);
+        add(x, outputLampY, outputLabelY, bit(in.levels.outputs, k), label);
+    }
+
+    int textX = pic.lamps.last().rect.x() + m.textDx;
+    const int index = p.paramGroupIndex;
+    if (index >= 0 && index < in.paramGroups.size() && in.paramGroups[index] != QLatin1String("default")) {
+        const QString text = Msg(557, in.language) + QLatin1Char(':') + in.paramGroups[index];
+        pic.texts << StripText{text, m.groupPx, QColor(255, 0, 0), QPoint(textX, m.baseline)};
+        textX = int(textX + (text.size() + 1) * m.groupPx * 0.55 + m.groupPx);
+    }
+    if (p.passwordEnabled) {
+        const bool none = in.accessLevel == AccessLevelNone;
+        pic.texts << StripText{Msg(none ? 156 : 308, in.language), m.textPx,
+                               none ? QColor(255, 0, 0) : QColor(0, 255, 0), QPoint(textX, m.baseline)};
+        textX += m.loginAdvance + 20 * in.language;
+    }
+    QString clock = in.now.toString(QStringLiteral("yyyy-MM-dd hh.mm.ss"));
+    if (in.mounted)
+        clock.prepend(QStringLiteral("* "));
+    pic.texts << StripText{Msg(110, in.language).arg(clock, StripCycleText(in.cycleTime)), m.textPx,
+                           QColor(0, 255, 0), QPoint(textX, m.baseline)};
+    return pic;
+}
