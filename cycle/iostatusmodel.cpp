@@ -4,6 +4,8 @@
 #include "operationrecord.h"
 #include "wizardpara.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kMultiDetectMode = 4;
@@ -25,6 +27,53 @@ bool counted(int index, int statusLampCount)
 int bit(quint32 word, int i)
 {
     return i >= 0 && i < 32 ? int((word >> i) & 1u) : 0;
+}
+
+// Without the real font: a Latin character is about 0.55 of the pixel size
+// wide (as the group's advance reckons), any other (Chinese) a full size.
+int estimatedWidth(const QString& text, int px)
+{
+    double w = 0;
+    for (const QChar c : text)
+        w += c.unicode() < 0x2E80 ? 0.55 * px : px;
+    return int(w + 0.5);
+}
+
+// Right end of the text line.
+int lineEnd(const QList<StripText>& texts, const std::function<int(const QString&, int)>& width)
+{
+    int end = 0;
+    for (const StripText& t : texts)
+        end = std::max(end, t.pos.x() + width(t.text, t.px));
+    return end;
+}
+
+// Keeps the text line left of the side bar's column (see LayOutStrip).
+// bands: where the line may start instead of the table's place, in order.
+void fitTexts(StripPicture& pic, const StripInput& in, const QList<QPoint>& bands)
+{
+    const auto width = in.textWidth ? in.textWidth : std::function<int(const QString&, int)>(estimatedWidth);
+    if (pic.texts.isEmpty())
+        return;
+    const QList<StripText> table = pic.texts;
+    const QPoint start = table.first().pos;
+    QList<QPoint> starts{start};
+    starts += bands;
+    // Left of the bar if at all possible; else at least on the screen,
+    // seen whenever the bar is hidden; else the table's place.
+    for (const int limit : {in.screenW - kStripSideBarWidth, in.screenW}) {
+        for (const QPoint& band : starts) {
+            for (int percent = 100; percent >= 60; percent -= 5) {
+                for (int i = 0; i < table.size(); ++i) {
+                    pic.texts[i].px = std::max(1, (table[i].px * percent + 50) / 100);
+                    pic.texts[i].pos = QPoint(band.x() + (table[i].pos.x() - start.x()) * percent / 100, band.y());
+                }
+                if (lineEnd(pic.texts, width) <= limit)
+                    return;
+            }
+        }
+    }
+    pic.texts = table;
 }
 
 } // namespace
@@ -150,5 +199,18 @@ StripPicture LayOutStrip(const StripInput& in)
         clock.prepend(QStringLiteral("* "));
     pic.texts << StripText{Msg(110, in.language).arg(clock, StripCycleText(in.cycleTime)), m.textPx,
                            QColor(0, 255, 0), QPoint(textX, m.baseline)};
+    // Other places for the line: the large one-row layout has the band
+    // above its lamps; two rows have the input row's end.
+    QList<QPoint> bands;
+    if (twoRows) {
+        int lastInputRight = 0;
+        for (const StripLamp& lamp : pic.lamps)
+            if (lamp.rect.y() == inputLampY)
+                lastInputRight = std::max(lastInputRight, lamp.rect.right());
+        bands << QPoint(lastInputRight + kOutputGap, inputLampY + m.lampH - m.lampH / 4);
+    } else if (m.height == kLarge.height) {
+        bands << QPoint(kFirstPlaceX, outputLampY - m.textPx / 3);
+    }
+    fitTexts(pic, in, bands);
     return pic;
 }

@@ -15,6 +15,7 @@
 #include <QStringList>
 
 #include <cstring>
+#include <functional>
 #include <type_traits>
 
 class WizardPara;
@@ -85,6 +86,8 @@ struct StripInput {
     int cycleTime = 0;           // 0.1 s
     int language = 0;
     const QString* names = nullptr;   // kStatusLabels lamp labels (gaName); null: none
+    // Drawn width of a text at a pixel size; null: the strip's own font.
+    std::function<int(const QString& text, int px)> textWidth;
 };
 
 struct StripLamp {
@@ -108,7 +111,17 @@ struct StripPicture {
 };
 
 // Places are in the strip's own coordinates.
+//
+// The texts go after the last lamp as the layout table says while they end
+// left of the side bar's column (the right 240 pixels, which the bar covers
+// whenever it shows).  With many lamps they would run under the bar or off
+// the screen: the large one-row layout then puts them in the free band
+// above the lamps, from the first place on; where the line is still too
+// long (or no band is free) its fonts shrink to fit, down to 3/5.
 StripPicture LayOutStrip(const StripInput& in);
+
+// The right 240 pixels of the screen, under the side bar.
+constexpr int kStripSideBarWidth = 240;
 
 // The cycle time as the strip writes it: tenths of a second as "%4.1f".
 QString StripCycleText(int cycleTime);

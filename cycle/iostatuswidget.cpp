@@ -1,5 +1,7 @@
 #include "iostatuswidget.h"
 
+#include <QFontMetrics>
+
 #include "clock.h"
 #include "controlport.h"
 #include "copy2movedisk.h"
@@ -69,6 +71,11 @@ StripInput IOStatusWidget::currentInput() const
     in.cycleTime = cycleTime_;
     in.language = gLan;
     in.names = gaName;
+    in.textWidth = [this](const QString& text, int px) {
+        QFont f = font_;
+        f.setPixelSize(px);
+        return QFontMetrics(f).horizontalAdvance(text);
+    };
     return in;
 }
 

@@ -21,6 +21,8 @@ private slots:
     void texts();
     void cycleText_data();
     void cycleText();
+    void textsClearOfSideBar_data();
+    void textsClearOfSideBar();
 };
 
 namespace {
@@ -47,6 +49,8 @@ StripInput input(int mode, int screenW, int lampCount, int pulse, const QList<in
     in.now = QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7));
     in.language = LanEnglish;
     in.names = names;
+    // Texts of no width always fit: the layout table's places.
+    in.textWidth = [](const QString&, int) { return 0; };
     return in;
 }
 
@@ -292,6 +296,78 @@ void TestIOStatusModel::cycleText()
     QFETCH(QString, expected);
     TestEnv env;
     QCOMPARE(StripCycleText(cycleTime), expected);
+}
+
+void TestIOStatusModel::textsClearOfSideBar_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("screenW");
+    QTest::addColumn<int>("lampCount");
+    QTest::addColumn<int>("pulse");
+    QTest::addColumn<bool>("group");
+    QTest::addColumn<QString>("place");   // table, above or inputs (the input row's end)
+    QTest::addColumn<bool>("shrunk");
+    QTest::addColumn<int>("limit");       // where the line must end
+    // Every character 0.5 of the pixel size wide; passwords on.
+    QTest::newRow("1920, no group: the table's place") << 0 << 1920 << 4 << 0 << false << "table" << false << 1680;
+    QTest::newRow("1920, every option: above the lamps") << 0 << 1920 << 4 << 3 << true << "above" << false << 1680;
+    QTest::newRow("1280, no group: above the lamps") << 0 << 1280 << 4 << 0 << false << "above" << false << 1040;
+    QTest::newRow("1280, every option: above, smaller") << 0 << 1280 << 4 << 3 << true << "above" << true << 1040;
+    QTest::newRow("1920, mode 4 eight lamps: the table's place, smaller") << 4 << 1920 << 8 << 1 << false << "table" << true << 1680;
+    // Two rows: the output row reaches past the bar; the input row's end
+    // keeps the line on the screen at least.
+    QTest::newRow("1280, mode 4 eight lamps: the input row") << 4 << 1280 << 8 << 1 << false << "inputs" << true << 1280;
+    QTest::newRow("1024, no group: the table's place") << 0 << 1024 << 4 << 0 << false << "table" << false << 784;
+    QTest::newRow("1024, pulse lamps: the table's place") << 0 << 1024 << 4 << 3 << false << "table" << false << 784;
+    // With a group name as well not even 3/5 fits before the bar: on the
+    // screen at least.
+    QTest::newRow("1024, every option: smaller, on the screen") << 0 << 1024 << 4 << 3 << true << "table" << true << 1024;
+}
+
+void TestIOStatusModel::textsClearOfSideBar()
+{
+    QFETCH(int, mode);
+    QFETCH(int, screenW);
+    QFETCH(int, lampCount);
+    QFETCH(int, pulse);
+    QFETCH(bool, group);
+    QFETCH(QString, place);
+    QFETCH(bool, shrunk);
+    QFETCH(int, limit);
+    TestEnv env;
+    StripInput in = input(mode, screenW, lampCount, pulse, {0, 2, 3, 4, 5, 6, 7, 8});
+    in.para.paramGroupIndex = group ? 1 : 0;
+    in.para.passwordEnabled = 1;
+    in.paramGroups = {"default", "Mould A"};
+    auto width = [](const QString& text, int px) { return int(text.size() * px * 0.5); };
+    in.textWidth = width;
+    const StripPicture pic = LayOutStrip(in);
+    const StripMetrics& m = StripMetricsFor(screenW);
+
+    const StripText& first = pic.texts.first();
+    const StripLamp& lastLamp = pic.lamps.last();
+    if (place == "table") {
+        QCOMPARE(first.pos, QPoint(lastLamp.rect.x() + m.textDx, m.baseline));
+    } else if (place == "above") {
+        QCOMPARE(first.pos.x(), 7);
+        QVERIFY(first.pos.y() < lastLamp.rect.y());
+        QVERIFY(first.pos.y() - first.px >= 0);
+    } else {
+        const StripLamp& firstLamp = pic.lamps.first();
+        QVERIFY(first.pos.y() > firstLamp.rect.y() && first.pos.y() < firstLamp.rect.bottom());
+        QVERIFY(first.pos.x() > firstLamp.rect.right());
+    }
+    const int px = pic.texts.last().px;
+    if (shrunk)
+        QVERIFY(px < m.textPx && px >= m.textPx * 3 / 5);
+    else
+        QCOMPARE(px, m.textPx);
+    int end = 0;
+    for (const StripText& t : pic.texts) {
+        QVERIFY(t.pos.x() >= first.pos.x());
+        end = std::max(end, t.pos.x() + width(t.text, t.px));
+    }
+    QVERIFY2(end <= limit, qPrintable(QStringLiteral("text line ends at %1").arg(end)));
 }
 
 QTEST_GUILESS_MAIN(TestIOStatusModel)
