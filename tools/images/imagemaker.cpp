@@ -165,6 +165,33 @@ void check(QPainter& p, const QSize& s)
     p.drawPath(tick);
 }
 
+// The bar's emblem: the product's generic name beside two mould halves
+// watched by a lens.  No maker's mark.
+void logo(QPainter& p, const QSize& s)
+{
+    roundBox(p, s, vertical(s.height(), QColor(0x24, 0x3a, 0x56), QColor(0x10, 0x1c, 0x2c)), QColor(0x8f, 0xc3, 0xf0), 14);
+    const double h = s.height();
+    const QRectF left(h * 0.14, h * 0.24, h * 0.26, h * 0.52);
+    const QRectF right(left.right() + h * 0.06, left.top(), left.width(), left.height());
+    p.setPen(QPen(QColor(0xd0, 0xe4, 0xff), 2));
+    p.setBrush(QColor(0x4a, 0x8c, 0xe0));
+    p.drawRoundedRect(left, 3, 3);
+    p.drawRoundedRect(right, 3, 3);
+    p.setBrush(QColor(0x10, 0x1c, 0x2c));
+    p.drawEllipse(QPointF(left.right() + h * 0.03, h * 0.5), h * 0.11, h * 0.11);
+    p.setBrush(QColor(0x6f, 0xd6, 0x9a));
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QPointF(left.right() + h * 0.03, h * 0.5), h * 0.05, h * 0.05);
+
+    QFont font(QStringLiteral("Sans"));
+    font.setBold(true);
+    font.setPixelSize(int(h * 0.24));
+    p.setFont(font);
+    p.setPen(Qt::white);
+    const QRectF text(right.right() + h * 0.12, h * 0.14, s.width() - right.right() - h * 0.2, h * 0.72);
+    p.drawText(text, Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("Mould\nMonitor"));
+}
+
 const QList<Picture>& pictures()
 {
     static const QList<Picture> list = {
@@ -189,6 +216,7 @@ const QList<Picture>& pictures()
         {"left.png", {60, 60}, [](QPainter& p, const QSize& s) { spinArrow(p, s, 180); }},
         {"right.png", {60, 60}, [](QPainter& p, const QSize& s) { spinArrow(p, s, 0); }},
         {"check.png", {32, 32}, check},
+        {"logo2.png", {230, 110}, logo},
     };
     return list;
 }
