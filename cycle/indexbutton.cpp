@@ -9,11 +9,15 @@
 #include "mojuwizard.h"
 #include "wizardpara.h"
 
+#include <QAbstractItemView>
 #include <QFile>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -122,6 +126,7 @@ IndexButton::IndexButton(QWidget* parent) : QWidget(parent)
 
     manualTrigCombo = new ComboBox(this);
     manualTrigCombo->setFont(MicroHei(kComboFontPx));
+    manualTrigCombo->view()->setFont(MicroHei(kComboFontPx));
     manualTrigCombo->setItemHeight(kComboItemH);
     manualTrigCombo->setFixedSize(kComboW, kButtonH);
     snapshotButton = MakeButton(516, this);
@@ -265,6 +270,32 @@ void IndexButton::ResetComboChooseManualTrig()
     const int n = gpWPara ? std::min(gpWPara->multiDetectCount, kOrdinals) : 0;
     for (int i = 0; i < n; ++i)
         manualTrigCombo->addItem(Msg(kFirstOrdinalMsg + i));
+    FitComboFont();
+}
+
+void IndexButton::FitComboFont()
+{
+    // "第1次" at 33 px is wider than the field beside the arrow of a 100 px
+    // combo: the field's text shrinks until the widest entry fits (the
+    // open list keeps 33 px, its rows are wide enough).
+    QStyleOptionComboBox opt;
+    opt.initFrom(manualTrigCombo);
+    opt.rect = QRect(0, 0, kComboW, kButtonH);
+    const int room = manualTrigCombo->style()
+                         ->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField,
+                                          manualTrigCombo)
+                         .width()
+        - 4;
+    QFont font = MicroHei(kComboFontPx);
+    auto widest = [&] {
+        int w = 0;
+        for (int i = 0; i < manualTrigCombo->count(); ++i)
+            w = std::max(w, QFontMetrics(font).horizontalAdvance(manualTrigCombo->itemText(i)));
+        return w;
+    };
+    while (font.pixelSize() > 8 && widest() > room)
+        font.setPixelSize(font.pixelSize() - 1);
+    manualTrigCombo->setFont(font);
 }
 
 void IndexButton::ReSetCaptureMode()

@@ -121,6 +121,8 @@ protected:
 private:
     // Gives the visible rows their height for the bar's height.
     void FitRows();
+    // The combo's text size for its widest entry.
+    void FitComboFont();
 };
 
 // One button and the main-window slot its click runs.

@@ -10,10 +10,12 @@
 #include "testenv.h"
 #include "wizardpara.h"
 
+#include <QAbstractItemView>
 #include <QImage>
 #include <QLabel>
 #include <QLayout>
 #include <QPixmap>
+#include <QStyleOptionComboBox>
 #include <QTimer>
 #include <QtTest>
 
@@ -117,6 +119,8 @@ private slots:
     void hideTimerHidesTheBar();
     void comboListsTheDetections_data();
     void comboListsTheDetections();
+    void comboTextFits_data();
+    void comboTextFits();
     void captureModeLabel_data();
     void captureModeLabel();
     void columnStaysOnScreen_data();
@@ -300,6 +304,41 @@ void TestIndexButton::comboListsTheDetections()
     rig.bar->ResetComboChooseManualTrig();
     QCOMPARE(rig.bar->manualTrigCombo->count(), 3);
     QCOMPARE(rig.bar->CurChooseTrig(), 0);
+}
+
+void TestIndexButton::comboTextFits_data()
+{
+    QTest::addColumn<int>("lan");
+    QTest::newRow("Simplified Chinese") << int(LanSimplifiedChinese);
+    QTest::newRow("English") << int(LanEnglish);
+    QTest::newRow("Traditional Chinese") << int(LanTraditionalChinese);
+}
+
+void TestIndexButton::comboTextFits()
+{
+    // Every entry whole beside the arrow, in every language; the open list
+    // keeps the 33 px of its rows.
+    QFETCH(int, lan);
+    gLan = lan;
+    BarRig rig([](WizardPara& p) {
+        p.systemMode = SystemModeMultiDetect;
+        p.multiDetectCount = 8;
+        p.showManualSnapshot = 1;
+    });
+    gLan = LanEnglish;
+    ComboBox* combo = rig.bar->manualTrigCombo;
+    QStyleOptionComboBox opt;
+    opt.initFrom(combo);
+    opt.rect = QRect(0, 0, 100, 83);
+    const QRect field =
+        combo->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, combo);
+    QCOMPARE(combo->count(), 8);
+    for (int i = 0; i < combo->count(); ++i) {
+        QCOMPARE(combo->itemText(i), Msg(477 + i, lan));
+        QVERIFY2(QFontMetrics(combo->font()).horizontalAdvance(combo->itemText(i)) <= field.width(),
+                 qPrintable(combo->itemText(i)));
+    }
+    QCOMPARE(combo->view()->font().pixelSize(), 33);
 }
 
 void TestIndexButton::captureModeLabel_data()
