@@ -24,9 +24,9 @@
 
 namespace {
 
-const char* const kChildNames[SideBarChildCount] = {"multi",   "start",    "system",  "resample", "area",
-                                                    "stats",   "skip",     "help",    "snapshot", "combo",
-                                                    "mould",   "product",  "capture"};
+const char* const kChildNames[SideBarChildCount] = {
+    "multi", "start", "system", "resample", "area", "stats", "skip",
+    "help", "snapshot", "combo", "mould", "product", "capture"};
 
 // A bar over its own parameter record on a shown stand-in window of the
 // given screen size; the globals it reads are restored afterwards.

@@ -60,7 +60,7 @@ class TestMainWindowSidebar : public QObject {
 private slots:
     void initTestCase();
     void cleanup();
-    void wiringIsThePartsTable();
+    void everyButtonRunsItsSlot();
     void startStopClickStopsDetection();
     void captureModeClickRelabels();
     void snapshotChoiceReachesTheWindow();
@@ -82,7 +82,7 @@ void TestMainWindowSidebar::cleanup()
     gisUseStatistics = false;
 }
 
-void TestMainWindowSidebar::wiringIsThePartsTable()
+void TestMainWindowSidebar::everyButtonRunsItsSlot()
 {
     struct Row {
         ColorButton* IndexButton::*button;
