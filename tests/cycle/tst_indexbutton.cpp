@@ -451,7 +451,7 @@ void TestIndexButton::logoFile()
 
 void TestIndexButton::sizes()
 {
-    // Where the screen has room: the Part's sizes.
+    // Where the screen has room: the full sizes.
     BarRig rig([](WizardPara& p) {
         p.systemMode = SystemModeMultiDetect;
         p.showManualSnapshot = 1;
