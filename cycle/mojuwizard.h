@@ -60,7 +60,7 @@ public:
     // settings page with its help page, renumbering, other-network, I/O
     // name, cavity and hardware-configuration dialogs, statistics page.
     class IOStatusWidget* statusStrip = nullptr;
-    QWidget* sideBar = nullptr;
+    class IndexButton* sideBar = nullptr;
     QWidget* areaPage = nullptr;
     QWidget* settingsPage = nullptr;
     QWidget* helpPage = nullptr;

@@ -9,6 +9,7 @@
 #include "cammerwidget.h"
 #include "colorbutton.h"
 #include "controlport.h"
+#include "indexbutton.h"
 #include "operationrecord.h"
 #include "pixmaps.h"
 #include "wizardpara.h"
@@ -224,9 +225,11 @@ void MoJuWizard::SlotSystemPara()
         return;
     // The settings pages edit a copy; only their Confirm makes it live.
     *gpWParaBak = *gpWPara;
-    // The relay link's edited network-card copy, the side bar's fold and
-    // the settings page itself come with the settings subsystem and the side
-    // bar; until then the copy above is all there is to prepare.
+    // The relay link's edited network-card copy comes with the relay link.
+    // The bar goes while the settings are open; a press on a camera view
+    // brings it back.
+    if (sideBar)
+        sideBar->SlotShowHideTimeout();
     if (settingsPage) {
         settingsPage->show();
         settingsPage->raise();
