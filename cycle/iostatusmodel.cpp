@@ -59,21 +59,34 @@ void fitTexts(StripPicture& pic, const StripInput& in, const QList<QPoint>& band
     const QPoint start = table.first().pos;
     QList<QPoint> starts{start};
     starts += bands;
-    // Left of the bar if at all possible; else at least on the screen,
-    // seen whenever the bar is hidden; else the table's place.
-    for (const int limit : {in.screenW - kStripSideBarWidth, in.screenW}) {
+    // Left of the bar if at all possible, down to 3/5; else on the screen,
+    // seen whenever the bar is hidden, down to 1/2; else the place and size
+    // that leave the least of the line past the screen's edge.
+    struct Pass {
+        int limit;
+        int minPercent;
+    };
+    const Pass passes[] = {{in.screenW - kStripSideBarWidth, 60}, {in.screenW, 50}};
+    QList<StripText> best = table;
+    int bestEnd = lineEnd(table, width);
+    for (const Pass& pass : passes) {
         for (const QPoint& band : starts) {
-            for (int percent = 100; percent >= 60; percent -= 5) {
+            for (int percent = 100; percent >= pass.minPercent; percent -= 5) {
                 for (int i = 0; i < table.size(); ++i) {
                     pic.texts[i].px = std::max(1, (table[i].px * percent + 50) / 100);
                     pic.texts[i].pos = QPoint(band.x() + (table[i].pos.x() - start.x()) * percent / 100, band.y());
                 }
-                if (lineEnd(pic.texts, width) <= limit)
+                const int end = lineEnd(pic.texts, width);
+                if (end <= pass.limit)
                     return;
+                if (end < bestEnd) {
+                    best = pic.texts;
+                    bestEnd = end;
+                }
             }
         }
     }
-    pic.texts = table;
+    pic.texts = best;
 }
 
 } // namespace

@@ -117,7 +117,8 @@ struct StripPicture {
 // whenever it shows).  With many lamps they would run under the bar or off
 // the screen: the large one-row layout then puts them in the free band
 // above the lamps, from the first place on; where the line is still too
-// long (or no band is free) its fonts shrink to fit, down to 3/5.
+// long (or no band is free) its fonts shrink to fit, down to 3/5, or to 1/2
+// where it would not even stay on the screen.
 StripPicture LayOutStrip(const StripInput& in);
 
 // The right 240 pixels of the screen, under the side bar.

@@ -5,10 +5,12 @@
 // USB copy and the settings dialog would set them.
 //
 //   mm_strip_shots --state mode0|mode4 --lang L --out FILE [--login] [--mount]
+//                  [--bar unfolded|folded]
 //
 // Run by shots.sh beside it, under Xvfb with the board simulator.
 #include "copy2movedisk.h"
 #include "demolayout.h"
+#include "indexbutton.h"
 #include "iostatuswidget.h"
 #include "mapplication.h"
 #include "messages.h"
@@ -73,6 +75,7 @@ int main(int argc, char** argv)
     const QString out = option("--out");
     const bool login = args.contains(QStringLiteral("--login"));
     const bool mount = args.contains(QStringLiteral("--mount"));
+    const QString bar = option("--bar");
     if ((state != QLatin1String("mode0") && state != QLatin1String("mode4")) || out.isEmpty()) {
         std::fputs("usage: mm_strip_shots --state mode0|mode4 --lang L --out FILE [--login] [--mount]\n", stderr);
         return 2;
@@ -93,6 +96,14 @@ int main(int argc, char** argv)
         // The group index lives in sysadd.txt, which the demo does not lay out.
         gpWPara->paramGroupIndex = 1;
         gpWin->statusStrip->setParamGroups({QStringLiteral("default"), QStringLiteral("Mould A")});
+        // The bar as a press on a camera view brings it, then folded by the logo.
+        if (!bar.isEmpty()) {
+            gpWin->showSideBar();
+            if (bar == QLatin1String("folded")) {
+                gpWin->sideBar->barUnfolded = false;
+                gpWin->sideBar->ShowHide(1);
+            }
+        }
     });
     QTimer::singleShot(7500, [&] {
         const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Screenshots of the main screen with the status strip on the simulated
 # machine, under Xvfb at each screen size and in each language: mode 0 with
-# every strip option on and mode 4 with eight detections, each logged out,
-# and logged in with a USB disk mounted.
+# every strip option on and mode 4 with eight detections, each logged out
+# with the side bar shown, and logged in with a USB disk mounted (the bar
+# folded in mode 0, hidden in mode 4).
 # Usage: tools/stripshots/shots.sh OUTDIR [SIZE [LANG]]   (needs xvfb)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -19,7 +20,7 @@ run_case() {   # size lang state name [flags]
   QT_QPA_PLATFORM=offscreen "$BUILD/tools/images/mm_make_images" "$dir/images" >/dev/null
   Xvfb "$DISP" -screen 0 "${size}x24" >/dev/null 2>&1 &
   local xpid=$!
-  "$BUILD/tools/boardsim/mm_boardsim" --machine --link "$dir/dev/ttyS0" --left-every 0 </dev/null \
+  "$BUILD/tools/boardsim/mm_boardsim" --machine --link "$dir/dev/ttyS0" --left-every 0 --scenes "$dir/scenes" </dev/null \
       >"$dir/board.log" 2>&1 &
   local spid=$!
   for _ in $(seq 100); do [ -L "$dir/dev/ttyS0" ] && break; sleep 0.1; done
@@ -36,9 +37,9 @@ run_case() {   # size lang state name [flags]
 
 for size in ${2:-1280x800 1024x600}; do
   for lang in ${3:-0 1 2}; do
-    run_case "$size" "$lang" mode0 "mode0_${size}_lang${lang}_out"
-    run_case "$size" "$lang" mode0 "mode0_${size}_lang${lang}_in_mounted" --login --mount
-    run_case "$size" "$lang" mode4 "mode4_${size}_lang${lang}_out"
+    run_case "$size" "$lang" mode0 "mode0_${size}_lang${lang}_out_bar" --bar unfolded
+    run_case "$size" "$lang" mode0 "mode0_${size}_lang${lang}_in_mounted_folded" --login --mount --bar folded
+    run_case "$size" "$lang" mode4 "mode4_${size}_lang${lang}_out_bar" --bar unfolded
     run_case "$size" "$lang" mode4 "mode4_${size}_lang${lang}_in_mounted" --login --mount
   done
 done
