@@ -22,18 +22,9 @@ namespace {
 
 // The window's answer to the keypad: the login prompt shows while
 // gpPasswordBox is visible.
-class LoginKeypadHost : public KeypadHost {
+class LoginKeypadHost : public StandaloneKeypadHost {
 public:
-    Edit* keypadTarget() const override { return target_; }
-    void setKeypadTarget(Edit* field) override { target_ = field; }
     bool passwordBoxVisible() const override { return gpPasswordBox && gpPasswordBox->isVisible(); }
-    void repaintMainWindow() override {}
-    bool screenOff() const override { return false; }
-    void switchScreenOn() override {}
-    int screenOffSeconds() const override { return 0; }
-    void restartScreenOffTimer(int) override {}
-private:
-    QPointer<Edit> target_;
 };
 
 // The login prompt gpPasswordBox over a level of its own, with the keypad,

@@ -73,6 +73,16 @@ private slots:
     void logoutTimerLogsTheStoreOut();
 
 private:
+    // A window in env's program directory with the seam installed.
+    void makeWindow(TestEnv& env)
+    {
+        keepLogsInside(env);
+        writeFloor(env);
+        loadBus(1, "RECS");
+        setRecordsPort(&seam_);
+        new MoJuWizard;
+    }
+
     RecordsSeam seam_;
 };
 
@@ -128,11 +138,7 @@ void TestRecordsSeam::logOutMakesTheStoreWhenMissing()
 void TestRecordsSeam::windowOpensTheStoreLoggedOut()
 {
     TestEnv env;
-    keepLogsInside(env);
-    writeFloor(env);
-    loadBus(1, "RECS");
-    setRecordsPort(&seam_);
-    new MoJuWizard;
+    makeWindow(env);
     QVERIFY(loggedOut());
     QVERIFY(UserManager::instance->isOpen());
     QCOMPARE(accountNames(env), (QStringList{"LogOut", "admin"}));
@@ -149,11 +155,7 @@ void TestRecordsSeam::logoutTimerLogsTheStoreOut()
 {
     QFETCH(bool, storeBefore);
     TestEnv env;
-    keepLogsInside(env);
-    writeFloor(env);
-    loadBus(1, "RECS");
-    setRecordsPort(&seam_);
-    new MoJuWizard;
+    makeWindow(env);
     dropStore();
     if (storeBefore)
         UserManager::instance = new SignedInStore;
