@@ -50,11 +50,12 @@ int lineEnd(const QList<StripText>& texts, const std::function<int(const QString
 
 // Keeps the text line left of the side bar's column (see LayOutStrip).
 // bands: where the line may start instead of the table's place, in order.
-void fitTexts(StripPicture& pic, const StripInput& in, const QList<QPoint>& bands)
+// False when not even the screen's edge could be kept.
+bool fitTexts(StripPicture& pic, const StripInput& in, const QList<QPoint>& bands)
 {
     const auto width = in.textWidth ? in.textWidth : std::function<int(const QString&, int)>(estimatedWidth);
     if (pic.texts.isEmpty())
-        return;
+        return true;
     const QList<StripText> table = pic.texts;
     const QPoint start = table.first().pos;
     QList<QPoint> starts{start};
@@ -78,7 +79,7 @@ void fitTexts(StripPicture& pic, const StripInput& in, const QList<QPoint>& band
                 }
                 const int end = lineEnd(pic.texts, width);
                 if (end <= pass.limit)
-                    return;
+                    return true;
                 if (end < bestEnd) {
                     best = pic.texts;
                     bestEnd = end;
@@ -87,6 +88,7 @@ void fitTexts(StripPicture& pic, const StripInput& in, const QList<QPoint>& band
         }
     }
     pic.texts = best;
+    return false;
 }
 
 } // namespace
@@ -196,7 +198,8 @@ StripPicture LayOutStrip(const StripInput& in)
 
     int textX = pic.lamps.last().rect.x() + m.textDx;
     const int index = p.paramGroupIndex;
-    if (index >= 0 && index < in.paramGroups.size() && in.paramGroups[index] != QLatin1String("default")) {
+    const bool group = index >= 0 && index < in.paramGroups.size() && in.paramGroups[index] != QLatin1String("default");
+    if (group) {
         const QString text = Msg(557, in.language) + QLatin1Char(':') + in.paramGroups[index];
         pic.texts << StripText{text, m.groupPx, QColor(255, 0, 0), QPoint(textX, m.baseline)};
         textX = int(textX + (text.size() + 1) * m.groupPx * 0.55 + m.groupPx);
@@ -224,6 +227,16 @@ StripPicture LayOutStrip(const StripInput& in)
     } else if (m.height == kLarge.height) {
         bands << QPoint(kFirstPlaceX, outputLampY - m.textPx / 3);
     }
-    fitTexts(pic, in, bands);
+    const StripPicture table = pic;
+    if (!fitTexts(pic, in, bands) && group) {
+        // The clock, the cycle time and the login state matter more than the
+        // group's name: without it, at the group's place.
+        pic = table;
+        const int dx = pic.texts[1].pos.x() - pic.texts[0].pos.x();
+        pic.texts.removeFirst();
+        for (StripText& t : pic.texts)
+            t.pos.rx() -= dx;
+        fitTexts(pic, in, bands);
+    }
     return pic;
 }

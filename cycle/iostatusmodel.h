@@ -118,7 +118,8 @@ struct StripPicture {
 // the screen: the large one-row layout then puts them in the free band
 // above the lamps, from the first place on; where the line is still too
 // long (or no band is free) its fonts shrink to fit, down to 3/5, or to 1/2
-// where it would not even stay on the screen.
+// where it would not even stay on the screen; failing that, the parameter
+// group's name is left out.
 StripPicture LayOutStrip(const StripInput& in);
 
 // The right 240 pixels of the screen, under the side bar.

@@ -308,23 +308,24 @@ void TestIOStatusModel::textsClearOfSideBar_data()
     QTest::addColumn<QString>("place");   // table, above or inputs (the input row's end)
     QTest::addColumn<bool>("shrunk");
     QTest::addColumn<int>("limit");       // where the line must end
+    QTest::addColumn<bool>("groupShown");
     // Every character 0.5 of the pixel size wide; passwords on.
-    QTest::newRow("1920, no group: the table's place") << 0 << 1920 << 4 << 0 << false << "table" << false << 1680;
-    QTest::newRow("1920, every option: above the lamps") << 0 << 1920 << 4 << 3 << true << "above" << false << 1680;
-    QTest::newRow("1280, no group: above the lamps") << 0 << 1280 << 4 << 0 << false << "above" << false << 1040;
-    QTest::newRow("1280, every option: above, smaller") << 0 << 1280 << 4 << 3 << true << "above" << true << 1040;
-    QTest::newRow("1920, mode 4 eight lamps: the table's place, smaller") << 4 << 1920 << 8 << 1 << false << "table" << true << 1680;
+    QTest::newRow("1920, no group: the table's place") << 0 << 1920 << 4 << 0 << false << "table" << false << 1680 << false;
+    QTest::newRow("1920, every option: above the lamps") << 0 << 1920 << 4 << 3 << true << "above" << false << 1680 << true;
+    QTest::newRow("1280, no group: above the lamps") << 0 << 1280 << 4 << 0 << false << "above" << false << 1040 << false;
+    QTest::newRow("1280, every option: above, smaller") << 0 << 1280 << 4 << 3 << true << "above" << true << 1040 << true;
+    QTest::newRow("1920, mode 4 eight lamps: the table's place, smaller") << 4 << 1920 << 8 << 1 << false << "table" << true << 1680 << false;
     // Two rows: the output row reaches past the bar; the input row's end
     // keeps the line on the screen at least.
-    QTest::newRow("1280, mode 4 eight lamps: the input row") << 4 << 1280 << 8 << 1 << false << "inputs" << true << 1280;
+    QTest::newRow("1280, mode 4 eight lamps: the input row") << 4 << 1280 << 8 << 1 << false << "inputs" << true << 1280 << false;
     // With the English group name not even half size stays on the screen:
-    // the least past the edge (the table's place would end near 2200).
-    QTest::newRow("1280, mode 4 eight lamps, group: the input row, half size") << 4 << 1280 << 8 << 1 << true << "inputs" << true << 1400;
-    QTest::newRow("1024, no group: the table's place") << 0 << 1024 << 4 << 0 << false << "table" << false << 784;
-    QTest::newRow("1024, pulse lamps: the table's place") << 0 << 1024 << 4 << 3 << false << "table" << false << 784;
+    // the group's name is left out.
+    QTest::newRow("1280, mode 4 eight lamps, group: no group, the input row") << 4 << 1280 << 8 << 1 << true << "inputs" << true << 1280 << false;
+    QTest::newRow("1024, no group: the table's place") << 0 << 1024 << 4 << 0 << false << "table" << false << 784 << false;
+    QTest::newRow("1024, pulse lamps: the table's place") << 0 << 1024 << 4 << 3 << false << "table" << false << 784 << false;
     // With a group name as well not even 3/5 fits before the bar: on the
     // screen at least.
-    QTest::newRow("1024, every option: smaller, on the screen") << 0 << 1024 << 4 << 3 << true << "table" << true << 1024;
+    QTest::newRow("1024, every option: smaller, on the screen") << 0 << 1024 << 4 << 3 << true << "table" << true << 1024 << true;
 }
 
 void TestIOStatusModel::textsClearOfSideBar()
@@ -337,6 +338,7 @@ void TestIOStatusModel::textsClearOfSideBar()
     QFETCH(QString, place);
     QFETCH(bool, shrunk);
     QFETCH(int, limit);
+    QFETCH(bool, groupShown);
     TestEnv env;
     StripInput in = input(mode, screenW, lampCount, pulse, {0, 2, 3, 4, 5, 6, 7, 8});
     in.para.paramGroupIndex = group ? 1 : 0;
@@ -360,6 +362,7 @@ void TestIOStatusModel::textsClearOfSideBar()
         QVERIFY(first.pos.y() > firstLamp.rect.y() && first.pos.y() < firstLamp.rect.bottom());
         QVERIFY(first.pos.x() > firstLamp.rect.right());
     }
+    QCOMPARE(pic.texts.first().text.contains(QLatin1String("Mould A")), groupShown);
     const int px = pic.texts.last().px;
     if (shrunk)
         QVERIFY(px < m.textPx && px >= m.textPx / 2);
