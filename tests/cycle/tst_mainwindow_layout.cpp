@@ -338,11 +338,15 @@ void TestMainWindowLayout::systemParaLowersTheLevel_data()
     QTest::addColumn<int>("password");
     QTest::addColumn<bool>("alarm");
     QTest::addColumn<int>("after");
-    QTest::newRow("service, password on: primary") << int(AccessLevelAdvanced) << 1 << false << int(AccessLevelPrimary);
-    QTest::newRow("service, password off: none") << int(AccessLevelAdvanced) << 0 << false << int(AccessLevelNone);
-    QTest::newRow("primary stays") << int(AccessLevelPrimary) << 1 << false << int(AccessLevelPrimary);
-    QTest::newRow("none stays") << int(AccessLevelNone) << 0 << false << int(AccessLevelNone);
-    QTest::newRow("lowered in the alarm too") << int(AccessLevelAdvanced) << 0 << true << int(AccessLevelNone);
+    QTest::addColumn<QString>("entry");   // typed at the login prompt, if it opens; "" cancels
+    QTest::newRow("service, password on: primary") << int(AccessLevelAdvanced) << 1 << false << int(AccessLevelPrimary) << "";
+    QTest::newRow("service, password off: none") << int(AccessLevelAdvanced) << 0 << false << int(AccessLevelNone) << "";
+    QTest::newRow("primary stays") << int(AccessLevelPrimary) << 1 << false << int(AccessLevelPrimary) << "";
+    QTest::newRow("none stays") << int(AccessLevelNone) << 0 << false << int(AccessLevelNone) << "";
+    QTest::newRow("lowered in the alarm too") << int(AccessLevelAdvanced) << 0 << true << int(AccessLevelNone) << "";
+    QTest::newRow("none, password on: prompt cancelled") << int(AccessLevelNone) << 1 << false << int(AccessLevelNone) << "";
+    QTest::newRow("none, password on: the parameter password") << int(AccessLevelNone) << 1 << false << int(AccessLevelPrimary) << "4711";
+    QTest::newRow("none, password on: a wrong entry, then cancelled") << int(AccessLevelNone) << 1 << false << int(AccessLevelNone) << "999";
 }
 
 void TestMainWindowLayout::systemParaLowersTheLevel()
@@ -351,8 +355,14 @@ void TestMainWindowLayout::systemParaLowersTheLevel()
     QFETCH(int, password);
     QFETCH(bool, alarm);
     QFETCH(int, after);
+    QFETCH(QString, entry);
     TestEnv env;
-    MoJuWizard* w = makeWindow(env, 1, [&](WizardPara& p) { p.passwordEnabled = password; });
+    MoJuWizard* w = makeWindow(env, 1, [&](WizardPara& p) {
+        p.passwordEnabled = password;
+        qstrncpy(p.password, "4711", sizeof p.password);
+    });
+    if (!entry.isEmpty())
+        env.modalTexts = {entry};
     w->accessLevel = level;
     if (alarm)
         w->pageMode = PageModeAlarm;
@@ -362,7 +372,7 @@ void TestMainWindowLayout::systemParaLowersTheLevel()
     QCOMPARE(w->accessLevel, after);
     // The edit copy is taken only when the gate lets the operator in, and
     // never in the alarm.
-    const bool allowed = w->CheckPassword() != 0 && !alarm;
+    const bool allowed = after != AccessLevelNone ? !alarm : (password == 0 && !alarm);
     QCOMPARE(gpWParaBak->exposure[0] == 77, allowed);
 }
 
