@@ -1,13 +1,14 @@
 // Speed of the area page's panel on a camera slot built on the simulated bus
 // (1280 x 1024 grey, a 1280 x 800 screen, one OpenCV thread): one step of a
 // move button in "All Move" with 50 areas (shape change, 50 mask rebuilds,
-// panel refresh, repaint) and one slider step (store, the preview of a
+// panel refresh, repaint) and one slider step (store, the black-area preview of a
 // 600 x 500 area, repaint).  Every case checks what it changed and stops
 // with an error otherwise.  Run by hand:
 //   build/bench/areapage_bench --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
 #include "benchmain.h"
 #include "cameraglobals.h"
 #include "cammerwidget.h"
+#include "colorbutton.h"
 #include "kitfonts.h"
 #include "messages.h"
 #include "slider.h"
@@ -163,7 +164,11 @@ void BM_SliderStep(benchmark::State& state)
     s.SetDefaultArea(0, 0);
     // A 600 x 500 image area, in view coordinates.
     s.roiRect[0][0] = ClustomRect(QRect(int(100 * gShowAW), int(100 * gShowAH), int(600 * gShowAW), int(500 * gShowAH)));
-    // A few darker spots on the template for the defect search to find.
+    // A black-area search (B the darkest grey, C the area) over a template
+    // with a few dark spots: the methods with a preview are the grey ones.
+    s.roiMethod[0][0] = AreaFuncBlackArea;
+    s.roiSensibility[0][0] = 80;
+    s.roiMaxArea[0][0] = 10;
     uchar* base = b.slot->TemplateBuffer(0, 0);
     if (!check(state, base != nullptr, "no template buffer"))
         return;
@@ -176,13 +181,15 @@ void BM_SliderStep(benchmark::State& state)
     b.slot->ShowHideROIPara();
     int steps = 0;
     for (auto _ : state) {
-        b.slot->sensibilitySlider->setValue(steps % 2 ? 40 : 41);
+        b.slot->sensibilitySlider->setValue(steps % 2 ? 80 : 81);
         b.slot->repaint();
         ++steps;
     }
-    check(state, b.slot->workSet->roiSensibility[0][0] == (steps % 2 ? 41 : 40) || steps == 0,
+    check(state, b.slot->workSet->roiSensibility[0][0] == (steps % 2 ? 81 : 80) || steps == 0,
           "the slider did not store");
     check(state, b.slot->testShown == 1, "the preview did not run");
+    check(state, b.slot->roiValue[0][0] > 0, "the preview found no dark pixels");
+    state.counters["found_px"] = b.slot->roiValue[0][0];
 }
 BENCHMARK(BM_SliderStep)->Unit(benchmark::kMillisecond);
 
