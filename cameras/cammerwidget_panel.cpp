@@ -65,14 +65,14 @@ void CammerWidget::retargetSliders(int d, int a)
     const PanelSliders s = PanelSlidersFor(workSet->roiMethod[d][a], workSet->roiMinSize[d][a],
                                            workSet->roiSensibility[d][a], workSet->roiMaxArea[d][a], paraSwitch);
     Slider* const sliders[3] = {minSizeSlider, sensibilitySlider, maxAreaSlider};
-    const PanelSlider* const specs[3] = {&s.a, &s.b, &s.c};
+    const PanelSlider* const wanted[3] = {&s.a, &s.b, &s.c};
     for (int k = 0; k < 3; ++k) {
-        if (!specs[k]->used)
+        if (!wanted[k]->used)
             continue;
         // Selecting an area only shows its values: a stored value outside
         // the slider's range stays as it is until the user moves the slider.
         const QSignalBlocker block(sliders[k]);
-        sliders[k]->Reset(specs[k]->min, specs[k]->max, 1, specs[k]->value, Msg(specs[k]->captionId));
+        sliders[k]->Reset(wanted[k]->min, wanted[k]->max, 1, wanted[k]->value, Msg(wanted[k]->captionId));
     }
     funcButton->setText(Msg(s.funcCaptionId));
 }
