@@ -145,6 +145,7 @@ void CammerWidget::makeControls()
     for (int k = 0; k < 16; ++k)
         cavityBox[k] = static_cast<CheckBox*>(hidden(new CheckBox(this, Msg(cavityCaption(k)))));
     placeControls();
+    connectPanel();
 }
 
 void CammerWidget::placeControls()

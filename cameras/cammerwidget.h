@@ -148,6 +148,51 @@ public slots:
     void SetHMirror() { CameraBackend::SetHMirror(); }
     void SetVMirror() { CameraBackend::SetVMirror(); }
 
+    // Area parameter panel.  Every slot edits detection editDetect, area
+    // selRoi of the work set and its work mask, and does nothing while no
+    // area is selected.
+    // Places and shows the panel for the selected area, or hides it.
+    void ShowHideROIPara();
+    void ShowHideCheckBox(bool show);
+    // Ticks the cavity boxes from detectOptions[d] of the work set.
+    void SetCheckBoxState(int d);
+    // Removes area a of the page detection from the work set, clearing the
+    // ignore points under it.
+    void DeleteROI(int a);
+    // Clears the ignore points of detection d inside imageRect (image
+    // pixels, clipped to the picture), in memory only: the page saves them.
+    void clearIgnorePoints(int d, const QRect& imageRect);
+    // User changes of the sliders: store, preview, draw hint.
+    void SlotMinWH(int v);
+    void SlotSensitivity(int v);
+    void SlotArea(int v);
+    void SlotOutN(int index);
+    void SlotChangeFunc();
+    void SlotChangeParaSow();
+    void SlotChangeObject();
+    void SlotAdd10() { SlotSize(0); }
+    void SlotAdd1() { SlotSize(1); }
+    void SlotSub1() { SlotSize(2); }
+    void SlotSub10() { SlotSize(3); }
+    void SlotSize(int step);
+    void SlotMoveT() { SlotMove(0, -1); }
+    void SlotMoveB() { SlotMove(0, 1); }
+    void SlotMoveL() { SlotMove(-1, 0); }
+    void SlotMoveR() { SlotMove(1, 0); }
+    void SlotMove(int dx, int dy);
+    void SlotMoveAll();
+    // Cavity box k (0..15) into detectOptions[1][k]: 2 ticked, else 0.
+    void SlotClickCheckBox(int k);
+
+private:
+    void connectPanel();
+    // The page detection and the selected area when an area is selected.
+    bool panelArea(int* d, int* a) const;
+    // After a user's change of area (d, a): preview, draw hint, repaint.
+    void previewArea(int d, int a);
+    // Re-targets the sliders without storing anything.
+    void retargetSliders(int d, int a);
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

@@ -95,4 +95,10 @@ public:
     // The area page's record pictures, and its camera choice.
     virtual RecordPictures& recordPictures() = 0;
     virtual void setAreaPageCamera(int camera) = 0;
+
+    // Restarts the window's draw-hint timer (3 s) after an area slider moved.
+    virtual void startDrawHintTimer() = 0;
+    // The area page's column stands at the left screen edge; the panel keeps
+    // clear of it.
+    virtual bool areaPageAtLeft() const = 0;
 };

@@ -796,6 +796,8 @@ WizardPara& MoJuWizard::liveParameters() { return *gpWPara; }
 // then there is nothing to name or choose.
 QString MoJuWizard::cavityName(int, int) const { return {}; }
 void MoJuWizard::setAreaPageCamera(int) {}
+// The area page stands at the right edge until it is built.
+bool MoJuWizard::areaPageAtLeft() const { return false; }
 
 // -------------------------------------------------------------- cycle host
 

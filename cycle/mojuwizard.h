@@ -154,6 +154,8 @@ public:
     QString cavityName(int camera, int k) const override;
     RecordPictures& recordPictures() override { return recordPictures_; }
     void setAreaPageCamera(int camera) override;
+    void startDrawHintTimer() override;
+    bool areaPageAtLeft() const override;
 
     // CycleHost.
     bool lostLinkBoxVisible() const override;

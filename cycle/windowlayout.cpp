@@ -264,6 +264,12 @@ void MoJuWizard::SlotFPS()
     PublishWriterCounts();
 }
 
+void MoJuWizard::startDrawHintTimer()
+{
+    if (drawHintTimer)
+        drawHintTimer->start();
+}
+
 void MoJuWizard::SlotDrawHint()
 {
     drawHintTimer->stop();

@@ -28,6 +28,7 @@ public:
     bool safetyDoorFired = false;
 
     bool sideBarShown = true;
+    bool pageAtLeft = false;
     // The camera slots once built; until then the recording back-ends.
     CameraBackend* slotBackends[kCameraSlots] = {};
     QString cavityNames[kCameraSlots][16];
@@ -73,6 +74,8 @@ public:
 
     RecordPictures& recordPictures() override { return records; }
     void setAreaPageCamera(int camera) override { events << QStringLiteral("area page camera %1").arg(camera); }
+    void startDrawHintTimer() override { events << QStringLiteral("draw hint timer"); }
+    bool areaPageAtLeft() const override { return pageAtLeft; }
 
 private:
     static bool inDetections(int k) { return k >= 0 && k < kDetections; }
