@@ -95,4 +95,7 @@ public:
     // The area page's record pictures, and its camera choice.
     virtual RecordPictures& recordPictures() = 0;
     virtual void setAreaPageCamera(int camera) = 0;
+    // The area page's polygon button (SlotDrawPloygn), pressed by a click
+    // that closes the polygon in progress.
+    virtual void areaPageDrawPolygon() = 0;
 };

@@ -797,6 +797,14 @@ WizardPara& MoJuWizard::liveParameters() { return *gpWPara; }
 QString MoJuWizard::cavityName(int, int) const { return {}; }
 void MoJuWizard::setAreaPageCamera(int) {}
 
+// Until the area page joins, its polygon button's one effect here: the
+// shown view stores the polygon in progress.
+void MoJuWizard::areaPageDrawPolygon()
+{
+    if (viewCamera >= 0 && viewCamera < kCameraSlots && cameraViews[viewCamera])
+        cameraViews[viewCamera]->SavePolygon();
+}
+
 // -------------------------------------------------------------- cycle host
 
 // The boxes are children of the window (as on the panel, where no window

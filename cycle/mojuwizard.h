@@ -154,6 +154,7 @@ public:
     QString cavityName(int camera, int k) const override;
     RecordPictures& recordPictures() override { return recordPictures_; }
     void setAreaPageCamera(int camera) override;
+    void areaPageDrawPolygon() override;
 
     // CycleHost.
     bool lostLinkBoxVisible() const override;
