@@ -135,8 +135,12 @@ void BM_EditorDragPolygon(benchmark::State& state)
         ++step;
     }
     scene.send(QEvent::MouseButtonRelease, start, Qt::LeftButton, Qt::NoButton);
-    check(state, !scene.view->workMask[0][0].empty() && set.roiPolygon[0][0].point(0) == first,
-          "the release did not rebuild the mask in place");
+    const QPoint last = first + QPoint(step % 2 == 1 ? 4 : 0, 0);
+    const cv::Rect judged = set.AreaImageRect(0, 0);
+    check(state,
+          set.roiPolygon[0][0].point(0) == last && scene.view->workMask[0][0].cols == judged.width &&
+              scene.view->editor.editAction == EditActionNone,
+          "the release did not rebuild the mask where the polygon ended");
 }
 BENCHMARK(BM_EditorDragPolygon)->Unit(benchmark::kMillisecond)->UseRealTime();
 
