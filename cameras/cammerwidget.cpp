@@ -19,7 +19,6 @@
 #include "wizardpara.h"
 
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
 
@@ -27,7 +26,6 @@
 
 namespace {
 
-constexpr int kSideBarHideMs = 120000;
 constexpr int kAlarmBlinkMs = 1000;
 
 bool largeLayout() { return gShowW > 1024; }
@@ -71,6 +69,7 @@ CammerWidget::CammerWidget(SlotHost* host, int index, QWidget* parent)
 
     alarmTimer = new QTimer(this);
     connect(alarmTimer, &QTimer::timeout, this, &CammerWidget::TimerShowAlarm);
+    connect(roiSwitchButton, &ColorButton::clicked, this, &CammerWidget::SlotNextROI, Qt::UniqueConnection);
     moveMode = MoveModeShowPanel;
     paraSwitch = false;
     complete_ = true;
@@ -259,74 +258,6 @@ void CammerWidget::MUpdateXYV(int x, int y)
         const uchar* p = &shownFrame[4 * at];   // B, G, R, A
         view.pointerPixel = qGray(p[2], p[1], p[0]);
     }
-}
-
-void CammerWidget::mousePressEvent(QMouseEvent* event)
-{
-    ViewState& view = slotHost_->viewState();
-    const QPoint pos = event->position().toPoint();
-    if (camIndex == view.viewCamera) {
-        view.dragLastX = pos.x();
-        view.dragLastY = pos.y();
-        MUpdateXYV(pos.x(), pos.y());
-    }
-    slotHost_->restartSideBarHideTimer(kSideBarHideMs);
-
-    const int pageMode = slotHost_->cyclePageMode();
-    if (pageMode == PageModeNone || pageMode == PageModeOKShown) {
-        if (!slotHost_->sideBarVisible()) {
-            // The first touch of an idle screen only brings the side bar back.
-            slotHost_->showSideBar();
-            if (gpNumPad)
-                gpNumPad->HideUpdate();
-            return;
-        }
-        slotHost_->unfoldSideBar();
-    }
-    if (camIndex >= numCamera) {
-        QWidget::mousePressEvent(event);
-        return;
-    }
-    if (view.viewCamera == numCamera) {
-        // A press never edits in the grid: it shows this camera alone.
-        view.viewCamera = camIndex;
-        slotHost_->ChangeCammer();
-        if (pageMode == PageModeAlarm && gSource == PictureSourceLive)
-            slotHost_->setAreaPageCamera(camIndex);
-        QWidget::mousePressEvent(event);
-        return;
-    }
-    if (gSource != PictureSourceTemplate)
-        setCursor(Qt::ArrowCursor);
-    // The template source's gestures belong to the area editor.
-    QWidget::mousePressEvent(event);
-}
-
-void CammerWidget::mouseMoveEvent(QMouseEvent* event)
-{
-    ViewState& view = slotHost_->viewState();
-    const QPoint pos = event->position().toPoint();
-    if (camIndex == view.viewCamera)
-        MUpdateXYV(pos.x(), pos.y());
-    if (camIndex >= numCamera) {
-        QWidget::mouseMoveEvent(event);
-        return;
-    }
-    if ((gSource == PictureSourceLive || gSource == PictureSourceNone) && view.zoomButtonState == 2 &&
-        view.zoom > 1.1 && event->buttons() == Qt::LeftButton) {
-        view.panX += pos.x() - view.dragLastX;
-        view.panY += pos.y() - view.dragLastY;
-        view.dragLastX = pos.x();
-        view.dragLastY = pos.y();
-        update();
-    }
-    QWidget::mouseMoveEvent(event);
-}
-
-void CammerWidget::mouseDoubleClickEvent(QMouseEvent* event)
-{
-    // QWidget's handling turns it into a further press.
-    QWidget::mouseDoubleClickEvent(event);
 }
 
 void CammerWidget::paintEvent(QPaintEvent*)

@@ -95,6 +95,22 @@ public:
     // selection (the selected shape's flag included).
     void DeselectROI();
 
+    // Area editor (cammerwidget_editor.cpp): the template source's gestures
+    // on the work set and work masks of the page detection, and the
+    // operations the area page calls.
+    // The selected area's index into selRoi; false (selRoi kept) when none.
+    bool GetSelectedRect();
+    // The selected area contains p or has a handle there.
+    bool PtInRegion(QPoint p);
+    // Selects the first area under p, from selRoi on; sets hitPoint.
+    bool PtInRect(QPoint p);
+    // Any area under p.
+    bool PtInRectMove(QPoint p);
+    // Stores the polygon in progress as a new area.
+    void SavePolygon();
+    // Copies the selected (or last selected, or last) area, placed at p.
+    void SlotCopyArea(QPoint p);
+
     // Ignore-point masks of the slot's folders (all 8 detections), and the
     // write of one; false when it failed (logged, old file kept).
     void LoadIgnorePoint();
@@ -139,6 +155,8 @@ public:
     void SaveReTrainImage(int d) override;
 
 public slots:
+    // Selects the next area under the last press point (ROI Switch).
+    void SlotNextROI();
     // Copies each source detection's areas onto its partner in the saved
     // set, by the system mode.
     void CopyPara();
@@ -196,6 +214,7 @@ private:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
@@ -208,4 +227,15 @@ private:
     void placeControls();
     void loadSets();
     void registerLiveShare();
+
+    // Area editor steps.
+    QPoint editorViewPoint(QPoint widget) const;
+    bool editorPress(QPoint p);   // false: the press stops here
+    void editorMove(QMouseEvent* event, QPoint p);
+    void editorRelease();
+    void polygonClick(QPoint p);
+    void newShapeArea();
+    void fillNewArea(int d, int n, int shape);
+    void rebuildSelectedMask();
+    bool panStep(QMouseEvent* event);
 };

@@ -101,4 +101,7 @@ public:
     // The area page's column stands at the left screen edge; the panel keeps
     // clear of it.
     virtual bool areaPageAtLeft() const = 0;
+    // The area page's polygon button (SlotDrawPloygn), pressed by a click
+    // that closes the polygon in progress.
+    virtual void areaPageDrawPolygon() = 0;
 };

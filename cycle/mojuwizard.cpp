@@ -799,6 +799,14 @@ void MoJuWizard::setAreaPageCamera(int) {}
 // The area page stands at the right edge until it is built.
 bool MoJuWizard::areaPageAtLeft() const { return false; }
 
+// Until the area page joins, its polygon button's one effect here: the
+// shown view stores the polygon in progress.
+void MoJuWizard::areaPageDrawPolygon()
+{
+    if (viewCamera >= 0 && viewCamera < kCameraSlots && cameraViews[viewCamera])
+        cameraViews[viewCamera]->SavePolygon();
+}
+
 // -------------------------------------------------------------- cycle host
 
 // The boxes are children of the window (as on the panel, where no window

@@ -156,6 +156,7 @@ public:
     void setAreaPageCamera(int camera) override;
     void startDrawHintTimer() override;
     bool areaPageAtLeft() const override;
+    void areaPageDrawPolygon() override;
 
     // CycleHost.
     bool lostLinkBoxVisible() const override;

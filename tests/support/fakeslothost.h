@@ -9,6 +9,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class FakeSlotHost : public FakeCameraHostBase<SlotHost> {
 public:
     ViewState view;
@@ -76,6 +78,14 @@ public:
     void setAreaPageCamera(int camera) override { events << QStringLiteral("area page camera %1").arg(camera); }
     void startDrawHintTimer() override { events << QStringLiteral("draw hint timer"); }
     bool areaPageAtLeft() const override { return pageAtLeft; }
+    // What the page's polygon button does; the test sets it.
+    std::function<void()> drawPolygonButton;
+    void areaPageDrawPolygon() override
+    {
+        events << QStringLiteral("draw polygon button");
+        if (drawPolygonButton)
+            drawPolygonButton();
+    }
 
 private:
     static bool inDetections(int k) { return k >= 0 && k < kDetections; }
