@@ -95,6 +95,8 @@ public:
     // no extension), then the written file, and records message 109.  The
     // caller retrains.  Fewer than two slots: warning 258.  A picture of
     // another size (an empty recent-NG slot) adds nothing, without warning.
+    // The stray file goes before the write; when the write then fails, its
+    // removal has happened and stays reported.
     TemplateOutcome add(int d, const std::vector<uchar>& picture);
 
     // Empties the libraries of detections 0..detections-1 down to template 0:
