@@ -175,11 +175,10 @@ bool SaveIgnorePoint(const CameraSlotState& slot, int camIndex, int d, bool netE
     return true;
 }
 
-bool SaveTemplate(const CameraSlotState& slot, int camIndex, int d, int t, bool netEnabled)
+bool WriteTemplateFile(const CameraSlotState& slot, int camIndex, int d, int t, const uchar* pixels)
 {
-    if (d < 0 || d >= kDetections || t < 0 || t >= static_cast<int>(slot.templates[d].size())
-        || slot.imageLen <= 0 || slot.templates[d][t].size() != static_cast<size_t>(slot.colorLen)) {
-        qWarning() << "no template" << t << "of detection" << d + 1 << "to save";
+    if (!pixels || d < 0 || d >= kDetections || t < 0 || slot.imageLen <= 0 || slot.imageH <= 0) {
+        qWarning() << "no template" << t << "of detection" << d + 1 << "to write";
         return false;
     }
     const QString folder = SlotFolder(camIndex, d);
@@ -187,18 +186,25 @@ bool SaveTemplate(const CameraSlotState& slot, int camIndex, int d, int t, bool 
         qWarning().noquote() << "cannot make folder" << folder << "; template not saved";
         return false;
     }
-    const uchar* pixels = slot.templates[d][t].data();
     const int rowBytes = slot.colorLen / slot.imageH;
     QImage picture(slot.imageW, slot.imageH, slot.color ? QImage::Format_RGB32 : QImage::Format_Indexed8);
     if (!slot.color)
         picture.setColorTable(GrayColorTable());
     for (int y = 0; y < slot.imageH; ++y)
         std::memcpy(picture.scanLine(y), pixels + static_cast<size_t>(y) * rowBytes, static_cast<size_t>(rowBytes));
+    return WriteBitmap(TemplateFile(camIndex, d, t), picture);
+}
 
-    const QString path = TemplateFile(camIndex, d, t);
-    if (!WriteBitmap(path, picture))
+bool SaveTemplate(const CameraSlotState& slot, int camIndex, int d, int t, bool netEnabled)
+{
+    if (d < 0 || d >= kDetections || t < 0 || t >= static_cast<int>(slot.templates[d].size())
+        || slot.imageLen <= 0 || slot.templates[d][t].size() != static_cast<size_t>(slot.colorLen)) {
+        qWarning() << "no template" << t << "of detection" << d + 1 << "to save";
+        return false;
+    }
+    if (!WriteTemplateFile(slot, camIndex, d, t, slot.templates[d][t].data()))
         return false;
     if (netEnabled && RelayReady(true))
-        gpNet->CNT_SendTempPic(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+        gpNet->CNT_SendTempPic(QDir::cleanPath(QFileInfo(TemplateFile(camIndex, d, t)).absoluteFilePath()));
     return true;
 }

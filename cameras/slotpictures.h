@@ -42,6 +42,13 @@ void LoadIgnorePoint(CameraSlotState& slot, int camIndex);
 // listening and connected.  A failure is logged; false then.
 bool SaveIgnorePoint(const CameraSlotState& slot, int camIndex, int d, bool netEnabled);
 
+// Writes pixels (colorLen bytes of the slot's geometry) as the file of
+// template slot t of detection d (colour: 32-bit RGB; grey: 8-bit with the
+// grey colour table), making the folder when it is missing.  The file is
+// written beside its place and renamed over it, so a failed write leaves the
+// old file.  Nothing is sent.  A failure is logged; false then.
+bool WriteTemplateFile(const CameraSlotState& slot, int camIndex, int d, int t, const uchar* pixels);
+
 // Writes template slot t of detection d as "template<t>.bmp" (colour: 32-bit
 // RGB; grey: 8-bit with the grey colour table), replacing the file the same
 // way and offering it to the relay under the same conditions as

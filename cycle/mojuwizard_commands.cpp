@@ -13,7 +13,7 @@
 #include "messages.h"
 #include "relaylink.h"
 #include "runcontrol.h"
-#include "templatedeletion.h"
+#include "templatelibrary.h"
 #include "warnbox.h"
 #include "wizardpara.h"
 
@@ -51,15 +51,20 @@ void MoJuWizard::warn(int messageId, const QString& text)
     gpWarnBox->exec();
 }
 
-// Stands in for the area page's "delete all templates" until the page with
-// its template library exists: the same files, memory and reports.
+// Stands in for the area page's "delete all templates" until the page
+// exists; the page will add its retrain flags to the reports.
 void MoJuWizard::SlotTempDeleteAll()
 {
-    const bool net = gpWPara && gpWPara->netEnabled;
+    TemplateReports reports;
+    reports.netEnabled = gpWPara && gpWPara->netEnabled;
+    reports.insertRecord = [this](const QString& text) { InsertRecord(text); };
+    std::vector<CameraSlotState*> inUse;
     for (int c = 0; c < kCameraSlots; ++c)
         if (CammerWidget* slot = slotInUse(cameraViews, c))
-            DeleteTemplatesButBase(*slot, slot->camIndex, gDNum, net);
-    InsertRecord(Msg(71));
+            inUse.push_back(slot);
+    const TemplateOutcome outcome = DeleteAllTemplates(inUse, gDNum, reports);
+    if (outcome.warning != TemplateOutcome::kNoWarning)
+        warn(outcome.warning, Msg(outcome.warning));
 }
 
 void MoJuWizard::AutogenerationRegion(int d)

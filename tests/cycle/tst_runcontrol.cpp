@@ -10,7 +10,7 @@
 #include "messages.h"
 #include "operationrecord.h"
 #include "relaylink.h"
-#include "templatedeletion.h"
+#include "templatelibrary.h"
 
 #include <QDir>
 #include <QFile>
@@ -751,7 +751,12 @@ void TestRunControl::templateDeletion()
     }
     slot.tempShown = 3;
 
-    QCOMPARE(DeleteTemplatesButBase(slot, cam, 2, netEnabled != 0), 10);
+    slot.camIndex = cam;
+    TemplateReports reports;
+    reports.netEnabled = netEnabled != 0;
+    const TemplateOutcome outcome = TemplateLibrary(slot, reports).deleteAll(2);
+    QVERIFY(outcome.changed);
+    QCOMPARE(outcome.warning, TemplateOutcome::kNoWarning);
     gpNet = nullptr;
 
     const QStringList kept{"ignorepoint.bmp", "template0.bmp"};
