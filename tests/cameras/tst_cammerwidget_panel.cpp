@@ -7,9 +7,11 @@
 #include "colorbutton.h"
 #include "combobox.h"
 #include "messages.h"
+#include "paintcounter.h"
 #include "slider.h"
 #include "slotpictures.h"
 #include "slotrig.h"
+#include "tst_cammerwidget_panel.moc"
 
 #include <QLabel>
 #include <QtTest>
@@ -30,17 +32,6 @@ QString dev(const QString& serial)
         .arg(kH);
 }
 
-// Counts the paints of a widget.
-class PaintCounter : public QObject {
-public:
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        if (e->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
 
 } // namespace
 
@@ -484,4 +475,3 @@ void TestCammerWidgetPanel::deleteArea()
 }
 
 QTEST_MAIN(TestCammerWidgetPanel)
-#include "tst_cammerwidget_panel.moc"

@@ -8,8 +8,10 @@
 #include "messages.h"
 #include "mojuwizard.h"
 #include "operationrecord.h"
+#include "paintcounter.h"
 #include "pixmaps.h"
 #include "testenv.h"
+#include "tst_iostatuswidget.moc"
 #include "windowtest.h"
 #include "wizardpara.h"
 
@@ -89,17 +91,6 @@ bool dark(QRgb c)
     return qAbs(qGreen(c) - qRed(c)) < 20 && qRed(c) > 40;
 }
 
-// Paint events of one widget.
-class PaintCounter : public QObject {
-public:
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        if (e->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
 
 QTemporaryDir* images = nullptr;
 
@@ -337,4 +328,3 @@ void TestIOStatusWidget::windowBuildsTheStrip()
 }
 
 QTEST_MAIN(TestIOStatusWidget)
-#include "tst_iostatuswidget.moc"
