@@ -11,7 +11,6 @@
 #include "slider.h"
 #include "slotpictures.h"
 #include "slotrig.h"
-#include "tst_cammerwidget_panel.moc"
 
 #include <QLabel>
 #include <QtTest>
@@ -475,3 +474,4 @@ void TestCammerWidgetPanel::deleteArea()
 }
 
 QTEST_MAIN(TestCammerWidgetPanel)
+#include "tst_cammerwidget_panel.moc"

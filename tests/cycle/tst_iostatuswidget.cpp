@@ -11,7 +11,6 @@
 #include "paintcounter.h"
 #include "pixmaps.h"
 #include "testenv.h"
-#include "tst_iostatuswidget.moc"
 #include "windowtest.h"
 #include "wizardpara.h"
 
@@ -328,3 +327,4 @@ void TestIOStatusWidget::windowBuildsTheStrip()
 }
 
 QTEST_MAIN(TestIOStatusWidget)
+#include "tst_iostatuswidget.moc"
