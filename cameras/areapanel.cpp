@@ -1,5 +1,6 @@
 #include "areapanel.h"
 
+#include "areaeditor.h"
 #include "messages.h"
 #include "screenstates.h"
 #include "slotlayout.h"
@@ -231,17 +232,6 @@ constexpr int kRadiusStep[4] = {10, 1, -1, -10};
 constexpr int kStepDx[4] = {0, -1, 0, 1};
 constexpr int kStepDy[4] = {-1, 0, 1, 0};
 
-bool polygonMoveFits(const RePolygon& poly, int dx, int dy, QSize view)
-{
-    for (const QPoint& p : poly.points()) {
-        const int x = p.x() + dx;
-        const int y = p.y() + dy;
-        if (x < 3 || x > view.width() - 4 || y < 3 || y > view.height() - 4)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 bool StepArea(CammerSingleton& set, int d, int i, int part, int step)
@@ -306,7 +296,7 @@ std::vector<int> MoveAreas(CammerSingleton& set, int d, int first, int last, int
     // A group moves whole or not at all: a polygon that would leave the
     // margin stops the step before anything moved.
     for (int i = first; i <= last; ++i)
-        if (set.roiShape[d][i] == RoiShapePolygon && !polygonMoveFits(set.roiPolygon[d][i], dx, dy, view))
+        if (set.roiShape[d][i] == RoiShapePolygon && !PolygonShiftFits(set.roiPolygon[d][i].points(), QPoint(dx, dy), view.width(), view.height()))
             return {};
     std::vector<int> moved;
     for (int i = first; i <= last; ++i) {

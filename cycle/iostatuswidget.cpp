@@ -1,7 +1,5 @@
 #include "iostatuswidget.h"
 
-#include <QFontMetrics>
-
 #include "clock.h"
 #include "controlport.h"
 #include "copy2movedisk.h"
@@ -12,6 +10,7 @@
 #include "pixmaps.h"
 #include "wizardpara.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <QtAlgorithms>
 

@@ -17,12 +17,13 @@ PasswordBox* gpPasswordBox = nullptr;
 
 namespace {
 
-// The box's rectangle, centred: the small layout grows to its full height
-// at the first showing (the buttons sit below the height it is made with).
+// The box's rectangle, centred: the kit's box, except that the small layout
+// grows to its full height at the first showing (the buttons sit below the
+// height it is made with).
 QRect PromptGeometry()
 {
     if (IsLargeLayout())
-        return QRect(gShowW / 2 - 375, gShowH / 2 - 185, 750, 370);
+        return CentredBoxGeometry();
     return QRect(gShowW / 2 - 210, gShowH / 2 - 120, 420, 240);
 }
 
