@@ -11,8 +11,12 @@
 
 #include <functional>
 
-class FakeSlotHost : public FakeCameraHostBase<SlotHost> {
+// Host is SlotHost or an interface derived from it (the area page's).
+template <class Host>
+class FakeSlotHostBase : public FakeCameraHostBase<Host> {
 public:
+    using FakeCameraHostBase<Host>::events;
+
     ViewState view;
     RecordPictures records;
     FixedEngineHost engine;
@@ -37,7 +41,7 @@ public:
 
     CameraBackend* cameraBackend(int slot) override
     {
-        return slotBackends[slot] ? slotBackends[slot] : FakeCameraHostBase<SlotHost>::cameraBackend(slot);
+        return slotBackends[slot] ? slotBackends[slot] : FakeCameraHostBase<Host>::cameraBackend(slot);
     }
     ViewState& viewState() override { return view; }
 
@@ -90,3 +94,5 @@ public:
 private:
     static bool inDetections(int k) { return k >= 0 && k < kDetections; }
 };
+
+class FakeSlotHost : public FakeSlotHostBase<SlotHost> {};

@@ -2,11 +2,11 @@
 // The surroundings of camera slots in a test or benchmark: a program
 // directory, the globals the slots and views read (saved and restored),
 // PARAM.db as connection "param", a recording relay link as gpNet, a slot
-// host, and the eight slots built on the simulated bus as the main window
+// host (an area page host), and the eight slots built on the simulated bus as the main window
 // builds them.
 #include "cameraprobe.h"
 #include "cammerwidget.h"
-#include "fakeslothost.h"
+#include "fakeareapagehost.h"
 #include "messages.h"
 #include "numberinput.h"
 #include "relaylink.h"
@@ -68,6 +68,8 @@ public:
     {
         for (auto*& b : host.slotBackends)
             b = nullptr;
+        for (auto*& s : host.cameraSlots)
+            s = nullptr;
         window.reset();   // the slots with it
         camsim::bus().clear();
         QSqlDatabase::database(QStringLiteral("param")).close();
@@ -101,6 +103,7 @@ public:
         for (int k = 0; k < slotCount; ++k) {
             slot[k] = new View(&host, k, window.get());
             host.slotBackends[k] = slot[k];
+            host.cameraSlots[k] = slot[k];
         }
     }
 
@@ -122,7 +125,9 @@ public:
     TestEnv env;
     SlotGlobalsGuard globals;
     RecordingRelayLink net;
-    FakeSlotHost host;
+    // The slots' host; the area page's services included, so a page can be
+    // built over the same slots.
+    FakeAreaPageHost host;
     std::unique_ptr<QWidget> window;
     CammerWidget* slot[kCameraSlots] = {};
 };
