@@ -93,6 +93,21 @@ struct CameraSlotState {
     // Per detection: ignore points (imageLen, 255 = ignored) and the template
     // library (templateSlots buffers of colorLen bytes; slot 0 the base).
     std::vector<uchar> ignoreMask[kDetections];
+    // The area page's unsaved changes of ignoreMask[d]: empty while the page
+    // has not changed d.  Its save makes a copy live and writes it; opening
+    // the page or discarding drops them, as it does the work set.
+    std::vector<uchar> ignoreWorkMask[kDetections];
+    // The ignore points the template source shows for d: the work copy when
+    // there is one.
+    const std::vector<uchar>& shownIgnoreMask(int d) const
+    {
+        return ignoreWorkMask[d].empty() ? ignoreMask[d] : ignoreWorkMask[d];
+    }
+    void dropIgnoreWork()
+    {
+        for (auto& work : ignoreWorkMask)
+            std::vector<uchar>().swap(work);
+    }
     std::vector<std::vector<uchar>> templates[kDetections];
     std::vector<int> templateValid[kDetections];
     int templateCount[kDetections] = {};
