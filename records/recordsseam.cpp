@@ -41,7 +41,8 @@ RecordsWriter& RecordsSeam::writer()
         // The last second of counts reaches the files at a normal exit.
         if (auto* app = QCoreApplication::instance()) {
             RecordsWriter* w = writer_.get();
-            QObject::connect(app, &QCoreApplication::aboutToQuit, w, [w] {
+            quitContext_ = std::make_unique<QObject>();
+            QObject::connect(app, &QCoreApplication::aboutToQuit, quitContext_.get(), [w] {
                 w->flush();
                 w->closeConnections();
             });

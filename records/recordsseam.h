@@ -6,6 +6,8 @@
 #include "cycleports.h"
 #include "recordsport.h"
 
+#include <QObject>
+
 #include <memory>
 
 class RecordsWriter;
@@ -59,6 +61,8 @@ private:
 
     const int batchIntervalMs_;
     std::unique_ptr<RecordsWriter> writer_;
+    // Ends the writer's aboutToQuit connection with the seam.
+    std::unique_ptr<QObject> quitContext_;
     Stats stats_;
     Log cycleLog_{*this};
 };

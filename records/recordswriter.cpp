@@ -8,8 +8,7 @@
 
 RecordsWriter::RecordsWriter(int batchIntervalMs) : intervalMs_(batchIntervalMs)
 {
-    setObjectName(QStringLiteral("RecordsWriter"));
-    start();
+    thread_ = std::thread([this] { run(); });
 }
 
 RecordsWriter::~RecordsWriter()
@@ -20,7 +19,7 @@ RecordsWriter::~RecordsWriter()
         flushTarget_ = posted_;
     }
     wake_.notify_all();
-    wait();
+    thread_.join();
 }
 
 void RecordsWriter::post(std::function<void()> job, const QString& connection,
