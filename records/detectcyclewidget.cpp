@@ -93,6 +93,27 @@ CopyOutcome copyOntoDisk(const QString& local, const QString& mountPoint)
     return out;
 }
 
+// Lets the disk go: waits for the lease, "sync" and "umount" through the
+// command runner, checks the mounts table.  Worker thread.
+bool unmountDisk()
+{
+    MountLease& lease = MountLease::shared();
+    if (!lease.beginChange(kMountChangeWaitMs)) {
+        LOG(WARNING) << "USB disk still in use, not unmounted";
+        return false;
+    }
+    CommandRunner& runner = commandRunner();
+    const QString mountPoint = paths().mountPoint;
+    runner.run(QStringLiteral("sync"), {});
+    runner.run(QStringLiteral("umount"), {mountPoint});
+    QFile mounts(paths().procMounts);
+    const bool gone = mounts.open(QIODevice::ReadOnly) && CountMountLines(mounts.readAll(), mountPoint) == 0;
+    lease.endChange();
+    if (!gone)
+        LOG(WARNING) << "USB disk still mounted on " << mountPoint.toStdString();
+    return gone;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- scanner
@@ -148,8 +169,12 @@ DetectCycleWidget::DetectCycleWidget(QWidget* parent)
     : QWidget(parent), fit_(PageFit::forScreen(gShowW, gShowH, 1000, 700))
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    if (DetectCycleSQL* log = cycleLog())
+    // A finished day is closed first, and the rows queued so far are
+    // written, so today's row shows today's file complete.
+    if (DetectCycleSQL* log = cycleLog()) {
         log->checkDate();
+        log->flush();
+    }
 
     auto* dayLabel = new QLabel(QStringLiteral("检测日期"));
     dayLabel->setFixedHeight(fit_.px(50));
@@ -426,7 +451,7 @@ void DetectCycleWidget::copyToDisk()
     watcher->setFuture(QtConcurrent::run([local, mountPoint, hold]() mutable {
         const CopyOutcome outcome = copyOntoDisk(local, mountPoint);
         hold->release();
-        UnmountAU();
+        unmountDisk();
         return outcome;
     }));
 }
