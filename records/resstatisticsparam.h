@@ -188,6 +188,7 @@ private:
     std::shared_ptr<Shared> shared_;
     StatisticsObserver* observer_ = nullptr;
     bool fileOpen_ = false;
+    bool freshFile_ = false;
 };
 
 // The store, when statistics are on (made at start-up, never destroyed).
