@@ -176,7 +176,11 @@ void CamereaTabWidget::updateData()
 StatisticsWidget::StatisticsWidget(QWidget* parent) : QWidget(parent)
 {
     const PageFit fit = StatisticsPageFit();
-    setGeometry(fit.centred(1920, 1080, gShowW, gShowH));
+    // A page of the screen's size needs no frame (on a desktop a title bar
+    // would push the buttons off the bottom).  A smaller screen is covered
+    // whole, the contents scaled.
+    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
+    setGeometry(fit.full() ? fit.centred(1920, 1080, gShowW, gShowH) : QRect(0, 0, gShowW, gShowH));
 
     const QSize tabsSize = fit.size(1738, 980);
     const QString style = tabStyle(fit);

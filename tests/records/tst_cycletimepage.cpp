@@ -2,9 +2,11 @@
 // output however it is cut, the page's day list after a finished day, and
 // the export end to end with the built program on a generated month, with
 // the failures the page must report.
+#include "colorbutton.h"
 #include "detectcyclesql.h"
 #include "detectcyclewidget.h"
 #include "exportdialog.h"
+#include "globals.h"
 #include "editdatetime.h"
 #include "messages.h"
 #include "progressbox.h"
@@ -12,6 +14,7 @@
 #include "recordswriter.h"
 #include "statsdays.h"
 #include "testenv.h"
+#include "usbmount.h"
 
 #include <QApplication>
 #include <QDateEdit>
@@ -306,7 +309,7 @@ void TestCycleTimePage::exportOfAMonthWithTheProgram()
 
     const QStringList onDisk = QDir(rig.env.path("mnt")).entryList({"DetectCycle_*.xlsx"}, QDir::Files);
     QCOMPARE(onDisk.size(), 1);
-    QVERIFY(QDir(rig.env.path()).entryList({"DetectCycle_*.xlsx"}, QDir::Files).isEmpty());   // moved, not copied
+    QVERIFY(QDir(rig.env.dir()).entryList({"DetectCycle_*.xlsx"}, QDir::Files).isEmpty());   // moved, not copied
     QVERIFY(!QFile::exists(rig.env.path("DetectCycle/2024-02-15.db")));
     QCOMPARE(rig.env.readFile("sql.txt").count('\n'), 26);
 
