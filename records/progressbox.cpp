@@ -4,6 +4,9 @@
 
 ProgressBox::ProgressBox(QWidget* parent) : KitBox(parent)
 {
+    // A window of its own, centred on the screen like every box of the kit,
+    // also over a page that is smaller than the screen.
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setWindowModality(Qt::ApplicationModal);
     setText(Msg(326), 326);
 }
