@@ -5,7 +5,9 @@
 
 enum Language { LanSimplifiedChinese = 0, LanEnglish = 1, LanTraditionalChinese = 2 };
 
-constexpr int kMessageIds = 2048;
+constexpr int kMessageIds = 4096;
+// Ids from here up are this program's own texts, beyond the delivered table.
+constexpr int kProjectMessageBase = 3000;
 
 extern int gLan;                            // language of the run
 extern QString gaLanStr[kMessageIds * 3];   // filled once at start-up, then only read

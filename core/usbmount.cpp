@@ -187,3 +187,32 @@ QString FindAU()
 {
     return FindAU(nullptr);
 }
+
+// ---------------------------------------------------------------- unmount
+
+bool UnmountAU(int timeoutMs)
+{
+    MountLease& lease = MountLease::shared();
+    if (!lease.beginChange(timeoutMs)) {
+        qWarning() << "USB disk still in use, not unmounted";
+        return false;
+    }
+    CommandRunner& runner = commandRunner();
+    const QString mountPoint = paths().mountPoint;
+    // Writing back a large file to a slow stick takes its time.
+    const CommandResult sync = runner.run(QStringLiteral("sync"), {}, 60000);
+    if (!sync.ok())
+        qWarning() << "sync failed with" << sync.exitCode;
+    QByteArray mounts;
+    bool ok = readMounts(&mounts);
+    if (ok) {
+        const int mounted = CountMountLines(mounts, mountPoint);
+        for (int k = 0; k < mounted; ++k)
+            runner.run(QStringLiteral("umount"), {mountPoint}, kCommandWaitMs);
+        ok = readMounts(&mounts) && CountMountLines(mounts, mountPoint) == 0;
+    }
+    lease.endChange();
+    if (!ok)
+        qWarning() << "USB disk still mounted on" << mountPoint;
+    return ok && sync.ok();
+}

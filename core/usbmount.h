@@ -82,3 +82,9 @@ constexpr int kMountChangeWaitMs = 5000;
 // hold given, a successful mount returns with the disk held for the caller.
 QString FindAU(MountHold* hold);
 QString FindAU();
+
+// Unmounts the mount point under the lease: waits (at most timeoutMs) until
+// nobody holds the disk, runs "sync" and "umount" through the command runner
+// and checks the mounts table.  True when the sync succeeded and nothing is
+// mounted there any more.
+bool UnmountAU(int timeoutMs = kMountChangeWaitMs);

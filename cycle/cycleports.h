@@ -57,7 +57,9 @@ public:
 class StatsSink {
 public:
     virtual ~StatsSink() = default;
-    virtual void Add(int hour, bool isOK, int camera, int detection) = 0;
+    // One verdict; at is the one instant of the verdict, so its hour and the
+    // day's roll-over cannot disagree.
+    virtual void Add(const QDateTime& at, bool isOK, int camera, int detection) = 0;
 };
 
 // The cycle-time log (records/); absent until that store exists.

@@ -433,10 +433,10 @@ void CycleController::verdictPictures(int d, int p)
     CycleState& st = *p_.state;
     const WizardPara& w = para();
     const bool pulses = ngHandledByPulses(p);
-    const int hour = p_.clock->now().time().hour();
+    const QDateTime verdictAt = p_.clock->now();
     const auto addStatistics = [&](int c, bool ok) {
         if (gisUseStatistics && p_.stats)
-            p_.stats->Add(hour, ok, c, d);
+            p_.stats->Add(verdictAt, ok, c, d);
     };
 
     for (int c = 0; c < numCamera; ++c) {

@@ -203,6 +203,8 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
         gpWarnBox = new WarnBox(nullptr);
     MakeLostLinkBoxes();
 
+    if (RecordsPort* records = recordsPort())
+        records->openCycleLog();
     detectCycleTimer = new QTimer(this);
     connect(detectCycleTimer, &QTimer::timeout, this, &MoJuWizard::SlotDetectCycle);
     detectCycleTimer->start(60000);
@@ -325,8 +327,8 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
                 folders << failImageDirs[c][d][0] << failImageDirs[c][d][1];
         failImageSerial = RenumberPictures(folders, failImageSerial);
     }
-    // The hourly statistics and their page come with the records subsystem
-    // (statisticsPage stays null).
+    if (RecordsPort* records = recordsPort(); records && gisUseStatistics)
+        statisticsPage = records->openStatistics(statisticsDir);
 
     // Detection runs from the start.
     StartDetect();
@@ -376,7 +378,8 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     gpPasswordBox->setParent(this);
     sharedTriggerInput = -1;
     simulatedTrigger = -1;
-    // The Excel export comes with the records subsystem.
+    if (RecordsPort* records = recordsPort())
+        records->makeExport();
 
     CheckClock();
 }
@@ -501,7 +504,12 @@ void MoJuWizard::CheckClock()
 void MoJuWizard::InsertRecord(const QString& text) { record_->InsertRecord(text); }
 void MoJuWizard::ClearRecord() { record_->ClearRecord(); }
 void MoJuWizard::SlotCheckDate() { record_->SlotCheckDate(); }
-void MoJuWizard::FLushAll() { record_->FLushAll(); }
+void MoJuWizard::FLushAll()
+{
+    if (RecordsPort* records = recordsPort())
+        records->flushAll();
+    record_->FLushAll();
+}
 void MoJuWizard::CountRead() { ::CountRead(); }
 void MoJuWizard::CountWrite() { ::CountWrite(); }
 
@@ -571,7 +579,10 @@ void MoJuWizard::MakeCycle()
     ports.io = io_.get();
     ports.clock = &appClock();
     ports.relay = gpNet;
-    // The hourly statistics and the cycle-time log join with their stores.
+    if (RecordsPort* records = recordsPort()) {
+        ports.stats = records->statsSink();
+        ports.cycleLog = records->cycleLog();
+    }
     controller_ = std::make_unique<CycleController>(ports);
     for (int k = 0; k < kCameraSlots; ++k)
         controller_->setCamera(k, cameraViews[k]);

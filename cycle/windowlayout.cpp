@@ -12,6 +12,7 @@
 #include "indexbutton.h"
 #include "operationrecord.h"
 #include "pixmaps.h"
+#include "recordsport.h"
 #include "wizardpara.h"
 
 #include <QPixmap>
@@ -276,6 +277,9 @@ void MoJuWizard::SlotDrawHint()
     update();
 }
 
-// The cycle-time log writes its day files on this tick once its store
-// exists (records subsystem); there is nothing to write before that.
-void MoJuWizard::SlotDetectCycle() {}
+// The cycle-time log is made on this tick when it does not exist yet.
+void MoJuWizard::SlotDetectCycle()
+{
+    if (RecordsPort* records = recordsPort())
+        records->openCycleLog();
+}

@@ -343,7 +343,11 @@ ResStatisticsParam::~ResStatisticsParam()
 
 int ResStatisticsParam::Add(const QDateTime& at, bool isOK, int camera, int detection)
 {
-    if (camera < 0 || camera >= kStatSlots || detection < 0 || detection >= kStatSlots) {
+    // Only cameras and detections in use have rows that are saved and
+    // loaded; a count elsewhere would change the aggregates until the next
+    // start and then vanish.
+    if (camera < 0 || camera >= qMin(numCamera, kStatSlots) || detection < 0
+        || detection >= qMin(gDNum, kStatSlots)) {
         LOG(ERROR) << "statistics: verdict of camera " << camera << " detection " << detection
                    << " out of range; not counted";
         return 1;

@@ -133,8 +133,8 @@ public:
     ResStatisticsParam& operator=(const ResStatisticsParam&) = delete;
 
     // Counts one verdict taken at the instant at: the roll-over check and
-    // the hour both come from at.  Always returns 1; out-of-range camera or
-    // detection changes nothing and is logged.
+    // the hour both come from at.  Always returns 1; a camera or detection
+    // not in use (numCamera, gDNum) changes nothing and is logged.
     int Add(const QDateTime& at, bool isOK, int camera, int detection);
     // The same with the hour given and the roll-over checked at the clock's
     // present instant; an hour outside 0..23 changes nothing.

@@ -34,6 +34,8 @@ import gen_messages_inc as table  # noqa: E402
 START_MARK = "The English texts of all rows"
 END_MARK = "**State and lifecycle**"
 HIGH_HEADING = "Rows 1000 + k"
+# Rows from here up are the program's own texts, not in the list.
+PROJECT_BASE = 3000
 
 EXPECTED_COUNT = 658
 EXPECTED_GAPS = frozenset({153, 321, 322} | set(range(530, 540)))  # inside 0..657
@@ -133,6 +135,8 @@ def compare(texts, rows):
     """Differences between the list and the English column, one line each."""
     diffs = []
     for ident in sorted(set(texts) | set(rows)):
+        if ident >= PROJECT_BASE and ident not in texts:
+            continue
         if ident not in rows:
             diffs.append("%d: missing from the table" % ident)
         elif ident not in texts:
@@ -177,7 +181,7 @@ def main(argv=None):
         print("%s: %d rows, English column equal to the list" % (args.tsv, len(rows)))
         return 0
 
-    stray = sorted(set(rows) - set(texts))
+    stray = sorted(i for i in set(rows) - set(texts) if i < PROJECT_BASE)
     if stray:
         print("error: rows not in the list: %s" % stray, file=sys.stderr)
         return 1

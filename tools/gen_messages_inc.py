@@ -30,7 +30,7 @@ TSV_COMMENT = ("# Message table: one row per filled message id, rising; columns 
                "Ids without a row are empty in every language.")
 TSV_COLUMNS = "id\tzh_CN\ten\tzh_TW"
 LANGUAGES = ("zh_CN", "en", "zh_TW")
-MAX_ID = 2047
+MAX_ID = 4095
 
 # Rows whose English text is empty on purpose (the option has no English caption).
 EMPTY_ENGLISH = frozenset({646, 647, 648, 1011, 1012, 1013})

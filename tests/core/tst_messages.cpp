@@ -187,7 +187,8 @@ void TestMessages::everyFilledRowIsComplete()
         const bool any = !Msg(id, 0).isEmpty() || !Msg(id, 1).isEmpty() || !Msg(id, 2).isEmpty();
         if (!any)
             continue;
-        ++filled;
+        if (id < kProjectMessageBase)
+            ++filled;
         QVERIFY2(!Msg(id, LanSimplifiedChinese).isEmpty(), qPrintable(QString::number(id)));
         QVERIFY2(!Msg(id, LanTraditionalChinese).isEmpty(), qPrintable(QString::number(id)));
     }

@@ -201,9 +201,9 @@ public:
 class FakeStatsSink : public StatsSink {
 public:
     QStringList adds;   // "hour ok camera detection"
-    void Add(int hour, bool isOK, int camera, int detection) override
+    void Add(const QDateTime& at, bool isOK, int camera, int detection) override
     {
-        adds << QStringLiteral("%1 %2 %3 %4").arg(hour).arg(isOK).arg(camera).arg(detection);
+        adds << QStringLiteral("%1 %2 %3 %4").arg(at.time().hour()).arg(isOK).arg(camera).arg(detection);
     }
 };
 
