@@ -93,27 +93,6 @@ CopyOutcome copyOntoDisk(const QString& local, const QString& mountPoint)
     return out;
 }
 
-// Lets the disk go: waits for the lease, "sync" and "umount" through the
-// command runner, checks the mounts table.  Worker thread.
-bool unmountDisk()
-{
-    MountLease& lease = MountLease::shared();
-    if (!lease.beginChange(kMountChangeWaitMs)) {
-        LOG(WARNING) << "USB disk still in use, not unmounted";
-        return false;
-    }
-    CommandRunner& runner = commandRunner();
-    const QString mountPoint = paths().mountPoint;
-    runner.run(QStringLiteral("sync"), {});
-    runner.run(QStringLiteral("umount"), {mountPoint});
-    QFile mounts(paths().procMounts);
-    const bool gone = mounts.open(QIODevice::ReadOnly) && CountMountLines(mounts.readAll(), mountPoint) == 0;
-    lease.endChange();
-    if (!gone)
-        LOG(WARNING) << "USB disk still mounted on " << mountPoint.toStdString();
-    return gone;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- scanner
@@ -451,7 +430,7 @@ void DetectCycleWidget::copyToDisk()
     watcher->setFuture(QtConcurrent::run([local, mountPoint, hold]() mutable {
         const CopyOutcome outcome = copyOntoDisk(local, mountPoint);
         hold->release();
-        unmountDisk();
+        UnmountAU();
         return outcome;
     }));
 }

@@ -6,6 +6,7 @@
 #include "histogram.h"
 #include "kitfonts.h"
 #include "messages.h"
+#include "statisticsexport.h"
 #include "wizardpara.h"
 
 #include <QDir>
@@ -309,5 +310,8 @@ void StatisticsWidget::SlotConfirm()
 
 void StatisticsWidget::SlotExportData()
 {
-    // wired to the statistics export below
+    if (!export_)
+        export_ = new StatisticsExport(store(), this);
+    if (!export_->start(this))
+        LOG(INFO) << "statistics export already running; the button does nothing";
 }

@@ -25,6 +25,7 @@ class Histogram;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
+class StatisticsExport;
 
 // The page's sizes on the current screen (gShowW x gShowH).
 PageFit StatisticsPageFit();
@@ -91,6 +92,8 @@ public:
     QSqlDatabase archiveDb;
     ColorButton* returnButton = nullptr;
     ColorButton* exportButton = nullptr;
+    // The workbook export of the Export button (made at its first use).
+    StatisticsExport* export_ = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
