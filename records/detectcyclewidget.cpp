@@ -429,7 +429,8 @@ void DetectCycleWidget::copyToDisk()
     std::shared_ptr<MountHold> hold = std::move(hold_);
     watcher->setFuture(QtConcurrent::run([local, mountPoint, hold]() mutable {
         const CopyOutcome outcome = copyOntoDisk(local, mountPoint);
-        hold->release();
+        if (hold)
+            hold->release();
         UnmountAU();
         return outcome;
     }));

@@ -45,6 +45,9 @@ ExportDialog::ExportDialog(QWidget* parent)
     setWindowFlags(Qt::CustomizeWindowHint | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint);
     setGeometry(fit_.centred(1000, 500, gShowW, gShowH));
     setFixedSize(size());
+    // The captions keep the editors' look, not the list labels' of the page
+    // the dialog opens over (whose style sheet a child would inherit).
+    setStyleSheet(QStringLiteral("QLabel{background-color: transparent; border: none;}"));
 
     startEdit = new EditDateTime(QStringLiteral("开始日期"), this);
     endEdit = new EditDateTime(QStringLiteral("结束日期"), this);

@@ -2,6 +2,7 @@
 
 #include "kitfonts.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
 
@@ -17,10 +18,27 @@ int maxOf(const QList<int>& a, const QList<int>& b)
         m = std::max(m, v);
     return m;
 }
+// A value wider than its half-slot box (a fitted, narrow chart) gets a box
+// as wide as its text, centred on its bar; when the two texts of an hour
+// would then cover each other, the NG text moves up above the OK text.
+void fitValueTexts(HistogramBar* b, const std::function<int(int)>& textWidth)
+{
+    const auto widen = [&](QRect* box, int value) {
+        const int need = textWidth(value) + 2;
+        if (need > box->width())
+            *box = QRect(box->left() + box->width() / 2 - need / 2, box->top(), need, box->height());
+    };
+    widen(&b->okTextBox, b->okValue);
+    widen(&b->ngTextBox, b->ngValue);
+    if (b->okTextBox.intersects(b->ngTextBox))
+        b->ngTextBox.moveBottom(b->okTextBox.top() - 1);
+}
+
 }  // namespace
 
 HistogramLayout LayoutHistogram(const QSize& size, const QList<int>& hourLabels,
-                                const QList<int>& okValues, const QList<int>& ngValues)
+                                const QList<int>& okValues, const QList<int>& ngValues,
+                                const std::function<int(int)>& textWidth)
 {
     HistogramLayout l;
     const int w = size.width() - 1;
@@ -58,6 +76,8 @@ HistogramLayout LayoutHistogram(const QSize& size, const QList<int>& hourLabels,
         };
         bar(x - half, b.okValue, &b.okBar, &b.okTextBox);
         bar(x, b.ngValue, &b.ngBar, &b.ngTextBox);
+        if (textWidth)
+            fitValueTexts(&b, textWidth);
         l.bars << b;
     }
 
@@ -108,6 +128,13 @@ void Histogram::clcMaxY()
 {
     barCount = int(std::min({hourLabels.size(), okValues.size(), ngValues.size()}));
     maxValue = maxOf(okValues, ngValues);
+}
+
+HistogramLayout Histogram::layout() const
+{
+    const QFontMetrics metrics(textFont_);
+    return LayoutHistogram(size(), hourLabels, okValues, ngValues,
+                           [&metrics](int value) { return metrics.horizontalAdvance(QString::number(value)); });
 }
 
 void Histogram::paintEvent(QPaintEvent*)

@@ -14,6 +14,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+
 // One hour's slot of the chart.
 struct HistogramBar {
     int hour = 0;
@@ -36,9 +38,13 @@ inline const QColor kHistogramOk{0, 255, 0, 200};
 inline const QColor kHistogramNg{255, 0, 0, 200};
 
 // Bars for min(sizes of the three lists) hours; maxValue the largest OK or
-// NG value (0 for empty lists).
+// NG value (0 for empty lists).  With textWidth (pixels of a value's text),
+// a value wider than its box gets a box as wide as its text, centred on its
+// bar, and the NG text moves above the OK text when they would cover each
+// other; a full-size chart's boxes are wide enough for five digits.
 HistogramLayout LayoutHistogram(const QSize& size, const QList<int>& hourLabels,
-                                const QList<int>& okValues, const QList<int>& ngValues);
+                                const QList<int>& okValues, const QList<int>& ngValues,
+                                const std::function<int(int)>& textWidth = {});
 
 // NG share of a day as shown beside the charts: NG x 100 / (OK + NG) with up
 // to 4 significant digits in the shortest form, then "%"; a day without any
@@ -55,8 +61,8 @@ public:
     // Values and hours (15 px on a full-size page), legend (10 pt).
     void setFonts(const QFont& text, const QFont& legend);
 
-    // The layout paintEvent draws, at the current size.
-    HistogramLayout layout() const { return LayoutHistogram(size(), hourLabels, okValues, ngValues); }
+    // The layout paintEvent draws, at the current size and fonts.
+    HistogramLayout layout() const;
 
     QList<int> okValues, ngValues, hourLabels;
     int barCount = 0;

@@ -121,6 +121,7 @@ private slots:
     void ngRate();
     void chartLayout_data();
     void chartLayout();
+    void chartWidensNarrowValueTexts();
     void chartRendersBarsInTheirColours();
     void tabsOfTheModes_data();
     void tabsOfTheModes();
@@ -221,6 +222,33 @@ void TestStatisticsPage::chartLayout()
     const int g = int(w - 139 - (slot / 2.0 + 5));
     QCOMPARE(l.okSwatch, QRect(g, 5, slot / 2, 30));
     QCOMPARE(l.ngLegendText, QRect(g - 105, 5, 100, 30));
+}
+
+void TestStatisticsPage::chartWidensNarrowValueTexts()
+{
+    QList<int> hoursList, ok(12, 0), ng(12, 0);
+    for (int i = 0; i < 12; ++i)
+        hoursList << 8 + i;
+    ok[0] = 69921;   // 5 digits in a 25-pixel box
+    ng[0] = 15;
+    ok[1] = 30;      // short texts at the same height stay as they are
+    ng[1] = 30;
+    ok[2] = 12000;   // wide texts at the same height: NG moves above OK
+    ng[2] = 12000;
+    const auto digits = [](int v) { return 8 * int(QString::number(v).size()); };
+    const HistogramLayout l = LayoutHistogram(QSize(690, 225), hoursList, ok, ng, digits);
+    const int slot = l.slot;
+    QCOMPARE(slot, 50);
+    // Widened, centred on its bar.
+    QCOMPARE(l.bars[0].okTextBox.width(), 42);
+    QVERIFY(qAbs(l.bars[0].okTextBox.center().x() - l.bars[0].okBar.center().x()) <= 1);
+    QVERIFY(!l.bars[0].okTextBox.intersects(l.bars[0].ngTextBox));
+    QCOMPARE(l.bars[1].okTextBox, QRect(l.bars[1].okBar.left(), l.bars[1].okBar.top(), 25, 20));
+    QCOMPARE(l.bars[1].ngTextBox, QRect(l.bars[1].ngBar.left(), l.bars[1].ngBar.top(), 25, 20));
+    QVERIFY(!l.bars[2].okTextBox.intersects(l.bars[2].ngTextBox));
+    QCOMPARE(l.bars[2].ngTextBox.bottom(), l.bars[2].okTextBox.top() - 1);
+    // Without the measure the boxes are the half-slot ones.
+    QCOMPARE(LayoutHistogram(QSize(690, 225), hoursList, ok, ng).bars[0].okTextBox.width(), 25);
 }
 
 void TestStatisticsPage::chartRendersBarsInTheirColours()

@@ -24,7 +24,7 @@ for size in $SIZES; do
       local name=$1; shift
       DISPLAY=$DISP QT_QPA_PLATFORM=xcb "$TOOL" --lang "$lang" --shot "$OUT/${size}-lang${lang}-${name}.png" "$@"
     }
-    shot stats-busy-8cam --cameras 8 --detections 8
+    shot stats-busy-8cam --cameras 8 --detections 8 --mode 4
     shot stats-busy-1cam --cameras 1 --detections 1
     shot stats-archived --cameras 2 --detections 2 --day 1
     shot stats-empty --cameras 2 --detections 2 --day 2
