@@ -42,7 +42,9 @@ QStringList buildSqlLines(QDateTime start, QDateTime end)
 ExportDialog::ExportDialog(QWidget* parent)
     : QDialog(parent), fit_(PageFit::forScreen(gShowW, gShowH, 1000, 500))
 {
-    setWindowFlags(Qt::CustomizeWindowHint | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint);
+    // A window of its own (placed on the screen), not a child clipped to
+    // the page it opens over.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint);
     setGeometry(fit_.centred(1000, 500, gShowW, gShowH));
     setFixedSize(size());
     // The captions keep the editors' look, not the list labels' of the page

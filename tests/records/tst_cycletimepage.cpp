@@ -273,7 +273,9 @@ void TestCycleTimePage::pageFitsTheScreen()
     if (screen.height() >= 700)
         QCOMPARE(page.size(), QSize(1000, 700));
     ExportDialog dialog(&page);
+    QVERIFY(dialog.isWindow());   // placed on the screen, not clipped to the page
     QVERIFY(onScreen.contains(dialog.geometry()));
+    QVERIFY(page.progressBox->isWindow());
     QVERIFY(QRect(QPoint(0, 0), dialog.size()).contains(dialog.okButton->geometry()));
     QVERIFY(QRect(QPoint(0, 0), dialog.size()).contains(dialog.endEdit->geometry()));
 }
