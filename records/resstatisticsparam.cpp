@@ -228,9 +228,9 @@ bool ensureRows(QSqlDatabase& db)
     return ok;
 }
 
-// Makes the template (81 zero rows) under a temporary name, then renames
-// it, so a half-made template is never used.
-bool makeTemplate(const QString& path)
+} // namespace
+
+bool ResStatisticsParam::makeTemplate(const QString& path)
 {
     const QString part = path + QStringLiteral(".part");
     QFile::remove(part);
@@ -252,6 +252,8 @@ bool makeTemplate(const QString& path)
     }
     return ok;
 }
+
+namespace {
 
 void writeCounts(const CountAllCamera& counts, int numCameras, int detections)
 {
@@ -291,7 +293,7 @@ OpenResult openOnWriter(RecordsWriter& writer, int numCameras, int detections)
     const QString file = QString::fromLatin1(ResStatisticsParam::kFile);
     const QString tmpl = QString::fromLatin1(ResStatisticsParam::kTemplate);
     if (!QFileInfo::exists(tmpl))
-        makeTemplate(tmpl);
+        ResStatisticsParam::makeTemplate(tmpl);
     const QString connection = QString::fromLatin1(ResStatisticsParam::kConnection);
     const DatabaseOpenResult o = DatabaseOpener::Open(connection, file, tmpl);
     writer.adoptConnection(connection);

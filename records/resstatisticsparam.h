@@ -164,6 +164,11 @@ public:
     // dates the current file by its modification time.
     void readTime();
 
+    // Makes the template (table and 81 zero rows) at path, under a
+    // temporary name first so a half-made template is never used; any
+    // thread.
+    static bool makeTemplate(const QString& path);
+
     // Waits until every queued write has reached the file.
     void flush();
 

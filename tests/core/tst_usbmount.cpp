@@ -19,6 +19,9 @@ private slots:
     void findAUWithoutMountsTable();
     void holdKeepsDiskUntilReleased();
     void changeWaitsForHolder();
+    void unmount_data();
+    void unmount();
+    void unmountWaitsForHolder();
 
 private:
     std::unique_ptr<TestEnv> env_;
@@ -218,6 +221,68 @@ void TestUsbMount::changeWaitsForHolder()
     copier.join();
     QCOMPARE(env_->runner->lines(),
              QStringList({"blkid", "umount /mnt", "mount /dev/sdb1 /mnt"}));
+}
+
+void TestUsbMount::unmount_data()
+{
+    QTest::addColumn<QByteArray>("mountsBefore");
+    QTest::addColumn<bool>("umountWorks");
+    QTest::addColumn<int>("syncExit");
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<bool>("result");
+    const QByteArray root = "/dev/sda1 / ext4 rw 0 0\n";
+    const QByteArray disk = "/dev/sdb1 /mnt vfat rw 0 0\n";
+    QTest::newRow("mounted once") << root + disk << true << 0 << QStringList{"sync", "umount /mnt"} << true;
+    QTest::newRow("mounted twice")
+        << root + disk + disk << true << 0 << QStringList{"sync", "umount /mnt", "umount /mnt"} << true;
+    QTest::newRow("not mounted") << root << true << 0 << QStringList{"sync"} << true;
+    QTest::newRow("umount refused") << root + disk << false << 0 << QStringList{"sync", "umount /mnt"} << false;
+    QTest::newRow("sync failed") << root + disk << true << 1 << QStringList{"sync", "umount /mnt"} << false;
+}
+
+void TestUsbMount::unmount()
+{
+    QFETCH(QByteArray, mountsBefore);
+    QFETCH(bool, umountWorks);
+    QFETCH(int, syncExit);
+    QFETCH(QStringList, commands);
+    QFETCH(bool, result);
+    env_->writeFile("mounts", mountsBefore);
+    QByteArray table = mountsBefore;
+    env_->runner->setScript([&](const CommandCall& c) {
+        CommandResult r;
+        if (c.program == "sync")
+            r.exitCode = syncExit;
+        if (c.program == "umount" && umountWorks) {
+            const int at = table.lastIndexOf("/dev/sdb1 /mnt");
+            if (at >= 0)
+                table.remove(at, table.indexOf('\n', at) - at + 1);
+            env_->writeFile("mounts", table);
+        }
+        return r;
+    });
+    QCOMPARE(UnmountAU(), result);
+    QCOMPARE(env_->runner->lines(), commands);
+    QCOMPARE(MountLease::shared().holders(), 0);
+}
+
+void TestUsbMount::unmountWaitsForHolder()
+{
+    env_->writeFile("mounts", "/dev/sdb1 /mnt vfat rw 0 0\n");
+    MountLease::shared().acquire();
+    QVERIFY(!UnmountAU(50));
+    QVERIFY(env_->runner->lines().isEmpty());
+    MountLease::shared().release();
+    env_->writeFile("mounts", "/dev/sda1 / ext4 rw 0 0\n");   // the holder's unmount went through
+    std::atomic<bool> done{false};
+    MountLease::shared().acquire();
+    std::thread t([&] { done = UnmountAU(5000); });
+    QThread::msleep(50);
+    QVERIFY(env_->runner->lines().isEmpty());
+    MountLease::shared().release();
+    t.join();
+    QVERIFY(done);
+    QCOMPARE(env_->runner->lines().value(0), QStringLiteral("sync"));
 }
 
 QTEST_GUILESS_MAIN(TestUsbMount)

@@ -1,11 +1,14 @@
 // The records seam: the user store made on first use and kept, and the main
 // window reaching it through the seam while it is built and when the
 // automatic logout fires.
+#include "detectcyclesql.h"
 #include "globals.h"
 #include "operationrecord.h"
 #include "messages.h"
 #include "mojuwizard.h"
+#include "myxls.h"
 #include "recordsseam.h"
+#include "resstatisticsparam.h"
 #include "testenv.h"
 #include "usermanager.h"
 #include "windowtest.h"
@@ -15,6 +18,8 @@
 #include <QSqlQuery>
 #include <QTimer>
 #include <QtTest>
+
+#include <memory>
 
 using namespace windowtest;
 
@@ -33,6 +38,17 @@ void dropStore()
 {
     delete UserManager::instance;
     UserManager::instance = nullptr;
+}
+
+// The record stores a window made, gone with their last writes.
+void dropRecordStores()
+{
+    delete gpResStatisticsParam;
+    gpResStatisticsParam = nullptr;
+    delete DetectCycleSQL::instance;
+    DetectCycleSQL::instance = nullptr;
+    delete gpMyxls;
+    gpMyxls = nullptr;
 }
 
 QStringList accountNames(const TestEnv& env)
@@ -64,6 +80,7 @@ class TestRecordsSeam : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
+    void init();
     void cleanup();
     void openMakesTheStoreOnceAndKeepsIt();
     void logOutMakesTheStoreWhenMissing_data();
@@ -71,6 +88,8 @@ private slots:
     void windowOpensTheStoreLoggedOut();
     void logoutTimerLogsTheStoreOut_data();
     void logoutTimerLogsTheStoreOut();
+    void windowMakesTheRecordStores_data();
+    void windowMakesTheRecordStores();
 
 private:
     // A window in env's program directory with the seam installed.
@@ -79,11 +98,11 @@ private:
         keepLogsInside(env);
         writeFloor(env);
         loadBus(1, "RECS");
-        setRecordsPort(&seam_);
+        setRecordsPort(seam_.get());
         new MoJuWizard;
     }
 
-    RecordsSeam seam_;
+    std::unique_ptr<RecordsSeam> seam_;
 };
 
 void TestRecordsSeam::initTestCase()
@@ -93,24 +112,31 @@ void TestRecordsSeam::initTestCase()
     FillMessageTable();
 }
 
+void TestRecordsSeam::init()
+{
+    seam_ = std::make_unique<RecordsSeam>();
+}
+
 void TestRecordsSeam::cleanup()
 {
     setRecordsPort(nullptr);
+    dropRecordStores();
     if (gpWin)
         closeWindow();
     dropStore();
+    seam_.reset();
 }
 
 void TestRecordsSeam::openMakesTheStoreOnceAndKeepsIt()
 {
     TestEnv env;
     QVERIFY(!UserManager::instance);
-    seam_.openUserStore();
+    seam_->openUserStore();
     UserManager* made = UserManager::instance;
     QVERIFY(made);
     QVERIFY(made->isOpen());
     QCOMPARE(accountNames(env), (QStringList{"LogOut", "admin"}));
-    seam_.openUserStore();
+    seam_->openUserStore();
     QCOMPARE(UserManager::instance, made);
 }
 
@@ -128,7 +154,7 @@ void TestRecordsSeam::logOutMakesTheStoreWhenMissing()
     if (existing)
         UserManager::instance = new SignedInStore;
     UserManager* before = UserManager::instance;
-    seam_.logOutUser();
+    seam_->logOutUser();
     QVERIFY(loggedOut());
     if (existing)
         QCOMPARE(UserManager::instance, before);
@@ -166,6 +192,54 @@ void TestRecordsSeam::logoutTimerLogsTheStoreOut()
     QVERIFY(!gpWin->logoutTimer->isActive());
     QCOMPARE(gpWin->accessLevel, int(AccessLevelNone));
     QVERIFY(loggedOut());
+}
+
+void TestRecordsSeam::windowMakesTheRecordStores_data()
+{
+    QTest::addColumn<bool>("statistics");
+    QTest::newRow("statistics on") << true;
+    QTest::newRow("statistics off") << false;
+}
+
+void TestRecordsSeam::windowMakesTheRecordStores()
+{
+    QFETCH(bool, statistics);
+    TestEnv env;
+    env.clock->set(QDateTime(QDate(2024, 1, 2), QTime(9, 0)));
+    writeParams(env, [&](WizardPara& p) {
+        p.statisticsEnabled = statistics ? 1 : 0;
+        p.cycleTimeLog = 1;
+    });
+    makeWindow(env);
+    // Step 6 made the cycle-time log, step 49 the export, step 35 the
+    // statistics store only when statistics are on.
+    QVERIFY(DetectCycleSQL::instance);
+    QCOMPARE(env.readFile("DetectCycle/time.txt"), QByteArray("2024-01-02"));
+    QVERIFY(gpMyxls);
+    QCOMPARE(gpResStatisticsParam != nullptr, statistics);
+    QCOMPARE(QFile::exists(env.path("ResStatistics.db")), statistics);
+    QVERIFY(!gpWin->statisticsPage);   // the page joins with its own task
+
+    // The cycle's sinks reach the stores; FLushAll writes what they hold.
+    seam_->statsSink()->Add(env.clock->now(), true, 0, 0);
+    seam_->cycleLog()->insertDate("2024-01-02 09:00:00.000", 6.5);
+    gpWin->FLushAll();
+    if (statistics)
+        QCOMPARE(gpResStatisticsParam->liveCounts.cameras[0].detects[0].okHour[9], 1);
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "cycleReader");
+    db.setDatabaseName(env.path("DetectCycle.db"));
+    QVERIFY(db.open());
+    QSqlQuery q(db);
+    QVERIFY(q.exec("select roundstart, roundtime from detect_cycle") && q.next());
+    QCOMPARE(q.value(1).toString(), QStringLiteral("6.5"));
+    q = QSqlQuery();
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase("cycleReader");
+    // The 60 s tick finds the log and makes no second one.
+    DetectCycleSQL* log = DetectCycleSQL::instance;
+    gpWin->SlotDetectCycle();
+    QCOMPARE(DetectCycleSQL::instance, log);
 }
 
 QTEST_MAIN(TestRecordsSeam)

@@ -110,6 +110,7 @@ private slots:
     void refusedArchiveKeepsTheOldDay();
     void flushedFileEqualsMemory();
     void flushAllLeavesNothingUnwritten();
+    void pageToldOfVerdictsAndNewDays();
 };
 
 void TestResStatistics::initTestCase()
@@ -471,6 +472,37 @@ void TestResStatistics::flushAllLeavesNothingUnwritten()
     page.reset();
     delete gpResStatisticsParam;
     gpResStatisticsParam = nullptr;
+}
+
+void TestResStatistics::pageToldOfVerdictsAndNewDays()
+{
+    // The page's side: what it is asked, and what the store holds then.
+    struct Page : StatisticsObserver {
+        bool currentDay = false;
+        QStringList events;
+        ResStatisticsParam* store = nullptr;
+        bool showsCurrentDay() const override { return currentDay; }
+        void checkUpdate() override
+        {
+            events << QStringLiteral("redraw %1").arg(store->getCount(ShiftWholeDay, true, 8, 8));
+        }
+        void updateList() override
+        {
+            events << QStringLiteral("list %1 %2").arg(store->statisticsDate, store->archiveNames().join(','));
+        }
+    } page;
+    TestEnv env;
+    Rig rig(env);
+    rig.run({"clock 2024-01-02 09:00:00", "open"});
+    page.store = rig.store.get();
+    rig.store->setObserver(&page);
+    rig.run({"ok 0 0"});                 // an archived day is shown: no redraw
+    QVERIFY(page.events.isEmpty());
+    QCOMPARE(rig.store->getCount(ShiftWholeDay, true, 8, 8), 0);
+    page.currentDay = true;
+    rig.run({"ok 0 1", "clock 2024-01-03 08:00:00", "ok 1 1"});
+    QCOMPARE(page.events, (QStringList{"redraw 2", "list 2024-01-03 2024-01-02.db", "redraw 1"}));
+    rig.store->setObserver(nullptr);
 }
 
 QTEST_MAIN(TestResStatistics)

@@ -20,6 +20,7 @@
 #include <QImage>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
+#include <QSqlQuery>
 #include <QtTest>
 
 #include <cstring>
@@ -148,6 +149,21 @@ void TestDemoLayout::loadsBack()
         QCOMPARE(p.outputInvert[o2], 0);
     // Every camera has its serial: no count question at start.
     QCOMPARE(p.storedSerialCount, cameras);
+    // Both record pages are on, and the statistics store's default copy
+    // holds its 81 zero rows.
+    QCOMPARE(p.statisticsEnabled, 1);
+    QCOMPARE(p.cycleTimeLog, 1);
+    {
+        QSqlDatabase t = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("statsTemplate"));
+        t.setDatabaseName(QStringLiteral("ResStatisticsNULL.db"));
+        QVERIFY(t.open());
+        QSqlQuery q(t);
+        QVERIFY(q.exec(QStringLiteral("select count(*) from resstatistics where value1 = value2 and value1 = '%1'")
+                           .arg(QStringLiteral("0 ").repeated(24))));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 81);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("statsTemplate"));
     for (int c = 0; c < kCameraSlots; ++c) {
         if (c < cameras)
             QCOMPARE(QString::fromLatin1(gSerialNB[c]), demo::cameraSerial(c));

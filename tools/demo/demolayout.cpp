@@ -3,6 +3,7 @@
 #include "cammersingleton.h"
 #include "graycolortable.h"
 #include "messages.h"
+#include "resstatisticsparam.h"
 #include "slotpictures.h"
 #include "synth.h"
 #include "wizardpara.h"
@@ -234,6 +235,18 @@ bool writeScenes(const QDir& dir, int cameras, QString* error)
     return true;
 }
 
+// The statistics store's default copy, delivered beside the program.
+bool writeStatisticsTemplate(const QDir& dir, QString* error)
+{
+    const QString file = dir.filePath(QString::fromLatin1(ResStatisticsParam::kTemplate));
+    QFile::remove(file);
+    if (!ResStatisticsParam::makeTemplate(file)) {
+        *error = QStringLiteral("cannot make %1").arg(file);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QString cameraSerial(int camera) { return QStringLiteral("MVDEMO%1").arg(camera + 1, 4, 10, QLatin1Char('0')); }
@@ -305,6 +318,9 @@ void fillParameters(WizardPara& p)
     p.autoLogoutSeconds = 0;
     p.safetyDoorTrigger = 0;
     p.netEnabled = 0;
+    // Both record pages have something to show.
+    p.statisticsEnabled = 1;
+    p.cycleTimeLog = 1;
     p.serialPort = 0;
     // The simulated board reads its outputs as they are meant: no inversion.
     for (int o = 0; o < 4; ++o)
@@ -348,6 +364,7 @@ bool makeLayout(const Options& options, QString* error)
     return writeParameters(dir, options.cameras, error) && writeSerials(dir, options.cameras, error)
            && writeTemplates(dir, options.cameras, error) && writeScenes(dir, options.cameras, error)
            && writeText(dir.filePath(QStringLiteral("camsim.json")), cameraBus(options.cameras), error)
+           && writeStatisticsTemplate(dir, error)
            // A clock floor far in the past: the start-up clock check passes.
            && writeText(dir.filePath(QStringLiteral("realytime.txt")), "946684800000", error)
            && writeText(dir.filePath(QStringLiteral("time.txt")),
