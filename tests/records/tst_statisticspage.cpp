@@ -129,6 +129,8 @@ private slots:
     void archiveShownReadOnly();
     void unreadableArchiveShowsZeros();
     void verdictRedrawsOnlyTheCurrentDay();
+    void rollOverListsTheClosedDay();
+    void exportButtonAsksFirst();
     void buttonsAndListOnScreen_data();
     void buttonsAndListOnScreen();
 };
@@ -410,6 +412,42 @@ void TestStatisticsPage::verdictRedrawsOnlyTheCurrentDay()
     QCOMPARE(total->text(), QString("3"));
     QCOMPARE(rig.shownDetection()->dayNgLabel->text(), QString("2"));
     QCOMPARE(rig.shownDetection()->ngRateLabel->text(), QString("66.67%"));
+}
+
+void TestStatisticsPage::rollOverListsTheClosedDay()
+{
+    PageRig rig(1, 1);
+    rig.archive("2024-03-04", statsdays::Day());
+    StatisticsWidget& page = rig.makePage();
+    page.updateList();
+    page.cameraTabs->setCurrentIndex(1);   // the tabs chosen stay chosen
+    rig.store->Add(QDateTime(QDate(2024, 3, 5), QTime(10, 30)), true, 0, 0);
+    rig.choose(1);   // looking at an archive when the day turns
+
+    rig.store->Add(QDateTime(QDate(2024, 3, 6), QTime(8, 0, 1)), false, 0, 0);
+    QCOMPARE(items(page.dayList), (QStringList{"2024-03-06", "2024-03-05", "2024-03-04"}));
+    QCOMPARE(page.dayList->currentRow(), 0);
+    QCOMPARE(page.cameraTabs->currentIndex(), 1);
+    // The new day shows its one verdict, the closed day its own.
+    QCOMPARE(rig.shownDetection()->dayNgLabel->text(), QString("1"));
+    QCOMPARE(rig.shownDetection()->dayCountLabel->text(), QString("1"));
+    rig.choose(1);
+    QCOMPARE(rig.shownDetection()->dayCountLabel->text(), QString("1"));
+    QCOMPARE(rig.shownDetection()->morningOkLabel->text(), QString("1"));
+}
+
+void TestStatisticsPage::exportButtonAsksFirst()
+{
+    PageRig rig(1, 1);
+    StatisticsWidget& page = rig.makePage();
+    page.show();
+    rig.env.defaultAnswer = 0;   // 324: No
+    page.exportButton->click();
+    QCOMPARE(rig.env.modalRequests.size(), size_t(1));
+    QCOMPARE(rig.env.modalRequests.front().messageId, 324);
+    // Asked, declined: the page is back and nothing ran.
+    QTRY_VERIFY(page.isVisible());
+    QVERIFY(rig.env.runner->calls().empty());
 }
 
 void TestStatisticsPage::buttonsAndListOnScreen_data()
