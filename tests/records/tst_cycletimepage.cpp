@@ -171,6 +171,8 @@ private slots:
     void openingClosesAFinishedDay();
     void pageFitsTheScreen_data();
     void pageFitsTheScreen();
+    void programReadsEveryFileOfADay();
+    void programRefusesForeignLines();
     void exportOfAMonthWithTheProgram();
     void splitReportStillFinishes();
     void programWithoutReportFails();
@@ -278,6 +280,67 @@ void TestCycleTimePage::pageFitsTheScreen()
     QVERIFY(page.progressBox->isWindow());
     QVERIFY(QRect(QPoint(0, 0), dialog.size()).contains(dialog.okButton->geometry()));
     QVERIFY(QRect(QPoint(0, 0), dialog.size()).contains(dialog.endEdit->geometry()));
+}
+
+namespace {
+// Runs the built program in dir; its output and exit code.
+std::pair<QString, int> runProgram(const QString& dir)
+{
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral(MM_XLS_PROGRAM), {});
+    if (!p.waitForFinished(60000))
+        return {QStringLiteral("timeout"), -1};
+    return {QString::fromUtf8(p.readAll()), p.exitCode()};
+}
+}  // namespace
+
+void TestCycleTimePage::programReadsEveryFileOfADay()
+{
+    TestEnv env;
+    // The 27th in its archive and in a second one after a clock set back;
+    // the 28th still in DetectCycle.db, as time.txt says.
+    statsdays::writeCycleDay(env.path("DetectCycle/2024-02-27.db"), QDate(2024, 2, 27), 3600 * 1000, QTime(0, 0), QTime(3, 0));
+    statsdays::writeCycleDay(env.path("DetectCycle/2024-02-27_2.db"), QDate(2024, 2, 27), 3600 * 1000, QTime(1, 30), QTime(2, 0));
+    statsdays::writeCycleDay(env.path("DetectCycle.db"), QDate(2024, 2, 28), 3600 * 1000, QTime(0, 0), QTime(2, 0));
+    env.writeFile("DetectCycle/time.txt", "2024-02-28");
+    env.writeFile("sql.txt", (buildSqlLines(QDateTime(QDate(2024, 2, 27), QTime(0, 0)), QDateTime(QDate(2024, 2, 28), QTime(23, 0)))
+                                  .join('\n') + '\n').toUtf8());
+    const auto [output, code] = runProgram(env.dir());
+    QCOMPARE(code, 0);
+    const QStringList lines = output.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.mid(0, 2), (QStringList{"progress 1 2", "progress 2 2"}));
+    QVERIFY2(QRegularExpression("^DetectCycle_\\d{4}-\\d\\d-\\d\\d_\\d\\d\\.\\d\\d\\.\\d\\d\\.xlsx export finished$").match(lines.value(2)).hasMatch(),
+             qPrintable(output));
+    const QString file = lines.value(2).section(' ', 0, 0);
+    const QStringList rows = readSheet(env.path(file));
+    QCOMPARE(rows, (QStringList{"检测时间\t周期(s)", "2024-02-27 00:00:00.000\t9.5", "2024-02-27 01:00:00.000\t10",
+                                "2024-02-27 01:30:00.000\t9.5", "2024-02-27 02:00:00.000\t10.5",
+                                "2024-02-28 00:00:00.000\t9.5", "2024-02-28 01:00:00.000\t10"}));
+    // A second run the same second does not overwrite the first file.
+    const auto again = runProgram(env.dir());
+    QCOMPARE(again.second, 0);
+    QCOMPARE(QDir(env.dir()).entryList({"DetectCycle_*.xlsx"}, QDir::Files).size(), 2);
+}
+
+void TestCycleTimePage::programRefusesForeignLines()
+{
+    TestEnv env;
+    statsdays::writeCycleDay(env.path("DetectCycle/2024-02-27.db"), QDate(2024, 2, 27), 3600 * 1000);
+    const QString good = buildSqlLines(QDateTime(QDate(2024, 2, 27), QTime(0, 0)), QDateTime(QDate(2024, 2, 27), QTime(9, 0))).front();
+    for (const QString& bad : {QString("DROP TABLE detect_cycle"), QString(good).replace("roundstart BETWEEN", "1=1 OR roundstart BETWEEN"),
+                               QString(good).replace("2024-02-27 09", "2024-02-27 09\"); DELETE FROM x; --")}) {
+        env.writeFile("sql.txt", (good + '\n' + bad + '\n').toUtf8());
+        const auto [output, code] = runProgram(env.dir());
+        QVERIFY2(code != 0, qPrintable(output));
+        QVERIFY2(output.contains("export failed: sql.txt line 2"), qPrintable(output));
+        QVERIFY(QDir(env.dir()).entryList({"DetectCycle_*.xlsx"}, QDir::Files).isEmpty());
+    }
+    QFile::remove(env.path("sql.txt"));
+    const auto [output, code] = runProgram(env.dir());
+    QVERIFY(code != 0);
+    QVERIFY(output.startsWith("export failed: sql.txt"));
 }
 
 void TestCycleTimePage::exportOfAMonthWithTheProgram()
