@@ -328,7 +328,7 @@ void DetectCycleWidget::searchDisk()
 void DetectCycleWidget::diskFound(const QString& mountPoint, std::shared_ptr<MountHold> hold)
 {
     if (mountPoint.isEmpty()) {
-        ChooseBox ask(this);
+        ChooseBox ask(nullptr);   // a window of its own, centred on the screen
         ask.setText(Msg(320), 320);
         if (ask.exec() == QDialog::Accepted) {
             searchDisk();
@@ -413,7 +413,7 @@ void DetectCycleWidget::copyToDisk()
         }
         LOG(ERROR) << "cycle-time export: " << outcome.reason.toStdString();
         if (outcome.diskFault) {
-            ChooseBox ask(this);
+            ChooseBox ask(nullptr);   // a window of its own, centred on the screen
             ask.setText(Msg(320), 320);
             if (ask.exec() == QDialog::Accepted) {
                 searchDisk();
@@ -442,11 +442,11 @@ void DetectCycleWidget::endExport(bool ok, const QString& failure)
     hold_.reset();
     exporter_.clear();
     if (ok) {
-        WarnBox box(this);
+        WarnBox box(nullptr);
         box.setText(QStringLiteral("导出成功"));
         box.exec();
     } else if (!failure.isEmpty()) {
-        WarnBox box(this);
+        WarnBox box(nullptr);
         box.setText(kFailed);
         box.exec();
     }
