@@ -36,7 +36,9 @@ public:
     RecordsWriter& writer();
 
 protected:
-    // The statistics page over the store; null while there is none.
+    // The statistics page over gpResStatisticsParam (no parent); it
+    // installs itself as the store's StatisticsObserver and runs its Export
+    // button through StatisticsExport.  Null while there is no page.
     virtual QWidget* makeStatisticsPage();
 
 private:

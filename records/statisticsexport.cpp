@@ -130,13 +130,17 @@ void StatisticsExport::launch()
     setProgress(0, 0);
     if (worker_.joinable())
         worker_.join();
-    worker_ = std::thread([this, current, stamp] {
-        const Outcome o = work(current, stamp);
+    // What the worker needs of the GUI thread's state, taken here.
+    const int cameras = numCamera;
+    const QString archiveDir = store_ ? store_->archiveDir() : QString::fromLatin1(ResStatisticsParam::kArchiveDir);
+    worker_ = std::thread([this, current, stamp, cameras, archiveDir] {
+        const Outcome o = work(current, stamp, cameras, archiveDir);
         QMetaObject::invokeMethod(this, [this, o] { finishWorker(o); }, Qt::QueuedConnection);
     });
 }
 
-StatisticsExport::Outcome StatisticsExport::work(const StatisticsExportDay& current, const QString& stamp)
+StatisticsExport::Outcome StatisticsExport::work(const StatisticsExportDay& current, const QString& stamp,
+                                                 int cameras, const QString& archiveDir)
 {
     Outcome o;
     const auto step = [this](const char* name) {
@@ -152,14 +156,13 @@ StatisticsExport::Outcome StatisticsExport::work(const StatisticsExportDay& curr
     }
 
     step("workbook");
-    const QString archiveDir = store_ ? store_->archiveDir() : QString::fromLatin1(ResStatisticsParam::kArchiveDir);
     const QString local = freeExportName(QStringLiteral("."), stamp);
     Myxls xls;
     QString error;
     const auto progress = [this](int k, int n) {
         QMetaObject::invokeMethod(this, [this, k, n] { setProgress(k, n); }, Qt::QueuedConnection);
     };
-    if (!xls.ImportRes(local, current, archiveDir, numCamera, progress, &error)) {
+    if (!xls.ImportRes(local, current, archiveDir, cameras, progress, &error)) {
         o.result = Result::Failure;
         o.detail = error;
         return o;

@@ -63,7 +63,8 @@ private:
     void finishWorker(const Outcome& outcome);
     void end(Result result, bool showPage);
     void setProgress(int k, int n);
-    Outcome work(const StatisticsExportDay& current, const QString& stamp);
+    Outcome work(const StatisticsExportDay& current, const QString& stamp, int cameras,
+                 const QString& archiveDir);
 
     ResStatisticsParam* store_;
     QPointer<QWidget> page_;
