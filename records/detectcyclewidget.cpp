@@ -386,10 +386,12 @@ void DetectCycleWidget::programEnded(int exitCode)
     handle(scanner_.finish());
     if (program_)
         program_->deleteLater();
-    // The report names a file of the program directory; anything else is
-    // not ours to move.
-    const bool plainName = !reportedFile_.isEmpty() && !QDir::isAbsolutePath(reportedFile_) &&
-                           !reportedFile_.split(QLatin1Char('/')).contains(QStringLiteral("..")) &&
+    // The report names a workbook in the program directory itself; anything
+    // else (a path elsewhere, one of the program's own files) is not ours to
+    // move, since the local file is removed after the copy.
+    const QString suffix = QFileInfo(reportedFile_).suffix().toLower();
+    const bool plainName = !reportedFile_.isEmpty() && !reportedFile_.contains(QLatin1Char('/')) &&
+                           (suffix == QLatin1String("xlsx") || suffix == QLatin1String("xls")) &&
                            QFileInfo(reportedFile_).isFile();
     if (!reported_ || exitCode != 0 || !plainName) {
         LOG(ERROR) << "cycle-time export failed (exit code " << exitCode << "): "

@@ -176,6 +176,7 @@ private slots:
     void exportOfAMonthWithTheProgram();
     void splitReportStillFinishes();
     void programWithoutReportFails();
+    void reportOfAForeignFileRefused();
     void secondExportIgnoredWhileOneRuns();
     void noDiskAsksAgainAndGivesUp();
     void vanishedDiskKeepsTheFile();
@@ -435,6 +436,32 @@ void TestCycleTimePage::programWithoutReportFails()
     QVERIFY(!page.progressBox->isVisible());
     QVERIFY(!DetectCycleWidget::exportRunning());
     QCOMPARE(MountLease::shared().holders(), 0);
+}
+
+void TestCycleTimePage::reportOfAForeignFileRefused()
+{
+    CycleRig rig;
+    useFolderDisk(rig.env);
+    rig.env.writeFile("PARAM.db", "parameters");
+    rig.env.writeFile("DetectCycle/x.xlsx", "elsewhere");
+    DetectCycleWidget& page = rig.open();
+    for (const char* report : {"PARAM.db export finished\n", "DetectCycle/x.xlsx export finished\n",
+                               "/etc/passwd.xlsx export finished\n", "missing.xlsx export finished\n"}) {
+        rig.env.modalRequests.clear();
+        rig.answer(rig.env.clock->now(), rig.env.clock->now(), {});
+        QSignalSpy ended(&page, &DetectCycleWidget::exportEnded);
+        page.exportData();
+        QTRY_VERIFY(!rig.env.runner->started().isEmpty() && rig.env.runner->started().last() &&
+                    rig.env.runner->started().last()->running());
+        rig.env.runner->started().last()->deliverOutput(report);
+        rig.env.runner->started().last()->deliverFinished(0);
+        QTRY_COMPARE(ended.size(), 1);
+        QCOMPARE(ended.front().front().toBool(), false);
+        QVERIFY2(rig.texts().contains("导出失败"), report);
+    }
+    QCOMPARE(rig.env.readFile("PARAM.db"), QByteArray("parameters"));
+    QCOMPARE(rig.env.readFile("DetectCycle/x.xlsx"), QByteArray("elsewhere"));
+    QVERIFY(QDir(rig.env.path("mnt")).entryList(QDir::Files).isEmpty());
 }
 
 void TestCycleTimePage::secondExportIgnoredWhileOneRuns()
