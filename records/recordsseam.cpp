@@ -23,8 +23,16 @@ RecordsSeam::RecordsSeam(int batchIntervalMs) : batchIntervalMs_(batchIntervalMs
 RecordsSeam::~RecordsSeam()
 {
     // The stores outlive the seam only in tests, which end them first.
-    if (writer_)
-        writer_->flush();
+    if (!writer_)
+        return;
+    // The program's seam ends among the static objects, after the
+    // application and perhaps the SQL driver code are gone: its writer,
+    // flushed and closed at aboutToQuit, is left to the process's end.
+    if (!QCoreApplication::instance()) {
+        (void)writer_.release();
+        return;
+    }
+    writer_->flush();
 }
 
 RecordsWriter& RecordsSeam::writer()
@@ -34,7 +42,10 @@ RecordsWriter& RecordsSeam::writer()
         // The last second of counts reaches the files at a normal exit.
         if (auto* app = QCoreApplication::instance()) {
             RecordsWriter* w = writer_.get();
-            QObject::connect(app, &QCoreApplication::aboutToQuit, w, [w] { w->flush(); });
+            QObject::connect(app, &QCoreApplication::aboutToQuit, w, [w] {
+                w->flush();
+                w->closeConnections();
+            });
         }
     }
     return *writer_;
