@@ -4,6 +4,7 @@
 #include "myxls.h"
 #include "recordswriter.h"
 #include "resstatisticsparam.h"
+#include "statisticswidget.h"
 #include "usermanager.h"
 
 #include <QCoreApplication>
@@ -76,7 +77,7 @@ QWidget* RecordsSeam::openStatistics(const QString& statisticsDir)
 
 QWidget* RecordsSeam::makeStatisticsPage()
 {
-    return nullptr;
+    return new StatisticsWidget;
 }
 
 void RecordsSeam::makeExport()

@@ -48,11 +48,12 @@ void ColorButton::paintEvent(QPaintEvent*)
     }
     DrawPixmap(p, all, gpPixmapButton[isDown() ? 1 : 0]);
     p.setPen(Qt::white);
-    // A label too wide for its key in another language is drawn smaller
-    // rather than cut off.
+    // A label too wide for its key in another language, or too tall for a
+    // key scaled down with its page, is drawn smaller rather than cut off.
     QFont font = labelFont(sizeClass);
     const int room = width() - 4;
-    while (font.pixelSize() > 8 && QFontMetrics(font).horizontalAdvance(text()) > room)
+    while (font.pixelSize() > 8 && (QFontMetrics(font).horizontalAdvance(text()) > room ||
+                                    QFontMetrics(font).height() > height()))
         font.setPixelSize(font.pixelSize() - 1);
     p.setFont(font);
     p.drawText(all, Qt::AlignCenter, text());

@@ -1,8 +1,66 @@
 #include "commandrunner.h"
 
 #include <QFileInfo>
+#include <QMetaObject>
 #include <QProcess>
 #include <glog/logging.h>
+
+namespace {
+
+// A real program: merged output handed over as it is read.
+class ProcessCommand : public RunningCommand {
+public:
+    ProcessCommand(const QString& program, const QStringList& args, QObject* parent)
+        : RunningCommand(parent), process_(new QProcess(this))
+    {
+        process_->setProcessChannelMode(QProcess::MergedChannels);
+        connect(process_, &QProcess::readyReadStandardOutput, this,
+                [this] { emit output(process_->readAllStandardOutput()); });
+        connect(process_, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
+                [this](int code, QProcess::ExitStatus status) {
+                    const QByteArray rest = process_->readAllStandardOutput();
+                    if (!rest.isEmpty())
+                        emit output(rest);
+                    emit finished(status == QProcess::NormalExit ? code : -1);
+                });
+        // Queued: a program that is not there fails inside start(), before
+        // the caller could connect to us.
+        connect(process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart) {
+                LOG(WARNING) << "could not start " << process_->program().toStdString() << ": "
+                             << process_->errorString().toStdString();
+                emit finished(-1);
+            }
+        }, Qt::QueuedConnection);
+        process_->start(program, args);
+    }
+    ~ProcessCommand() override
+    {
+        if (process_->state() != QProcess::NotRunning) {
+            process_->kill();
+            process_->waitForFinished(1000);
+        }
+    }
+    bool running() const override { return process_->state() != QProcess::NotRunning; }
+
+private:
+    QProcess* process_;
+};
+
+// A program that only "runs" until someone delivers its end.
+class ScriptedCommand : public RunningCommand {
+public:
+    explicit ScriptedCommand(QObject* parent) : RunningCommand(parent)
+    {
+        connect(this, &RunningCommand::finished, this, [this] { running_ = false; });
+    }
+    bool running() const override { return running_; }
+
+private:
+    bool running_ = true;
+};
+
+}  // namespace
 
 QString CommandCall::line() const
 {
@@ -58,6 +116,11 @@ bool RealCommandRunner::startDetached(const QString& program, const QStringList&
     return QProcess::startDetached(program, args);
 }
 
+RunningCommand* RealCommandRunner::start(const QString& program, const QStringList& args, QObject* parent)
+{
+    return new ProcessCommand(program, args, parent);
+}
+
 // ---------------------------------------------------------------- dry run
 // Refused commands go to glog, which is always on: the message log may be
 // switched off, and a command that silently did not run is hard to find.
@@ -83,6 +146,23 @@ bool DryRunCommandRunner::startDetached(const QString& program, const QStringLis
     return true;
 }
 
+QStringList DryRunCommandRunner::ownPrograms()
+{
+    // The cycle-time export program: ours, and it writes only into the
+    // program directory, so the demo's exports really produce a file.
+    return {QStringLiteral("./cnt_net/xls")};
+}
+
+RunningCommand* DryRunCommandRunner::start(const QString& program, const QStringList& args, QObject* parent)
+{
+    if (ownPrograms().contains(program))
+        return new ProcessCommand(program, args, parent);
+    logRefused(CommandCall{program, args, true}, "started");
+    auto* command = new ScriptedCommand(parent);
+    QMetaObject::invokeMethod(command, [command] { command->deliverFinished(0); }, Qt::QueuedConnection);
+    return command;
+}
+
 // ---------------------------------------------------------------- recording
 CommandResult RecordingCommandRunner::execute(const QString& program, const QStringList& args, int)
 {
@@ -102,6 +182,32 @@ bool RecordingCommandRunner::startDetached(const QString& program, const QString
     QMutexLocker lock(&mutex_);
     calls_.push_back({program, args, true});
     return true;
+}
+
+RunningCommand* RecordingCommandRunner::start(const QString& program, const QStringList& args, QObject* parent)
+{
+    QMutexLocker lock(&mutex_);
+    calls_.push_back({program, args, true});
+    RunningCommand* command = nullptr;
+    for (const auto& p : passThrough_)
+        if (p.first == program)
+            command = new ProcessCommand(p.second, args, parent);
+    if (!command)
+        command = new ScriptedCommand(parent);
+    started_ << QPointer<RunningCommand>(command);
+    return command;
+}
+
+void RecordingCommandRunner::passThroughStart(const QString& program, const QString& executable)
+{
+    QMutexLocker lock(&mutex_);
+    passThrough_.emplace_back(program, executable);
+}
+
+QList<QPointer<RunningCommand>> RecordingCommandRunner::started() const
+{
+    QMutexLocker lock(&mutex_);
+    return started_;
 }
 
 void RecordingCommandRunner::answer(const QString& program, const CommandResult& result)

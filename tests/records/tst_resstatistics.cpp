@@ -458,7 +458,8 @@ void TestResStatistics::flushAllLeavesNothingUnwritten()
     env.clock->set(at("2024-01-02 09:00:00"));
     // A long batch interval: only the flush can have written the counts.
     RecordsSeam seam(60000);
-    QVERIFY(!seam.openStatistics(QStringLiteral("./ResStatistics")));
+    std::unique_ptr<QWidget> page(seam.openStatistics(QStringLiteral("./ResStatistics")));
+    QVERIFY(page);
     QVERIFY(gpResStatisticsParam);
     for (int i = 0; i < 10; ++i)
         seam.statsSink()->Add(env.clock->now(), i % 3 != 0, 1, 0);
@@ -468,6 +469,7 @@ void TestResStatistics::flushAllLeavesNothingUnwritten()
     seam.statsSink()->Add(env.clock->now(), true, 1, 0);
     seam.flushAll();
     checkFileCounts({"ResStatistics.db C1_D0 ok 9 7"});
+    page.reset();
     delete gpResStatisticsParam;
     gpResStatisticsParam = nullptr;
 }

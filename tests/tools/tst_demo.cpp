@@ -10,6 +10,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -113,6 +114,8 @@ void TestDemo::fourCyclesWithOnePartLeft()
                                                  QStringLiteral("--lang"), QStringLiteral("1")});
     QVERIFY(make.waitForFinished(60000));
     QVERIFY2(make.exitCode() == 0, make.readAllStandardError().constData());
+    // The cycle-time export program, where the monitor starts it.
+    QVERIFY(QFileInfo(dir + QStringLiteral("/cnt_net/xls")).isExecutable());
 
     sim_.setWorkingDirectory(dir);
     sim_.setProcessChannelMode(QProcess::MergedChannels);

@@ -2,6 +2,9 @@
 #include "demolayout.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <cstdio>
@@ -12,7 +15,8 @@ const char kUsage[] =
     "usage: mm_make_demo DIR [--cameras N] [--lang 0|1|2]\n"
     "Lays out a program directory for the monitor: PARAM.db, the areas of each\n"
     "camera, SN.db, the templates, realytime.txt, time.txt, camsim.json and the\n"
-    "scenes under scenes/ that mm_boardsim --machine swaps.\n"
+    "scenes under scenes/ that mm_boardsim --machine swaps, and the cycle-time\n"
+    "export program as cnt_net/xls.\n"
     "  --cameras N   simulated cameras, 1 to 8 (default 2)\n"
     "  --lang L      0 Simplified Chinese, 1 English, 2 Traditional Chinese\n"
     "                (default: the parameters' default)\n";
@@ -64,6 +68,14 @@ int main(int argc, char** argv)
     QString error;
     if (!demo::makeLayout(o, &error)) {
         std::fprintf(stderr, "mm_make_demo: %s\n", qPrintable(error));
+        return 1;
+    }
+    // Ours, built beside this tool; replaced so a rebuilt program is used.
+    const QString xls = QDir(o.dir).filePath(QStringLiteral("cnt_net/xls"));
+    QDir().mkpath(QFileInfo(xls).absolutePath());
+    QFile::remove(xls);
+    if (!QFile::copy(QStringLiteral(MM_XLS_PROGRAM), xls)) {
+        std::fprintf(stderr, "mm_make_demo: cannot place %s\n", qPrintable(xls));
         return 1;
     }
     std::printf("mm_make_demo: %s laid out with %d camera(s)\n", qPrintable(o.dir), o.cameras);
