@@ -141,7 +141,6 @@ int main(int argc, char** argv)
     gpWPara = &para;
 
     RecordsWriter writer;
-    writer.start();
     QDir().mkpath(QStringLiteral("ResStatistics"));
     ResStatisticsParam store(writer);
     gpResStatisticsParam = &store;
