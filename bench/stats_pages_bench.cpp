@@ -81,7 +81,6 @@ struct Directory {
         }
         env.writeFile("DetectCycle/time.txt", kToday.toString(Qt::ISODate).toLatin1());
         writer = std::make_unique<RecordsWriter>();
-        writer->start();
         store = std::make_unique<ResStatisticsParam>(*writer, env.path("ResStatistics"));
         gpResStatisticsParam = store.get();
         DetectCycleSQL::instance = new DetectCycleSQL(*writer);

@@ -74,7 +74,6 @@ public:
         gShowW = screen.width();
         gShowH = screen.height();
         writer = std::make_unique<RecordsWriter>(20);
-        writer->start();
     }
     ~CycleRig()
     {

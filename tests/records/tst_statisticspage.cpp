@@ -50,7 +50,6 @@ public:
         gpWPara = &para;
         QDir().mkpath(env.path("ResStatistics"));
         writer = std::make_unique<RecordsWriter>(20);
-        writer->start();
         store = std::make_unique<ResStatisticsParam>(*writer, env.path("ResStatistics"));
         gpResStatisticsParam = store.get();
         gisUseStatistics = true;
