@@ -12,12 +12,14 @@
 #include "benchmain.h"
 #include "cameraglobals.h"
 #include "cammerwidget.h"
+#include "choosebox.h"
 #include "colorbutton.h"
 #include "drawroiwidget.h"
 #include "kitfonts.h"
 #include "messages.h"
 #include "slider.h"
 #include "slotrig.h"
+#include "warnbox.h"
 
 #include <benchmark/benchmark.h>
 
@@ -320,9 +322,16 @@ struct SaveScene {
     static constexpr int kDetects = 2;
     SlotRig rig;
     std::unique_ptr<DrawROIWidget> page;
+    // The shared boxes the page asks through; the rig's script answers.
+    ChooseBox chooseBox;
+    WarnBox warnBox;
+    ChooseBox* oldChoose = gpChooseBox;
+    WarnBox* oldWarn = gpWarnBox;
 
     bool build(benchmark::State& state)
     {
+        gpChooseBox = &chooseBox;
+        gpWarnBox = &warnBox;
         QStringList devices;
         for (int c = 0; c < kCameras; ++c)
             devices << QStringLiteral("{\"family\":\"mindvision\",\"serial\":\"SAVE0%1\",\"width\":%2,"
@@ -398,6 +407,8 @@ struct SaveScene {
     {
         rig.host.page = nullptr;
         page.reset();
+        gpChooseBox = oldChoose;
+        gpWarnBox = oldWarn;
     }
 };
 
@@ -423,7 +434,9 @@ void BM_SaveData8x2x50(benchmark::State& state)
         for (int c = 0; c < SaveScene::kCameras && ok; ++c)
             ok = scene.rig.slot[c]->savedSet->roiSensibility[1][kAreas - 1] == value &&
                  !scene.page->retrainPending[c];
-        ok = ok && scene.rig.net.calls().size() == SaveScene::kCameras * kDetections;
+        ok = ok && scene.rig.net.calls().size() == SaveScene::kCameras * kDetections &&
+             scene.rig.env.modalRequests.size() == 1 && scene.rig.env.modalRequests[0].messageId == 72;
+        scene.rig.env.modalRequests.clear();
         if (!check(state, ok, "the save did not store, record, send and retrain every change"))
             return;
         value = value == 46 ? 47 : 46;
