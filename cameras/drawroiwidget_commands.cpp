@@ -438,10 +438,20 @@ void DrawROIWidget::SlotReturn()
         setSource(PictureSourceLive);
         return;
     }
+    const bool wasAtLeft = pageAtLeft;
+    const bool wasCopying = host_->viewState().copyAreaMode;
+    const int wasSource = gSource;
     pageAtLeft = false;
     host_->viewState().copyAreaMode = false;
     gSource = PictureSourceNone;
-    SlotSaveData();
+    if (!SlotSaveData()) {
+        // Closing would let the next opening throw the edits away: the
+        // page stays as it was, so they can be saved again.
+        pageAtLeft = wasAtLeft;
+        host_->viewState().copyAreaMode = wasCopying;
+        gSource = wasSource;
+        return;
+    }
     Restart();
     if (host_->takeFromTrain())
         host_->BackTrain();

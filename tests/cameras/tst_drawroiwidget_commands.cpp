@@ -611,15 +611,23 @@ void TestDrawROIWidgetCommands::endSet_data()
 {
     QTest::addColumn<int>("pageMode");
     QTest::addColumn<bool>("fromTrain");
-    QTest::newRow("alarm") << int(PageModeAlarm) << true;
-    QTest::newRow("area page") << int(PageModeArea) << false;
-    QTest::newRow("area page after re-sampling") << int(PageModeArea) << true;
+    QTest::addColumn<bool>("saveFails");
+    QTest::newRow("alarm") << int(PageModeAlarm) << true << false;
+    QTest::newRow("area page") << int(PageModeArea) << false << false;
+    QTest::newRow("area page after re-sampling") << int(PageModeArea) << true << false;
+    QTest::newRow("area page, save failed") << int(PageModeArea) << true << true;
 }
 
 void TestDrawROIWidgetCommands::endSet()
 {
     QFETCH(int, pageMode);
     QFETCH(bool, fromTrain);
+    QFETCH(bool, saveFails);
+    if (saveFails) {
+        QSqlQuery q(db());
+        QVERIFY(q.exec(QStringLiteral("create trigger refuse before update on cammer0 "
+                                      "begin select raise(abort, 'refused'); end")));
+    }
     FakeAreaPageHost& h = rig_->host;
     h.pageMode = pageMode;
     h.fromTrain = fromTrain;
@@ -641,6 +649,19 @@ void TestDrawROIWidgetCommands::endSet()
     QCOMPARE(slot(0)->tempShown, 0);
     QCOMPARE(slot(1)->tempShown, 0);
     QCOMPARE(slot(0)->selRoi, -1);
+    if (saveFails) {
+        // The page stays open as it was, the edits in the work set.
+        QCOMPARE(asked(), QList<int>({72, 1}));
+        QCOMPARE(stored(0).roiSensibility[0][0], 45);
+        QCOMPARE(slot(0)->workSet->roiSensibility[0][0], 50);
+        QCOMPARE(gSource, int(PictureSourceTemplate));
+        QVERIFY(page_->pageAtLeft);
+        QVERIFY(vs().copyAreaMode);
+        QVERIFY(events("back train").isEmpty());
+        QVERIFY(events("page mode").isEmpty());
+        QVERIFY(h.fromTrain);
+        return;
+    }
     QCOMPARE(asked(), QList<int>({72}));
     QCOMPARE(stored(0).roiSensibility[0][0], 50);
     if (pageMode == PageModeAlarm) {
