@@ -494,6 +494,12 @@ void DrawROIWidget::SlotChangeSource(int source)
             restoreOnTemplate = false;
             restoreWorkSets();
         }
+        // The cavity boxes show the work set's ticks: after an opening that
+        // is the saved set again, not what a discarded edit left on them.
+        if (para.showCavityNumbers)
+            for (int c = 0; c < numCamera; ++c)
+                if (CammerWidget* cam = camera(c))
+                    cam->SetCheckBoxState(1);
         if (shown) {
             showTemplate(shown, d);
             shown->update();

@@ -3,6 +3,7 @@
 // camera and detection choices (the alarm output, access to the template
 // source, "All Camera", the refusals and the automatic area), the stored
 // picture browser, the recent NG frames and the column on the screen.
+#include "checkbox.h"
 #include "choosebox.h"
 #include "colorbutton.h"
 #include "combobox.h"
@@ -68,6 +69,7 @@ private slots:
     void openingEditDetect_data();
     void openingEditDetect();
     void openingDiscardsEdits();
+    void cavityBoxesShowTheOpenedSet();
     void closing();
     void alarmSourceChange();
     void refusedTemplateAccess_data();
@@ -452,6 +454,32 @@ void TestDrawROIWidget::openingDiscardsEdits()
     cam->tempShown = 2;
     page->Reset(false);
     QCOMPARE(cam->tempShown, 0);
+}
+
+void TestDrawROIWidget::cavityBoxesShowTheOpenedSet()
+{
+    host().para.showCavityNumbers = 1;
+    CammerWidget* cam = slot(0);
+    cam->savedSet->detectOptions[1][3] = 2;
+    DrawROIWidget* page = makePage();
+    page->Reset(false);
+    QVERIFY(!cam->cavityBox[3]->isHidden());
+    QCOMPARE(cam->cavityBox[3]->value(), 1);
+    QVERIFY(host().events.contains("hide status strip"));
+
+    // An edit left unsaved, then the page opened again: the saved ticks show.
+    cam->cavityBox[3]->click();
+    cam->cavityBox[5]->click();
+    QCOMPARE(cam->workSet->detectOptions[1][3], 0);
+    QCOMPARE(cam->workSet->detectOptions[1][5], 2);
+    page->Reset(false);
+    QCOMPARE(cam->cavityBox[3]->value(), 1);
+    QCOMPARE(cam->cavityBox[5]->value(), 0);
+
+    // Other sources hide them and bring the status strip back.
+    page->setSource(PictureSourceRecentNG);
+    QVERIFY(cam->cavityBox[3]->isHidden());
+    QVERIFY(host().statusStripShown);
 }
 
 void TestDrawROIWidget::closing()
