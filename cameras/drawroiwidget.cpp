@@ -217,6 +217,8 @@ DrawROIWidget::DrawROIWidget(AreaPageHost* host, QWidget* parent) : QWidget(pare
                  deleteAllButton,  noCheckButton,  reCheckButton,   helpButton,    autoChangeButton, previousButton,
                  nextButton,       deleteTempButton, addTempButton};
 
+    static_assert(std::tuple_size_v<decltype(controls_)> == kPageControls, "one entry per control");
+
     for (int id : {223, 224, 60, 207, 208})
         sourceCombo->addItem(Msg(id));
     const int cameras = std::clamp(numCamera, 0, kCameraSlots);
