@@ -164,4 +164,19 @@ private:
     TemplateReports templateReports();
 
     // ---- commands (drawroiwidget_commands.cpp)
+    // The camera the drawing tools and the deletes work on: shown alone
+    // with the template source; else null.
+    CammerWidget* toolCamera() const;
+    void setPolygonCaption(int messageId);
+    // Rectangle (1), circle (4) or freehand (2) on the tool camera.
+    void startTool(int drawMode);
+    // The view after a re-check that started on camera b.
+    void showAfterReCheck(int b);
+    // Bit c: camera c's work set or ignore work copy differs from what is saved.
+    unsigned changedCameras() const;
+    // One transaction for the cameras of `changed`; on a failure everything
+    // is as before and message 1 is shown.
+    bool saveCameras(unsigned changed);
+    // VarTrain of every enabled detection of each camera waiting for it.
+    void serveRetrains();
 };
