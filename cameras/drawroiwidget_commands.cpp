@@ -15,6 +15,7 @@
 #include "wizardpara.h"
 
 #include <QDebug>
+#include <QSignalBlocker>
 #include <QSqlError>
 
 #include <memory>
@@ -239,8 +240,11 @@ void DrawROIWidget::showAfterReCheck(int b)
     }
     host_->viewState().viewCamera = shown;
     host_->ChangeCammer();
-    if (cameraCombo)
+    if (cameraCombo) {
+        // Shows the choice only: the views are laid out and stay live.
+        const QSignalBlocker block(cameraCombo);
         cameraCombo->setCurrentIndex(shown);
+    }
 }
 
 void DrawROIWidget::SlotNoCheckCur()

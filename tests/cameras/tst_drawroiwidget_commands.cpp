@@ -7,6 +7,7 @@
 #include "cameraglobals.h"
 #include "choosebox.h"
 #include "colorbutton.h"
+#include "combobox.h"
 #include "drawroiwidget.h"
 #include "messages.h"
 #include "slotpictures.h"
@@ -469,6 +470,8 @@ void TestDrawROIWidgetCommands::reCheckView()
     QCOMPARE(gSource, sourceAfter);
     const bool moved = pageMode == PageModeAlarm && source == PictureSourceLive && b < kSlots;
     QCOMPARE(events("change cammer"), moved ? QStringList{QStringLiteral("change cammer %1").arg(view)} : QStringList());
+    if (moved)
+        QCOMPARE(page_->cameraCombo->currentIndex(), view);
 }
 
 void TestDrawROIWidgetCommands::dontDetect_data()
@@ -581,12 +584,8 @@ void TestDrawROIWidgetCommands::reCheckClickWhileABoxWaits()
     modal::setHook([&](const ModalRequest& r) {
         rig_->env.modalRequests.push_back(r);
         if (r.messageId == 72) {
-            for (int k = 0; k < clicks; ++k) {
-                if (page_->reCheckButton)
-                    page_->reCheckButton->click();
-                else
-                    page_->SlotReCheck();
-            }
+            for (int k = 0; k < clicks; ++k)
+                page_->reCheckButton->click();
             if (alarmEnds)
                 h.pageMode = PageModeNone;
             seenInBox = h.events;
@@ -665,7 +664,9 @@ void TestDrawROIWidgetCommands::endSet()
     QCOMPARE(asked(), QList<int>({72}));
     QCOMPARE(stored(0).roiSensibility[0][0], 50);
     if (pageMode == PageModeAlarm) {
-        QVERIFY(page_->pageAtLeft);
+        // Open on the live picture.
+        QCOMPARE(gSource, int(PictureSourceLive));
+        QVERIFY(events("page mode").isEmpty());
         QVERIFY(events("back train").isEmpty());
         QVERIFY(h.fromTrain);
     } else {
@@ -673,6 +674,7 @@ void TestDrawROIWidgetCommands::endSet()
         QVERIFY(!page_->pageAtLeft);
         QVERIFY(!vs().copyAreaMode);
         QCOMPARE(events("back train").size(), fromTrain ? 1 : 0);
+        QCOMPARE(events("page mode"), QStringList{"page mode 0"});
         QVERIFY(!h.fromTrain);
     }
 }
