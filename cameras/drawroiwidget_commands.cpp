@@ -11,7 +11,6 @@
 #include "messages.h"
 #include "relaylink.h"
 #include "slotsets.h"
-#include "warnbox.h"
 #include "wizardpara.h"
 
 #include <QDebug>
@@ -24,23 +23,14 @@
 
 namespace {
 
-void warn(int messageId)
-{
-    if (!gpWarnBox)
-        return;
-    gpWarnBox->setText(Msg(messageId), messageId);
-    gpWarnBox->exec();
-}
-
-bool confirmed(const QString& text, int messageId)
+// A question whose text is filled in; true for Yes.
+bool askText(const QString& text, int messageId)
 {
     if (!gpChooseBox)
         return false;
     gpChooseBox->setText(text, messageId);
     return gpChooseBox->exec() == 1;
 }
-
-bool confirmed(int messageId) { return confirmed(Msg(messageId), messageId); }
 
 bool hasIgnoreWork(const CammerWidget& w)
 {
@@ -83,10 +73,7 @@ void DrawROIWidget::runHeldReCheck()
 
 CammerWidget* DrawROIWidget::toolCamera() const
 {
-    const int c = host_->viewState().viewCamera;
-    if (c < 0 || c >= numCamera || gSource != PictureSourceTemplate)
-        return nullptr;
-    CammerWidget* w = host_->cameraSlot(c);
+    CammerWidget* w = gSource == PictureSourceTemplate ? shownCamera() : nullptr;
     return w && w->workSet ? w : nullptr;
 }
 
@@ -155,16 +142,14 @@ void DrawROIWidget::SlotDeleteROI()
         return;
     host_->viewState().copyAreaMode = false;
     if (w->selRoi == -1) {
-        warn(65);
+        pageWarn(65);
         return;
     }
-    if (!confirmed(66))
+    if (!pageAsk(66))
         return;
     // The box let the main loop run: delete only while the same camera is
     // still shown alone with a picture to edit on.
-    const int c = host_->viewState().viewCamera;
-    if (c < numCamera && host_->cameraSlot(c) == w && gSource != PictureSourceLive && gSource != PictureSourceNone
-        && w->selRoi >= 0) {
+    if (shownCamera() == w && gSource != PictureSourceLive && gSource != PictureSourceNone && w->selRoi >= 0) {
         w->DeleteROI(w->selRoi);
         w->selRoi = -1;
         w->ShowHideROIPara();
@@ -179,7 +164,7 @@ void DrawROIWidget::SlotDeleteAllROI()
     if (!w)
         return;
     host_->viewState().copyAreaMode = false;
-    if (!confirmed(67))
+    if (!pageAsk(67))
         return;
     const int d = host_->viewState().editDetect;
     if (toolCamera() == w && d >= 0 && d < kDetections) {
@@ -223,11 +208,11 @@ void DrawROIWidget::showAfterReCheck(int b)
         return;
     // Stay on b while it is NG, else go on to the next NG camera.
     int shown = b;
-    CammerWidget* wb = host_->cameraSlot(b);
+    CammerWidget* wb = camera(b);
     if (wb && wb->isOK) {
         for (int k = 1; k < numCamera; ++k) {
             const int c = (b + k) % numCamera;
-            CammerWidget* w = host_->cameraSlot(c);
+            CammerWidget* w = camera(c);
             if (w && !w->isOK) {
                 shown = c;
                 break;
@@ -256,13 +241,13 @@ void DrawROIWidget::SlotNoCheckCur()
     if (!allowed)
         return;
     if (para.safetyDoorClearsAlarm && !host_->safetyDoorOpened()) {
-        warn(195);
+        pageWarn(195);
         return;
     }
 
     const int shown = host_->viewState().viewCamera;
     if (shown >= numCamera) {
-        if (!confirmed(102))
+        if (!pageAsk(102))
             return;
         SlotSaveData();
         gSource = PictureSourceNone;
@@ -278,14 +263,14 @@ void DrawROIWidget::SlotNoCheckCur()
         return;
     }
 
-    CammerWidget* w = host_->cameraSlot(shown);
+    CammerWidget* w = camera(shown);
     if (!w)
         return;
     if (w->isOK && host_->cycleLastVerdictNg()) {
-        warn(107);
+        pageWarn(107);
         return;
     }
-    if (!confirmed(Msg(105).arg(shown + 1), 105))
+    if (!askText(Msg(105).arg(shown + 1), 105))
         return;
     w->skipMould[d] = 1;
     int& state = host_->cycleFailImageState(shown, d);
@@ -299,7 +284,7 @@ bool DrawROIWidget::SlotSaveData()
 {
     CommandScope scope(this);
     bool ok = true;
-    if (changedCameras() != 0 && confirmed(72)) {
+    if (changedCameras() != 0 && pageAsk(72)) {
         // Asked again: the main loop ran while the box waited.
         if (const unsigned changed = changedCameras())
             ok = saveCameras(changed);
@@ -312,7 +297,7 @@ unsigned DrawROIWidget::changedCameras() const
 {
     unsigned changed = 0;
     for (int c = 0; c < kCameraSlots; ++c) {
-        CammerWidget* w = host_->cameraSlot(c);
+        CammerWidget* w = camera(c);
         if (w && w->savedSet && w->workSet && (*w->workSet != *w->savedSet || hasIgnoreWork(*w)))
             changed |= 1u << c;
     }
@@ -332,7 +317,7 @@ bool DrawROIWidget::saveCameras(unsigned changed)
     for (int c = 0; ok && c < kCameraSlots; ++c) {
         if (!(changed & (1u << c)))
             continue;
-        CammerWidget* w = host_->cameraSlot(c);
+        CammerWidget* w = camera(c);
         auto kept = std::make_unique<SlotBeforeSave>();
         kept->slot = w;
         kept->savedSet = *w->savedSet;
@@ -369,7 +354,7 @@ bool DrawROIWidget::saveCameras(unsigned changed)
             w->liveMask = kept->liveMask;
             w->workMask = kept->workMask;
         }
-        warn(1);
+        pageWarn(1);
         return false;
     }
 
@@ -407,7 +392,7 @@ void DrawROIWidget::serveRetrains()
         if (!retrainPending[c])
             continue;
         retrainPending[c] = false;
-        CammerWidget* w = host_->cameraSlot(c);
+        CammerWidget* w = camera(c);
         if (!w)
             continue;
         for (int d = 0; d < gDNum && d < kDetections; ++d)
@@ -422,7 +407,7 @@ void DrawROIWidget::SlotReturn()
     const WizardPara& para = host_->liveParameters();
     host_->hideKeypads();
     for (int c = 0; c < kCameraSlots; ++c) {
-        CammerWidget* w = host_->cameraSlot(c);
+        CammerWidget* w = camera(c);
         if (!w)
             continue;
         w->tempShown = 0;
