@@ -9,14 +9,6 @@
 #include "templatelibrary.h"
 #include "wizardpara.h"
 
-namespace {
-
-// The cycle's picture states (failImageState) this file moves.
-constexpr int kFailImgNgHeld = 3;
-constexpr int kFailImgClearedAddTemp = 5;
-
-} // namespace
-
 TemplateReports DrawROIWidget::templateReports()
 {
     TemplateReports reports;
@@ -122,8 +114,8 @@ void DrawROIWidget::SlotAddTemp()
         if (current >= 0 && current < kDetections) {
             cam->skipMould[current] = 1;
             int& state = host_->cycleFailImageState(cam->camIndex, current);
-            if (state == kFailImgNgHeld)
-                state = kFailImgClearedAddTemp;
+            if (state == FailImgNgHeld)
+                state = FailImgClearedAddTemp;
         }
         SlotReCheck();
     } else {
