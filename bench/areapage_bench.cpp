@@ -3,18 +3,23 @@
 // move button in "All Move" with 50 areas (shape change, 50 mask rebuilds,
 // panel refresh, repaint), one slider step (store, the black-area preview of a
 // 600 x 500 area, repaint) and one editor drag step of a selected 500-point
-// polygon (with repaint).  Every case checks what it changed and stops
+// polygon (with repaint), and the area page's save of 8 cameras with 50
+// changed areas in each of 2 detections (records, copies, the PARAM.db
+// transaction, retraining).  Every case checks what it changed and stops
 // with an error otherwise.  Run by hand:
 //   build/bench/areapage_bench --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
 #include "areaeditor.h"
 #include "benchmain.h"
 #include "cameraglobals.h"
 #include "cammerwidget.h"
+#include "choosebox.h"
 #include "colorbutton.h"
+#include "drawroiwidget.h"
 #include "kitfonts.h"
 #include "messages.h"
 #include "slider.h"
 #include "slotrig.h"
+#include "warnbox.h"
 
 #include <benchmark/benchmark.h>
 
@@ -308,6 +313,140 @@ void BM_EditorDragPolygon(benchmark::State& state)
           "the release did not rebuild the mask where the polygon ended");
 }
 BENCHMARK(BM_EditorDragPolygon)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Eight cameras at 1280 x 1024, each with 50 rectangles in detections 0 and
+// 1 over a base template with dark spots, saved in PARAM.db and trained, the
+// page open on them.
+struct SaveScene {
+    static constexpr int kCameras = 8;
+    static constexpr int kDetects = 2;
+    SlotRig rig;
+    std::unique_ptr<DrawROIWidget> page;
+    // The shared boxes the page asks through; the rig's script answers.
+    ChooseBox chooseBox;
+    WarnBox warnBox;
+    ChooseBox* oldChoose = gpChooseBox;
+    WarnBox* oldWarn = gpWarnBox;
+
+    bool build(benchmark::State& state)
+    {
+        gpChooseBox = &chooseBox;
+        gpWarnBox = &warnBox;
+        QStringList devices;
+        for (int c = 0; c < kCameras; ++c)
+            devices << QStringLiteral("{\"family\":\"mindvision\",\"serial\":\"SAVE0%1\",\"width\":%2,"
+                                      "\"height\":%3,\"fps\":30}")
+                           .arg(c)
+                           .arg(kW)
+                           .arg(kH);
+        QString error;
+        if (!check(state, rig.load(devices.join(','), {}, &error), "bus: " + error.toStdString()))
+            return false;
+        gImageW = kW;
+        gImageH = kH;
+        gShowW = kScreen.width();
+        gShowH = kScreen.height();
+        gShowAW = double(gShowW) / kW;
+        gShowAH = double(gShowH) / kH;
+        SyncImageGeometry();
+        applyGeometry();
+        gDNum = kDetects;
+        gTempNum = 2;
+        rig.buildSlots(kCameras);
+        if (!check(state, numCamera == kCameras, "not every camera opened"))
+            return false;
+        WizardPara& p = rig.host.para;
+        p.systemMode = 0;
+        p.detectEnabled[0] = p.detectEnabled[1] = 1;
+        p.netEnabled = 1;
+        rig.host.pageMode = PageModeArea;
+        rig.env.defaultAnswer = 1;   // "Whether to save parameter?": yes
+        gSource = PictureSourceTemplate;
+
+        for (int c = 0; c < kCameras; ++c) {
+            CammerWidget* w = rig.slot[c];
+            CammerSingleton& s = *w->savedSet;
+            for (int d = 0; d < kDetects; ++d) {
+                s.roiCount[d] = kAreas;
+                for (int i = 0; i < kAreas; ++i) {
+                    s.SetDefaultArea(d, i);
+                    const int x = 40 + (i % 10) * 110, y = 40 + (i / 10) * 130;
+                    s.roiRect[d][i] = ClustomRect(QRect(x, y, 90, 90));
+                }
+                uchar* base = w->TemplateBuffer(d, 0);
+                if (!check(state, base != nullptr, "no template buffer"))
+                    return false;
+                std::fill(base, base + gImageLen, uchar(128));
+                for (int k = 0; k < 40; ++k)
+                    std::fill_n(base + (100 + k * 20) * kW + 100 + k * 25, 8, uchar(60));
+                w->templateValid[d][0] = 1;
+            }
+            if (!check(state, s.SaveDatatoFile(rig.host.paramDatabase(), false), "initial save failed"))
+                return false;
+            s.RebuildMasks(w->liveMask);
+            *w->workSet = s;
+            w->BackMask();
+            for (int d = 0; d < kDetects; ++d)
+                w->VarTrain(d);
+        }
+        page = std::make_unique<DrawROIWidget>(&rig.host, rig.window.get());
+        rig.host.page = page.get();
+        return true;
+    }
+
+    // Every area of every camera gets another sensitivity.
+    void edit(int value)
+    {
+        for (int c = 0; c < kCameras; ++c)
+            for (int d = 0; d < kDetects; ++d)
+                for (int i = 0; i < kAreas; ++i)
+                    rig.slot[c]->workSet->roiSensibility[d][i] = value;
+    }
+
+    ~SaveScene()
+    {
+        rig.host.page = nullptr;
+        page.reset();
+        gpChooseBox = oldChoose;
+        gpWarnBox = oldWarn;
+    }
+};
+
+// SlotSaveData with the question answered yes: 8 x 2 x 50 change records,
+// the copies kept for a failure, one transaction over 8 tables, and the
+// retraining of 16 detections.
+void BM_SaveData8x2x50(benchmark::State& state)
+{
+    SaveScene scene;
+    if (!scene.build(state))
+        return;
+    int value = 46;
+    for (auto _ : state) {
+        state.PauseTiming();
+        scene.edit(value);
+        scene.rig.host.events.clear();
+        scene.rig.net.clear();
+        state.ResumeTiming();
+        const bool saved = scene.page->SlotSaveData();
+        state.PauseTiming();
+        bool ok = saved && scene.rig.host.events.filter(QStringLiteral("record ")).size() ==
+                               SaveScene::kCameras * SaveScene::kDetects * kAreas;
+        for (int c = 0; c < SaveScene::kCameras && ok; ++c)
+            ok = scene.rig.slot[c]->savedSet->roiSensibility[1][kAreas - 1] == value &&
+                 !scene.page->retrainPending[c];
+        ok = ok && scene.rig.net.calls().size() == SaveScene::kCameras * kDetections &&
+             scene.rig.env.modalRequests.size() == 1 && scene.rig.env.modalRequests[0].messageId == 72;
+        scene.rig.env.modalRequests.clear();
+        if (!check(state, ok, "the save did not store, record, send and retrain every change"))
+            return;
+        value = value == 46 ? 47 : 46;
+        state.ResumeTiming();
+    }
+    CammerSingleton stored(7);
+    stored.LoadDatafromFile(scene.rig.host.paramDatabase(), nullptr);
+    check(state, stored == *scene.rig.slot[7]->savedSet, "PARAM.db does not hold the saved set");
+}
+BENCHMARK(BM_SaveData8x2x50)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

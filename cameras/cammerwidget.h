@@ -178,7 +178,9 @@ public slots:
     // ignore points under it.
     void DeleteROI(int a);
     // Clears the ignore points of detection d inside imageRect (image
-    // pixels, clipped to the picture), in memory only: the page saves them.
+    // pixels, clipped to the picture) in the page's work copy, made from
+    // the live mask when the rectangle first holds points; the page's save
+    // makes it live and writes it.
     void clearIgnorePoints(int d, const QRect& imageRect);
     // User changes of the sliders: store, preview, draw hint.
     void SlotMinWH(int v);

@@ -195,14 +195,26 @@ void CammerWidget::clearIgnorePoints(int d, const QRect& imageRect)
 {
     if (d < 0 || d >= kDetections)
         return;
-    std::vector<uchar>& mask = ignoreMask[d];
     // Only the picture's pixels: an area reaching past the border must not
     // write past the mask.
     const QRect r = imageRect.normalized().intersected(QRect(0, 0, imageW, imageH));
-    if (r.isEmpty() || mask.size() < static_cast<size_t>(imageLen))
+    const std::vector<uchar>& shown = shownIgnoreMask(d);
+    if (r.isEmpty() || shown.size() < static_cast<size_t>(imageLen))
         return;
+    auto rowStart = [&](int y) { return static_cast<std::ptrdiff_t>(y) * imageW + r.left(); };
+    bool marked = false;
+    for (int y = r.top(); y <= r.bottom() && !marked; ++y)
+        marked = std::any_of(shown.begin() + rowStart(y), shown.begin() + rowStart(y) + r.width(),
+                             [](uchar v) { return v != 0; });
+    if (!marked)
+        return;   // nothing to clear: the detection keeps no work copy for it
+    // The page's work copy, never the live mask: the deletion may still be
+    // discarded, and the detection goes on judging with the saved points.
+    std::vector<uchar>& work = ignoreWorkMask[d];
+    if (work.empty())
+        work = ignoreMask[d];
     for (int y = r.top(); y <= r.bottom(); ++y)
-        std::fill_n(mask.begin() + static_cast<std::ptrdiff_t>(y) * imageW + r.left(), r.width(), uchar(0));
+        std::fill_n(work.begin() + rowStart(y), r.width(), uchar(0));
 }
 
 void CammerWidget::DeleteROI(int a)

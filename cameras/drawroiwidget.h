@@ -23,7 +23,11 @@
 #include <QString>
 #include <QWidget>
 
+#include <array>
+#include <vector>
+
 class ColorButton;
+struct TemplateReports;
 class ComboBox;
 class CammerWidget;
 
@@ -141,6 +145,38 @@ private:
     AreaPageHost* host_;
 
     // ---- layout and selection (drawroiwidget.cpp, drawroiwidget_templates.cpp)
+    // The column's controls, top to bottom.
+    std::array<QWidget*, 21> controls_{};
+    // The source item of the last completed source change: a refused change
+    // shows it again.
+    int shownSourceItem_ = 0;
+    // Message boxes: a warning, and a question answered Yes.
+    static void pageWarn(int messageId);
+    static bool pageAsk(int messageId);
+    // Every camera's work set := its saved set, work masks := live masks,
+    // and the page's ignore-mask work copies dropped.
+    void restoreWorkSets();
+    // The view of cam shows picture, or black when it holds no picture.
+    static void showPicture(CammerWidget* cam, const std::vector<uchar>& picture);
+    // The view of cam shows its template tempShown of detection d.
+    static void showTemplate(CammerWidget* cam, int d);
+    // Library reports into the operation record and the retrain flags.
+    TemplateReports templateReports();
 
     // ---- commands (drawroiwidget_commands.cpp)
+    // The camera the drawing tools and the deletes work on: shown alone
+    // with the template source; else null.
+    CammerWidget* toolCamera() const;
+    void setPolygonCaption(int messageId);
+    // Rectangle (1), circle (4) or freehand (2) on the tool camera.
+    void startTool(int drawMode);
+    // The view after a re-check that started on camera b.
+    void showAfterReCheck(int b);
+    // Bit c: camera c's work set or ignore work copy differs from what is saved.
+    unsigned changedCameras() const;
+    // One transaction for the cameras of `changed`; on a failure everything
+    // is as before and message 1 is shown.
+    bool saveCameras(unsigned changed);
+    // VarTrain of every enabled detection of each camera waiting for it.
+    void serveRetrains();
 };

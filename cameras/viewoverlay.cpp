@@ -117,9 +117,11 @@ bool WriteViewPicture(const CameraSlotState& slot, const CammerSingleton& set, i
                 markRect(buffer.rgba, slot.resultImage.data(), w, OverlayRect(set, d, i, w, h), kOverlayRed);
         }
     }
-    if (context.source == PictureSourceTemplate && planeCovers(slot.ignoreMask[d], words)) {
+    // The template source shows the area page's unsaved ignore points.
+    const std::vector<uchar>& ignore = slot.shownIgnoreMask(d);
+    if (context.source == PictureSourceTemplate && planeCovers(ignore, words)) {
         for (int i = 0; i < count; ++i)
-            markRect(buffer.rgba, slot.ignoreMask[d].data(), w, OverlayRect(set, d, i, w, h), kOverlayCyan);
+            markRect(buffer.rgba, ignore.data(), w, OverlayRect(set, d, i, w, h), kOverlayCyan);
     }
     if (results && slot.testShown && context.selRoi >= 0 && context.selRoi < count)
         markRect(buffer.rgba, slot.resultImage.data(), w, OverlayRect(set, d, context.selRoi, w, h), kOverlayCyan);

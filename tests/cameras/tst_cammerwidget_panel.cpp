@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -451,8 +452,12 @@ void TestCammerWidgetPanel::deleteArea()
     QCOMPARE(work().roiNgCount[d][2], 12);
     QVERIFY(slot()->workMask[d][2].data == slot()->liveMask[d][3].data);
 
-    // Area 2's image rectangle (22..29 x 2..10) is cleared, in memory only.
-    const std::vector<uchar>& mask = slot()->ignoreMask[d];
+    // Area 2's image rectangle (22..29 x 2..10) is cleared in the page's
+    // work copy; the live mask keeps its points until the page saves.
+    const std::vector<uchar>& mask = slot()->ignoreWorkMask[d];
+    QCOMPARE(int(mask.size()), kW * kH);
+    QVERIFY(std::all_of(slot()->ignoreMask[d].begin(), slot()->ignoreMask[d].end(), [](uchar v) { return v == 255; }));
+    QVERIFY(&slot()->shownIgnoreMask(d) == &mask);
     auto at = [&](int x, int y) { return int(mask[size_t(y * kW + x)]); };
     QCOMPARE(at(22, 2), 0);
     QCOMPARE(at(29, 10), 0);
@@ -460,6 +465,7 @@ void TestCammerWidgetPanel::deleteArea()
     QCOMPARE(at(30, 5), 255);
     QCOMPARE(at(25, 11), 255);
     QVERIFY(slot()->ignoreMask[1 - d] == otherDetection);
+    QVERIFY(slot()->ignoreWorkMask[1 - d].empty());
     QCOMPARE(QFile::exists(ignoreFile), fileBefore);
     QVERIFY(rig_->net.calls().isEmpty());
 
@@ -471,6 +477,14 @@ void TestCammerWidgetPanel::deleteArea()
     // Not an area of the detection: nothing changes.
     slot()->DeleteROI(3);
     QCOMPARE(work().roiCount[d], 3);
+    QVERIFY(std::all_of(slot()->ignoreMask[d].begin(), slot()->ignoreMask[d].end(), [](uchar v) { return v == 255; }));
+
+    // An area over no ignore points makes no work copy.
+    slot()->dropIgnoreWork();
+    std::fill(slot()->ignoreMask[d].begin(), slot()->ignoreMask[d].end(), uchar(0));
+    slot()->DeleteROI(0);
+    QCOMPARE(work().roiCount[d], 2);
+    QVERIFY(slot()->ignoreWorkMask[d].empty());
 }
 
 QTEST_MAIN(TestCammerWidgetPanel)

@@ -236,6 +236,15 @@ void TestViewOverlay::ignorePointsOnlyWithTemplateSourceInsideAreas()
 
     QVERIFY(s.write(d, source, PageModeArea));
     COMPARE_PICTURE(s, s.expected(cyan ? std::vector<cv::Rect>{kNgRect, kOkRect} : std::vector<cv::Rect>{}, kOverlayCyan));
+
+    // The area page's unsaved work copy is what is shown: its points are
+    // left in the first area only.
+    std::vector<uchar>& work = s.slot.ignoreWorkMask[d];
+    work.assign(s.slot.ignoreMask[d].size(), uchar(0));
+    for (int y = 0; y < kH; ++y)
+        std::fill_n(work.begin() + y * kW, 20, uchar(255));
+    QVERIFY(s.write(d, source, PageModeArea));
+    COMPARE_PICTURE(s, s.expected(cyan ? std::vector<cv::Rect>{kNgRect} : std::vector<cv::Rect>{}, kOverlayCyan));
 }
 
 void TestViewOverlay::previewOfSelectedAreaWhileTestShown_data()
