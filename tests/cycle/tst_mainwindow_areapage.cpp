@@ -15,6 +15,7 @@
 #include "globals.h"
 #include "messages.h"
 #include "mojuwizard.h"
+#include "passwordbox.h"
 #include "simcamerabus.h"
 #include "testenv.h"
 #include "windowtest.h"
@@ -30,6 +31,8 @@ private slots:
     void initTestCase();
     void cleanup();
     void alarmClearedByReDetectAndByAddAsTemplate();
+    void commandPasswordsAreKeptPerCommand_data();
+    void commandPasswordsAreKeptPerCommand();
 };
 
 using namespace windowtest;
@@ -168,6 +171,42 @@ void TestMainWindowAreaPage::alarmClearedByReDetectAndByAddAsTemplate()
     QTRY_VERIFY_WITH_TIMEOUT(!outputOn(OutAlarm) && !outputOn(OutNotAllowClose), kTimeoutMs);
 
     closeWindow();   // the link goes before the board
+}
+
+void TestMainWindowAreaPage::commandPasswordsAreKeptPerCommand_data()
+{
+    QTest::addColumn<QStringList>("entries");   // "-" cancels
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("parameter password") << QStringList{"1234"} << true;
+    QTest::newRow("wrong entry") << QStringList{"9999", "-"} << false;
+    QTest::newRow("cancelled") << QStringList{"-"} << false;
+}
+
+void TestMainWindowAreaPage::commandPasswordsAreKeptPerCommand()
+{
+    // "Don't Detect" and "Add As Temp" each ask in a prompt of their own,
+    // made at the first use and kept; only a level above none lets the
+    // command go on, and the window's access level is not touched.
+    QFETCH(QStringList, entries);
+    QFETCH(bool, accepted);
+    loadBus(2, "CAMA");
+    TestEnv env;
+    keepLogsInside(env);
+    writeFloor(env);
+    writeParams(env, [](WizardPara& p) { p.passwordEnabled = 1; });
+    new MoJuWizard;
+    QVERIFY(gpWin->findChildren<PasswordDialog*>().isEmpty());
+    for (const AreaPageCommand command : {AreaPageCommandSkipMould, AreaPageCommandAddTemplate}) {
+        for (int round = 0; round < 2; ++round) {
+            env.modalTexts.clear();
+            env.modalTextsUsed = 0;
+            for (const QString& e : entries)
+                env.modalTexts.push_back(e == QLatin1String("-") ? std::nullopt : std::optional<QString>(e));
+            QCOMPARE(gpWin->commandPasswordAccepted(command), accepted);
+        }
+        QCOMPARE(gpWin->findChildren<PasswordDialog*>().size(), int(command) + 1);
+    }
+    QCOMPARE(gpWin->accessLevel, int(AccessLevelNone));
 }
 
 QTEST_MAIN(TestMainWindowAreaPage)
