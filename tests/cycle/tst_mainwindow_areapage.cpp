@@ -15,6 +15,7 @@
 #include "globals.h"
 #include "messages.h"
 #include "mojuwizard.h"
+#include "operationrecord.h"
 #include "passwordbox.h"
 #include "simcamerabus.h"
 #include "testenv.h"
@@ -193,7 +194,10 @@ void TestMainWindowAreaPage::commandPasswordsAreKeptPerCommand()
     TestEnv env;
     keepLogsInside(env);
     writeFloor(env);
-    writeParams(env, [](WizardPara& p) { p.passwordEnabled = 1; });
+    writeParams(env, [](WizardPara& p) {
+        p.passwordEnabled = 1;
+        WizardPara::SetText(p.password, QStringLiteral("1234"));
+    });
     new MoJuWizard;
     QVERIFY(gpWin->findChildren<PasswordDialog*>().isEmpty());
     for (const AreaPageCommand command : {AreaPageCommandSkipMould, AreaPageCommandAddTemplate}) {
