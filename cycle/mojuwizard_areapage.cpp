@@ -109,10 +109,14 @@ void MoJuWizard::areaPageDrawPolygon()
         areaPage->SlotDrawPloygn();
 }
 
+// The page opens above the zoom column, which was built after it and would
+// otherwise cover its commands when it is docked left.
 void MoJuWizard::areaPageReset(bool live)
 {
-    if (areaPage)
-        areaPage->Reset(live);
+    if (!areaPage)
+        return;
+    areaPage->Reset(live);
+    areaPage->raise();
 }
 
 void MoJuWizard::areaPageRestart()
