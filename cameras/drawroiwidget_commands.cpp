@@ -15,6 +15,7 @@
 #include "wizardpara.h"
 
 #include <QDebug>
+#include <QSignalBlocker>
 #include <QSqlError>
 
 #include <memory>
@@ -239,8 +240,11 @@ void DrawROIWidget::showAfterReCheck(int b)
     }
     host_->viewState().viewCamera = shown;
     host_->ChangeCammer();
-    if (cameraCombo)
+    if (cameraCombo) {
+        // Shows the choice only: the views are laid out and stay live.
+        const QSignalBlocker block(cameraCombo);
         cameraCombo->setCurrentIndex(shown);
+    }
 }
 
 void DrawROIWidget::SlotNoCheckCur()
@@ -438,10 +442,20 @@ void DrawROIWidget::SlotReturn()
         setSource(PictureSourceLive);
         return;
     }
+    const bool wasAtLeft = pageAtLeft;
+    const bool wasCopying = host_->viewState().copyAreaMode;
+    const int wasSource = gSource;
     pageAtLeft = false;
     host_->viewState().copyAreaMode = false;
     gSource = PictureSourceNone;
-    SlotSaveData();
+    if (!SlotSaveData()) {
+        // Closing would let the next opening throw the edits away: the
+        // page stays as it was, so they can be saved again.
+        pageAtLeft = wasAtLeft;
+        host_->viewState().copyAreaMode = wasCopying;
+        gSource = wasSource;
+        return;
+    }
     Restart();
     if (host_->takeFromTrain())
         host_->BackTrain();

@@ -7,6 +7,7 @@
 #include "cameraglobals.h"
 #include "choosebox.h"
 #include "colorbutton.h"
+#include "combobox.h"
 #include "drawroiwidget.h"
 #include "messages.h"
 #include "slotpictures.h"
@@ -469,6 +470,8 @@ void TestDrawROIWidgetCommands::reCheckView()
     QCOMPARE(gSource, sourceAfter);
     const bool moved = pageMode == PageModeAlarm && source == PictureSourceLive && b < kSlots;
     QCOMPARE(events("change cammer"), moved ? QStringList{QStringLiteral("change cammer %1").arg(view)} : QStringList());
+    if (moved)
+        QCOMPARE(page_->cameraCombo->currentIndex(), view);
 }
 
 void TestDrawROIWidgetCommands::dontDetect_data()
@@ -581,12 +584,8 @@ void TestDrawROIWidgetCommands::reCheckClickWhileABoxWaits()
     modal::setHook([&](const ModalRequest& r) {
         rig_->env.modalRequests.push_back(r);
         if (r.messageId == 72) {
-            for (int k = 0; k < clicks; ++k) {
-                if (page_->reCheckButton)
-                    page_->reCheckButton->click();
-                else
-                    page_->SlotReCheck();
-            }
+            for (int k = 0; k < clicks; ++k)
+                page_->reCheckButton->click();
             if (alarmEnds)
                 h.pageMode = PageModeNone;
             seenInBox = h.events;
@@ -611,15 +610,23 @@ void TestDrawROIWidgetCommands::endSet_data()
 {
     QTest::addColumn<int>("pageMode");
     QTest::addColumn<bool>("fromTrain");
-    QTest::newRow("alarm") << int(PageModeAlarm) << true;
-    QTest::newRow("area page") << int(PageModeArea) << false;
-    QTest::newRow("area page after re-sampling") << int(PageModeArea) << true;
+    QTest::addColumn<bool>("saveFails");
+    QTest::newRow("alarm") << int(PageModeAlarm) << true << false;
+    QTest::newRow("area page") << int(PageModeArea) << false << false;
+    QTest::newRow("area page after re-sampling") << int(PageModeArea) << true << false;
+    QTest::newRow("area page, save failed") << int(PageModeArea) << true << true;
 }
 
 void TestDrawROIWidgetCommands::endSet()
 {
     QFETCH(int, pageMode);
     QFETCH(bool, fromTrain);
+    QFETCH(bool, saveFails);
+    if (saveFails) {
+        QSqlQuery q(db());
+        QVERIFY(q.exec(QStringLiteral("create trigger refuse before update on cammer0 "
+                                      "begin select raise(abort, 'refused'); end")));
+    }
     FakeAreaPageHost& h = rig_->host;
     h.pageMode = pageMode;
     h.fromTrain = fromTrain;
@@ -641,10 +648,25 @@ void TestDrawROIWidgetCommands::endSet()
     QCOMPARE(slot(0)->tempShown, 0);
     QCOMPARE(slot(1)->tempShown, 0);
     QCOMPARE(slot(0)->selRoi, -1);
+    if (saveFails) {
+        // The page stays open as it was, the edits in the work set.
+        QCOMPARE(asked(), QList<int>({72, 1}));
+        QCOMPARE(stored(0).roiSensibility[0][0], 45);
+        QCOMPARE(slot(0)->workSet->roiSensibility[0][0], 50);
+        QCOMPARE(gSource, int(PictureSourceTemplate));
+        QVERIFY(page_->pageAtLeft);
+        QVERIFY(vs().copyAreaMode);
+        QVERIFY(events("back train").isEmpty());
+        QVERIFY(events("page mode").isEmpty());
+        QVERIFY(h.fromTrain);
+        return;
+    }
     QCOMPARE(asked(), QList<int>({72}));
     QCOMPARE(stored(0).roiSensibility[0][0], 50);
     if (pageMode == PageModeAlarm) {
-        QVERIFY(page_->pageAtLeft);
+        // Open on the live picture.
+        QCOMPARE(gSource, int(PictureSourceLive));
+        QVERIFY(events("page mode").isEmpty());
         QVERIFY(events("back train").isEmpty());
         QVERIFY(h.fromTrain);
     } else {
@@ -652,6 +674,7 @@ void TestDrawROIWidgetCommands::endSet()
         QVERIFY(!page_->pageAtLeft);
         QVERIFY(!vs().copyAreaMode);
         QCOMPARE(events("back train").size(), fromTrain ? 1 : 0);
+        QCOMPARE(events("page mode"), QStringList{"page mode 0"});
         QVERIFY(!h.fromTrain);
     }
 }

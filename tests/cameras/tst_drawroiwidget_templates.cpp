@@ -7,6 +7,7 @@
 #include "combobox.h"
 #include "drawroiwidget.h"
 #include "messages.h"
+#include "modalhook.h"
 #include "readonlyfolder.h"
 #include "slotpictures.h"
 #include "slotrig.h"
@@ -101,6 +102,7 @@ private slots:
     void readOnlyFolder();
     void deleteAll();
     void addInTheAlarm();
+    void reCheckClickWhileAsking();
 
 private:
     FakeAreaPageHost& host() { return rig_->host; }
@@ -628,6 +630,40 @@ void TestDrawROIWidgetTemplates::addInTheAlarm()
     QVERIFY(written);
     QCOMPARE(host().failImageState[1][kD], 3);   // the other camera is the re-check's
     QVERIFY2(!page_->retrainPending[0], "retrained at once");
+}
+
+// The main loop clicks "Re-detected" while "Delete Temp" asks: the click
+// runs once, after the deletion.
+void TestDrawROIWidgetTemplates::reCheckClickWhileAsking()
+{
+    for (int n : {0, 1})
+        store(0, n, 10 + n, n);
+    slot(0)->isOK = 0;
+    open(PageModeAlarm, PictureSourceLive);
+    page_->setSource(PictureSourceTemplate);
+    page_->nextButton->click();
+    QCOMPARE(slot(0)->tempShown, 1);
+    host().events.clear();
+    QList<int> asked;
+    modal::setHook([&](const ModalRequest& r) {
+        asked << r.messageId;
+        if (r.messageId == 69) {
+            page_->reCheckButton->click();
+            page_->reCheckButton->click();
+            host().events << "clicked";
+        }
+        return 1;
+    });
+
+    page_->deleteTempButton->click();
+    modal::setHook({});
+
+    QCOMPARE(asked, QList<int>{69});
+    const QStringList& e = host().events;
+    QCOMPARE(int(e.count("re-detect held")), 1);
+    const int deleted = int(e.indexOf(QRegularExpression("^record Camera 1 has deleted.*")));
+    QVERIFY(deleted > e.indexOf("clicked"));
+    QVERIFY(e.indexOf("re-detect held") > deleted);
 }
 
 QTEST_MAIN(TestDrawROIWidgetTemplates)
