@@ -32,6 +32,8 @@ private slots:
     void initTestCase();
     void cleanup();
     void alarmClearedByReDetectAndByAddAsTemplate();
+    void automaticAreaOnlyIntoAnEmptyDetectionShownAlone_data();
+    void automaticAreaOnlyIntoAnEmptyDetectionShownAlone();
     void commandPasswordsAreKeptPerCommand_data();
     void commandPasswordsAreKeptPerCommand();
 };
@@ -172,6 +174,49 @@ void TestMainWindowAreaPage::alarmClearedByReDetectAndByAddAsTemplate()
     QTRY_VERIFY_WITH_TIMEOUT(!outputOn(OutAlarm) && !outputOn(OutNotAllowClose), kTimeoutMs);
 
     closeWindow();   // the link goes before the board
+}
+
+void TestMainWindowAreaPage::automaticAreaOnlyIntoAnEmptyDetectionShownAlone_data()
+{
+    QTest::addColumn<bool>("alone");   // camera 1 shown alone, else the grid
+    QTest::addColumn<bool>("empty");   // its mould detection emptied first
+    QTest::addColumn<int>("areas");    // areas afterwards
+    QTest::newRow("alone, empty: one area") << true << true << 1;
+    QTest::newRow("alone, areas drawn: unchanged") << true << false << 4;
+    QTest::newRow("grid: nothing") << false << true << 0;
+}
+
+void TestMainWindowAreaPage::automaticAreaOnlyIntoAnEmptyDetectionShownAlone()
+{
+    QFETCH(bool, alone);
+    QFETCH(bool, empty);
+    QFETCH(int, areas);
+    TestEnv env;
+    keepLogsInside(env);
+    QString error;
+    demo::Options options;
+    options.dir = env.dir();
+    options.cameras = 2;
+    options.language = LanEnglish;
+    QVERIFY2(demo::makeLayout(options, &error), qPrintable(error));
+    writeFloor(env);
+    QVERIFY2(camsim::bus().loadJson(env.readFile(QStringLiteral("camsim.json")), &error), qPrintable(error));
+    new MoJuWizard;
+    CammerWidget* cam = gpWin->cameraViews[0];
+    *cam->workSet = *cam->savedSet;   // as the page's opening does
+    QCOMPARE(cam->workSet->roiCount[1], 4);
+    if (empty)
+        cam->workSet->roiCount[1] = 0;
+    cam->selRoi = 0;
+    gpWin->drawMode = 1;
+    gpWin->viewCamera = alone ? 0 : numCamera;
+    gpWin->AutogenerationRegion(1);
+    QCOMPARE(cam->workSet->roiCount[1], areas);
+    QCOMPARE(cam->savedSet->roiCount[1], 4);   // only the work set
+    if (areas == 1) {
+        QCOMPARE(gpWin->drawMode, 0);
+        QCOMPARE(cam->selRoi, -1);
+    }
 }
 
 void TestMainWindowAreaPage::commandPasswordsAreKeptPerCommand_data()
