@@ -24,10 +24,6 @@
 
 namespace {
 
-// The cycle's picture states (FailImageState) the page moves on.
-constexpr int kFailImgNgHeld = 3;
-constexpr int kFailImgClearedSkip = 4;
-
 void warn(int messageId)
 {
     if (!gpWarnBox)
@@ -273,8 +269,8 @@ void DrawROIWidget::SlotNoCheckCur()
         host_->ResetRun();
         for (int i = 0; i < numCamera && i < kCameraSlots; ++i) {
             int& state = host_->cycleFailImageState(i, d);
-            if (state == kFailImgNgHeld)
-                state = kFailImgClearedSkip;
+            if (state == FailImgNgHeld)
+                state = FailImgClearedSkip;
         }
         host_->setUserReCheck(true);
         host_->CheckNG();
@@ -293,8 +289,8 @@ void DrawROIWidget::SlotNoCheckCur()
         return;
     w->skipMould[d] = 1;
     int& state = host_->cycleFailImageState(shown, d);
-    if (state == kFailImgNgHeld)
-        state = kFailImgClearedSkip;
+    if (state == FailImgNgHeld)
+        state = FailImgClearedSkip;
     host_->insertRecord(Msg(106).arg(shown + 1));
     reCheck();   // the other cameras judge again
 }

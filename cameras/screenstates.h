@@ -50,3 +50,19 @@ enum MoveMode {
     MoveModeHidePanel = 1,
     MoveModeAll = 2,         // every area of the page detection moves
 };
+
+// MoJuWizard::failImageState values, per camera and detection; the cycle
+// and the area page's alarm commands move them on.
+enum FailImageState {
+    FailImgIdle = 0,
+    FailImgArmed = 1,            // armed in this cycle
+    FailImgOkReady = 2,          // OK picture rendered into slot 1
+    FailImgNgHeld = 3,           // NG picture rendered into slot 0, held during the alarm
+    FailImgClearedSkip = 4,      // alarm cleared by "Don't Detect"
+    FailImgClearedAddTemp = 5,   // alarm cleared by "Add As Temp"
+    FailImgClearedSwitch = 6,
+    FailImgClearedRecheck = 7,   // alarm being cleared by a re-check
+    FailImgStampedRecheck = 8,   // NG picture stamped "Re-detected", OK picture pending
+    FailImgQueueNg = 9,          // slot 0 to be queued
+    FailImgQueueBoth = 10,       // slots 0 and 1 to be queued
+};

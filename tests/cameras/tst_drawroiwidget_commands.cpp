@@ -523,10 +523,10 @@ void TestDrawROIWidgetCommands::dontDetect()
     h.commandPasswordOk[AreaPageCommandSkipMould] = accessOk;
     h.passwordLevel = accessOk ? 1 : 0;
     for (int c = 0; c < kSlots; ++c) {
-        h.failImageState[c][1] = 3;   // NG picture held
+        h.failImageState[c][1] = FailImgNgHeld;
         slot(c)->isOK = 0;
     }
-    h.failImageState[2][1] = 1;       // armed only
+    h.failImageState[2][1] = FailImgArmed;
     vs().viewCamera = all ? kSlots : 1;
     slot(1)->isOK = cameraOk;
     rig_->env.modalAnswers = {answer};
@@ -539,9 +539,9 @@ void TestDrawROIWidgetCommands::dontDetect()
     QCOMPARE(events("check password").size(), ownPassword ? 0 : 1);
     QCOMPARE(events("command password").size(), ownPassword ? 1 : 0);
     if (all) {
-        QCOMPARE(h.failImageState[0][1], cleared ? 4 : 3);
-        QCOMPARE(h.failImageState[1][1], cleared ? 4 : 3);
-        QCOMPARE(h.failImageState[2][1], 1);
+        QCOMPARE(h.failImageState[0][1], int(cleared ? FailImgClearedSkip : FailImgNgHeld));
+        QCOMPARE(h.failImageState[1][1], int(cleared ? FailImgClearedSkip : FailImgNgHeld));
+        QCOMPARE(h.failImageState[2][1], int(FailImgArmed));
         QStringList expected;
         if (cleared)
             expected = QStringList{"reset run", "user re-check 1", "check ng",
@@ -550,8 +550,8 @@ void TestDrawROIWidgetCommands::dontDetect()
         QCOMPARE(seen, expected);
         QCOMPARE(gSource, cleared ? int(PictureSourceNone) : int(PictureSourceLive));
     } else {
-        QCOMPARE(h.failImageState[1][1], cleared ? 4 : 3);
-        QCOMPARE(h.failImageState[0][1], 3);
+        QCOMPARE(h.failImageState[1][1], int(cleared ? FailImgClearedSkip : FailImgNgHeld));
+        QCOMPARE(h.failImageState[0][1], int(FailImgNgHeld));
         QCOMPARE(int(slot(1)->skipMould[1]), cleared ? 1 : 0);
         QCOMPARE(int(slot(0)->skipMould[1]), 0);
         QStringList expected;

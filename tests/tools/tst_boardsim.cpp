@@ -222,6 +222,13 @@ void TestBoardSim::setOutputsIsAppliedLoggedAndUnanswered()
     QVERIFY(sim.waitForOutputWord(0x001, kWaitMs));
     QCOMPARE(sim.requestCount(BoardSimulator::CmdSetOutputs), 3);
 
+    // The hook runs on the simulator's thread after the word is published,
+    // so it may still be on its way.
+    const auto changeCount = [&] {
+        std::lock_guard<std::mutex> lock(m);
+        return int(changes.size());
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(changeCount(), 2, kWaitMs);
     {
         std::lock_guard<std::mutex> lock(m);
         QCOMPARE(int(changes.size()), 2);
