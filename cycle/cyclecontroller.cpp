@@ -146,7 +146,7 @@ void CycleController::Run()
                 else if (level(InReserve) && !level(InMouldOpenEnd))
                     s.leftPairActive = 0;
             }
-            ReDetectHeld();
+            p_.host->clickReCheckButton();
         }
         s.noInputTimer->stop();
         endPass(newFrame);

@@ -28,6 +28,11 @@ public:
     virtual void areaPageReset(bool live) = 0;
     virtual void areaPageRestart() = 0;
     virtual bool areaPageVisible() const = 0;
+    // The alarm's reset (door, ejector back): presses the area page's
+    // "Re-detected", which saves the page's edits before the held detection
+    // is judged again (the cycle's ReDetectHeld), and waits while a page
+    // command is in a box.
+    virtual void clickReCheckButton() = 0;
     // Opens the area page after re-sampling, with the access check.
     virtual void CheckArea(bool ask) = 0;
 

@@ -281,6 +281,7 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     // The pages and dialogs; those of subsystems still to come stay null.
     MakeStatusStrip();
     MakeSideBar();
+    MakeAreaPage();
     OpenUserStore();
 
     panX = 0;
@@ -803,20 +804,9 @@ bool MoJuWizard::cycleDelayTimerRunning(int k) const
 
 WizardPara& MoJuWizard::liveParameters() { return *gpWPara; }
 
-// The cavity names and the area page join with their subsystems; until
-// then there is nothing to name or choose.
+// The cavity names join with their subsystem; until then there is nothing
+// to name.
 QString MoJuWizard::cavityName(int, int) const { return {}; }
-void MoJuWizard::setAreaPageCamera(int) {}
-// The area page stands at the right edge until it is built.
-bool MoJuWizard::areaPageAtLeft() const { return false; }
-
-// Until the area page joins, its polygon button's one effect here: the
-// shown view stores the polygon in progress.
-void MoJuWizard::areaPageDrawPolygon()
-{
-    if (viewCamera >= 0 && viewCamera < kCameraSlots && cameraViews[viewCamera])
-        cameraViews[viewCamera]->SavePolygon();
-}
 
 // -------------------------------------------------------------- cycle host
 
@@ -833,22 +823,6 @@ void MoJuWizard::showNoInputBox(const QString& text)
 
 void MoJuWizard::hideNoInputBox() { noInputBox->hide(); }
 
-// The area page joins with its subsystem.  What its opening and closing do
-// to the views stands here already: in an alarm the views show the live
-// frames with the judged areas, and closing goes back to plain live frames
-// and leaves the page mode.
-void MoJuWizard::areaPageReset(bool)
-{
-    if (pageMode == PageModeAlarm)
-        gSource = PictureSourceLive;
-}
-
-void MoJuWizard::areaPageRestart()
-{
-    gSource = PictureSourceNone;
-    pageMode = PageModeNone;
-}
-bool MoJuWizard::areaPageVisible() const { return false; }
 void MoJuWizard::hideHelpPage() {}
 void MoJuWizard::hideSettingsPage() {}
 void MoJuWizard::repaintWindow() { update(); }

@@ -2,8 +2,8 @@
 // The main window.  It owns the three database connections, the parameter
 // records (gpWPara and gpWParaBak point at them while it lives), the
 // operation record and the shared boxes, and runs the start-up checks.  It
-// is the camera code's host (SlotHost, and so CameraHost: gpCameraHost) and
-// the detection cycle's host (CycleHost); the cycle's state lives in it
+// is the camera code's host (AreaPageHost, and so SlotHost and CameraHost:
+// gpCameraHost) and the detection cycle's host (CycleHost); the cycle's state lives in it
 // under its member names (CycleState, ViewState) and the CycleController
 // works on that state.  The camera views and the pages join it as their
 // subsystems land (see ARCHITECTURE.md).
@@ -12,7 +12,7 @@
 #include "enginehost.h"
 #include "keypadhost.h"
 #include "runcontrol.h"
-#include "slothost.h"
+#include "areapagehost.h"
 
 #include <QPointer>
 #include <memory>
@@ -25,8 +25,10 @@ class CammerWidget;
 class ColorButton;
 class ControlPort;
 class CycleController;
+class DrawROIWidget;
 class Edit;
 class OperationRecord;
+class PasswordDialog;
 class QTimer;
 class SaveFialImageThread;
 class TouchHost;
@@ -34,7 +36,7 @@ class WarnBox;
 class WizardPara;
 
 class MoJuWizard : public QWidget,
-                   public SlotHost,
+                   public AreaPageHost,
                    public CycleHost,
                    public RunControlHost,
                    public CycleState,
@@ -56,12 +58,12 @@ public:
     CammerWidget* cameraViews[kCameraSlots] = {};
 
     // The pages and dialogs of the subsystems still to come stay null until
-    // they exist; every use checks.  Status strip and side bar, area page,
-    // settings page with its help page, renumbering, other-network, I/O
+    // they exist; every use checks.  Status strip, side bar and area page
+    // are built; the settings page with its help page, renumbering, other-network, I/O
     // name, cavity and hardware-configuration dialogs, statistics page.
     class IOStatusWidget* statusStrip = nullptr;
     class IndexButton* sideBar = nullptr;
-    QWidget* areaPage = nullptr;
+    DrawROIWidget* areaPage = nullptr;
     QWidget* settingsPage = nullptr;
     QWidget* helpPage = nullptr;
     QWidget* cameraNumberDialog = nullptr;
@@ -152,11 +154,27 @@ public:
     void showSideBar() override;
     void unfoldSideBar() override;
     QString cavityName(int camera, int k) const override;
-    RecordPictures& recordPictures() override { return recordPictures_; }
+    RecordPictures& recordPictures() override;
     void setAreaPageCamera(int camera) override;
     void startDrawHintTimer() override;
     bool areaPageAtLeft() const override;
     void areaPageDrawPolygon() override;
+
+    // AreaPageHost (mojuwizard_areapage.cpp); CheckPassword, ResetRun,
+    // CheckNG, BackTrain and AutogenerationRegion are the window's own.
+    CammerWidget* cameraSlot(int c) override;
+    void setPageMode(int mode) override { pageMode = mode; }
+    bool cycleLastVerdictNg() const override { return lastVerdictNg; }
+    bool safetyDoorOpened() const override;
+    bool commandPasswordAccepted(AreaPageCommand command) override;
+    void reDetectHeld() override;
+    void setUserReCheck(bool on) override { userReCheck = on; }
+    bool takeFromTrain() override;
+    void showStatusStrip() override;
+    void showHelpPage(int index) override;
+    void hideKeypads() override;
+    QString failImageDir(int c, int d, int kind) const override;
+    void repaintAll() override;
 
     // CycleHost.
     bool lostLinkBoxVisible() const override;
@@ -168,6 +186,7 @@ public:
     void areaPageReset(bool live) override;
     void areaPageRestart() override;
     bool areaPageVisible() const override;
+    void clickReCheckButton() override;
     void CheckArea(bool ask) override;
     void hideHelpPage() override;
     void hideSettingsPage() override;
@@ -260,7 +279,7 @@ public slots:
     void TimerUp5();
     void TimerUp6();
     void TimerUp7();
-    void CheckNG();
+    void CheckNG() override;
     void TimerShow();
     void OutTimerOutNG();
     void OutTimerNotAllowClose();
@@ -269,12 +288,12 @@ public slots:
     void StartDetect();
     void StopDetect();
     void SetStopDetect();
-    void ResetRun();
+    void ResetRun() override;
 
     // Run control, forwarded to RunControl (mojuwizard_commands.cpp).
     void SlotStartStop();
     void SlotReTrain();
-    void BackTrain();
+    void BackTrain() override;
     void SlotStartSkipDetect();
     void SlotManualTrig(int d);
     void SlotManualTrig0();
@@ -282,7 +301,7 @@ public slots:
     void SlotMuliManualTrig();
     void CameraChangeTrig();
     void SlotAdjustArea();
-    int CheckPassword();
+    int CheckPassword() override;
     bool CheckRoot();
 
 protected:
@@ -317,6 +336,8 @@ private:
     void MakeStatusStrip();
     void MakeSideBar();
     void OpenUserStore();
+    // the area page (mojuwizard_areapage.cpp), hidden at once;
+    void MakeAreaPage();
     // the login prompt and the access gate (mojuwizard_access.cpp), step 23.
     void MakePasswordBox();
     // The prompts behind the run control's gates, made on first use.
@@ -336,7 +357,11 @@ private:
     // The logical I/O layer behind gpControlIO, with the board thread.
     std::unique_ptr<ControlPort> io_;
     WizardParaEngineHost engineHost_;
+    // The views' record pictures until the area page exists.
     RecordPictures recordPictures_;
+    // The one-shot prompts of "Don't Detect" and "Add As Temp" (by
+    // AreaPageCommand), made on first use and kept.
+    PasswordDialog* commandPasswords_[2] = {};
     std::unique_ptr<CycleController> controller_;
     std::unique_ptr<RunControl> runControl_;
     std::unique_ptr<AccessGate> accessGate_;
@@ -349,6 +374,9 @@ private:
 
 // The main window, set by its constructor before anything reads it.
 extern MoJuWizard* gpWin;
+
+// The help page's chapter, set before the help page is shown.
+extern int gHelpC;
 
 // Backlight on (non-zero) or off; keeps gpWin->screenOff in step.
 void LCDOnOff(int on);

@@ -10,10 +10,10 @@
 #include "choosebox.h"
 #include "controlport.h"
 #include "cyclecontroller.h"
+#include "drawroiwidget.h"
 #include "messages.h"
 #include "relaylink.h"
 #include "runcontrol.h"
-#include "templatelibrary.h"
 #include "warnbox.h"
 #include "wizardpara.h"
 
@@ -51,32 +51,25 @@ void MoJuWizard::warn(int messageId, const QString& text)
     gpWarnBox->exec();
 }
 
-// Stands in for the area page's "delete all templates" until the page
-// exists; the page will add its retrain flags to the reports.
 void MoJuWizard::SlotTempDeleteAll()
 {
-    TemplateReports reports;
-    reports.netEnabled = gpWPara && gpWPara->netEnabled;
-    reports.insertRecord = [this](const QString& text) { InsertRecord(text); };
-    std::vector<CameraSlotState*> inUse;
-    for (int c = 0; c < kCameraSlots; ++c)
-        if (CammerWidget* slot = slotInUse(cameraViews, c))
-            inUse.push_back(slot);
-    const TemplateOutcome outcome = DeleteAllTemplates(inUse, gDNum, reports);
-    if (outcome.warning != TemplateOutcome::kNoWarning)
-        warn(outcome.warning, Msg(outcome.warning));
+    if (areaPage)
+        areaPage->SlotTempDeleteAll();
 }
 
+// The automatic area goes only into an empty detection of the camera shown
+// alone: it would otherwise sit on top of areas somebody drew.
 void MoJuWizard::AutogenerationRegion(int d)
 {
-    CammerWidget* slot = slotInUse(cameraViews, viewCamera < numCamera ? viewCamera : 0);
-    if (!slot || !gpWPara)
+    CammerWidget* slot = viewCamera < numCamera ? slotInUse(cameraViews, viewCamera) : nullptr;
+    if (!slot || !gpWPara || d < 0 || d >= kDetections || !slot->workSet || slot->workSet->roiCount[d] != 0)
         return;
     if (!::AutogenerationRegion(*slot, d, gpWPara->minimumSize, gpWPara->minimumArea))
         return;
     drawMode = 0;
-    slot->selRoi = -1;
-    slot->update();
+    slot->DeselectROI();
+    slot->ShowHideROIPara();
+    slot->repaint();
 }
 
 void MoJuWizard::showCavityBoxes(int camera)
@@ -87,25 +80,13 @@ void MoJuWizard::showCavityBoxes(int camera)
                 box->show();
 }
 
-// The status strip is not built yet: nothing to hide.
-
-
 void MoJuWizard::SaveSN(int clear) { ::SaveSN(clear); }
 
 // ---- CycleHost ------------------------------------------------------------------
 
-void MoJuWizard::CheckArea(bool ask)
-{
-    runControl_->CheckArea(ask);
-    // Until the area page exists nothing would ever close it after
-    // re-sampling, and the verdict would wait for it for good: return from
-    // it at once, as its return button would.
-    if (gFromTrain && !areaPageVisible()) {
-        gFromTrain = 0;
-        areaPageRestart();
-        runControl_->BackTrain();
-    }
-}
+// The page stays open after re-sampling until "End Set" returns to
+// detection (BackTrain).
+void MoJuWizard::CheckArea(bool ask) { runControl_->CheckArea(ask); }
 
 // ---- the commands -------------------------------------------------------------
 

@@ -9,6 +9,7 @@
 #include "cammerwidget.h"
 #include "colorbutton.h"
 #include "controlport.h"
+#include "drawroiwidget.h"
 #include "indexbutton.h"
 #include "operationrecord.h"
 #include "pixmaps.h"

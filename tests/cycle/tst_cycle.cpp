@@ -191,6 +191,7 @@ void TestCycle::mouldNgReCheckedThenReleasedByTheDoor()
     rig.setInput(InSafetyDoor, 1);
     rig.scheduler.advanceTo(7004);
 
+    QCOMPARE(rig.host.reCheckClicks, 1);
     QCOMPARE(rig.cams[1]->events.filter(QStringLiteral("Run 1")).size(), 4);
     QCOMPARE(rig.state.pageMode, int(PageModeOKShown));
     QCOMPARE(rig.slotHost.runState, int(RunStateDetecting));

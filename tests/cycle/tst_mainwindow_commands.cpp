@@ -4,7 +4,9 @@
 // prompts, and the window's stand-ins for the pages that do not exist yet.
 #include "choosebox.h"
 #include "colorbutton.h"
+#include "cameraglobals.h"
 #include "controlport.h"
+#include "drawroiwidget.h"
 #include "edit.h"
 #include "globals.h"
 #include "glog.h"
@@ -119,7 +121,7 @@ private slots:
     void levelResets_data();
     void levelResets();
     void secretsStayOut();
-    void reSamplingReturnsWithoutTheAreaPage();
+    void reSamplingReturnsThroughEndSet();
     void snapshotWarnsThroughTheWarnBox();
 };
 
@@ -350,10 +352,11 @@ void TestMainWindowCommands::secretsStayOut()
     QVERIFY(gpPasswordBox->passwordEdit->text().isEmpty());
 }
 
-void TestMainWindowCommands::reSamplingReturnsWithoutTheAreaPage()
+void TestMainWindowCommands::reSamplingReturnsThroughEndSet()
 {
-    // Without the area page nothing would close it: the window returns from
-    // it at once, so detection judges again and the models are rebuilt.
+    // After re-sampling the area page stays open on the new templates until
+    // "End Set": only then does detection judge again, with the models
+    // rebuilt.
     TestEnv env;
     makeWindow(env, [](WizardPara& p) { p.passwordEnabled = 0; }, {1});
     gpWin->SlotReTrain();
@@ -364,9 +367,18 @@ void TestMainWindowCommands::reSamplingReturnsWithoutTheAreaPage()
     QVERIFY(r.contains(Msg(139)));
 
     static_cast<CycleHost*>(gpWin)->CheckArea(false);
+    QCOMPARE(gFromTrain, 1);
+    QCOMPARE(gpWin->pageMode, int(PageModeArea));
+    QVERIFY(gpWin->areaPageVisible());
+    QCOMPARE(gSource, int(PictureSourceTemplate));
+    QCOMPARE(gpWin->runState, int(RunStateTraining));
+
+    gpWin->areaPage->returnButton->click();
     QCOMPARE(gFromTrain, 0);
+    QVERIFY(!gpWin->areaPageVisible());
+    QCOMPARE(gSource, int(PictureSourceNone));
     QCOMPARE(gpWin->runState, int(RunStateDetecting));
-    QVERIFY(gpWin->pageMode != PageModeArea);
+    QVERIFY(gpWin->pageMode != PageModeArea);   // the verdict may show OK now
     QVERIFY(gisReTrain);
     QCOMPARE(outputs() & 1, 0);
 }

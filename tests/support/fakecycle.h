@@ -170,6 +170,16 @@ public:
         events << QStringLiteral("area page restart");
     }
     bool areaPageVisible() const override { return areaPage; }
+    // The page's "Re-detected" comes down to the cycle's half of it; the rig
+    // that builds the controller wires it (onReCheckClick).
+    int reCheckClicks = 0;
+    std::function<void()> onReCheckClick;
+    void clickReCheckButton() override
+    {
+        ++reCheckClicks;
+        if (onReCheckClick)
+            onReCheckClick();
+    }
     void CheckArea(bool ask) override { events << QStringLiteral("check area %1").arg(ask); }
     void hideHelpPage() override { events << QStringLiteral("hide help"); }
     void hideSettingsPage() override { events << QStringLiteral("hide settings"); }
@@ -335,6 +345,8 @@ public:
         for (int c = 0; c < kCameraSlots; ++c)
             controller->setCamera(c, cams[c].get());
         controller->createTimers(scheduler);
+        if (auto* fake = dynamic_cast<FakeCycleHost*>(ports.host))
+            fake->onReCheckClick = [this] { controller->ReDetectHeld(); };
     }
     // Members go in reverse order: the controller first, the state (which
     // holds the timers) before the scheduler.

@@ -110,6 +110,7 @@ public:
         for (int c = 0; c < kCameraSlots; ++c)
             rig.controller->setCamera(c, rig.cams[c].get());
         rig.controller->createTimers(rig.scheduler);
+        cycleHost.onReCheckClick = [this] { rig.controller->ReDetectHeld(); };
 
         RunControl::Ports ports;
         ports.slotHost = &rig.slotHost;

@@ -117,6 +117,7 @@ public:
         for (int c = 0; c < kCameraSlots; ++c)
             controller->setCamera(c, fakes[c].get());
         controller->createTimers(timers_);
+        host.onReCheckClick = [this] { controller->ReDetectHeld(); };
         state.manualTrigDetect = gDNum;
         state.multiStepIndex = gDNum - 1;
         state.currentDetect = 0;
