@@ -5,6 +5,7 @@
 
 #include "cameraglobals.h"
 #include "cammerwidget.h"
+#include "checkbox.h"
 #include "choosebox.h"
 #include "colorbutton.h"
 #include "combobox.h"
@@ -370,6 +371,16 @@ void DrawROIWidget::SlotShowHide()
 {
     pageAtLeft = !pageAtLeft;
     SlotChangePage();
+    // The panel, the move row and the cavity boxes keep clear of the column,
+    // so they follow it to the other side.
+    if (CammerWidget* w = shownCamera()) {
+        w->ShowHideROIPara();
+        bool boxesShown = false;
+        for (const CheckBox* box : w->cavityBox)
+            boxesShown = boxesShown || (box && !box->isHidden());
+        if (boxesShown)
+            w->ShowHideCheckBox(true);
+    }
 }
 
 void DrawROIWidget::SlotChangeOp()

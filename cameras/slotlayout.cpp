@@ -28,7 +28,10 @@ SlotControlsGeometry SlotControlsLayout(int showW, int showH)
     }
     move = FitRow(move, showW);
 
-    const QPoint first = small ? move[4].topLeft() : QPoint(450, 35);
+    // The small layout's boxes would stand on the move row with their
+    // second row below the screen: they go to the top instead, as in the
+    // large layout, under the view's first text lines.
+    const QPoint first = small ? QPoint(240, 50) : QPoint(450, 35);
     std::vector<QRect> boxes;
     for (int k = 0; k < 8; ++k)
         boxes.emplace_back(first.x() + k * t.boxStep, first.y(), t.boxWidth, t.boxHeight);

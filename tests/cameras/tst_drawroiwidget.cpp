@@ -70,6 +70,7 @@ private slots:
     void openingEditDetect();
     void openingDiscardsEdits();
     void cavityBoxesShowTheOpenedSet();
+    void dockSideMovesTheViewControls();
     void closing();
     void alarmSourceChange();
     void refusedTemplateAccess_data();
@@ -480,6 +481,36 @@ void TestDrawROIWidget::cavityBoxesShowTheOpenedSet()
     page->setSource(PictureSourceRecentNG);
     QVERIFY(cam->cavityBox[3]->isHidden());
     QVERIFY(host().statusStripShown);
+}
+
+void TestDrawROIWidget::dockSideMovesTheViewControls()
+{
+    gShowW = 1280;
+    gShowH = 800;
+    rig_->window->resize(gShowW, gShowH);
+    host().para.showCavityNumbers = 1;
+    CammerWidget* cam = slot(0);
+    DrawROIWidget* page = makePage();
+    page->Reset(false);
+    QVERIFY(!cam->cavityBox[0]->isHidden());
+    // The column, docked right from x 1050 or left up to x 240.
+    const auto clearOfColumn = [&](bool left) {
+        for (const CheckBox* box : cam->cavityBox) {
+            const QRect r(cam->mapTo(rig_->window.get(), box->pos()), box->size());
+            if (left ? r.left() < 240 : r.right() >= 1050)
+                return false;
+        }
+        return true;
+    };
+    QVERIFY(clearOfColumn(false));
+    QVERIFY(!clearOfColumn(true));
+
+    page->SlotShowHide();
+    QVERIFY(page->pageAtLeft);
+    QVERIFY(clearOfColumn(true));
+    QVERIFY(!cam->cavityBox[15]->isHidden());
+    page->SlotShowHide();
+    QVERIFY(clearOfColumn(false));
 }
 
 void TestDrawROIWidget::closing()

@@ -40,9 +40,16 @@ void TestSlotLayout::layoutsWhereTheyFit()
     QCOMPARE(g.moveButton[0], QRect(380, 565, 50, 30));
     QCOMPARE(g.moveButton[3], QRect(545, 565, 50, 30));
     QCOMPARE(g.moveButton[4], QRect(600, 565, 70, 30));
-    QCOMPARE(g.cavityBox[0], QRect(600, 565, 50, 30));
-    QCOMPARE(g.cavityBox[7], QRect(915, 565, 50, 30));
-    QCOMPARE(g.cavityBox[8], QRect(600, 595, 50, 30));
+    // The cavity boxes at the top, both rows on the screen and clear of the
+    // move row.
+    QCOMPARE(g.cavityBox[0], QRect(240, 50, 50, 30));
+    QCOMPARE(g.cavityBox[7], QRect(555, 50, 50, 30));
+    QCOMPARE(g.cavityBox[8], QRect(240, 80, 50, 30));
+    for (int k = 0; k < 16; ++k) {
+        QVERIFY(QRect(0, 0, 1024, 600).contains(g.cavityBox[k]));
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(!g.cavityBox[k].intersects(g.moveButton[i]));
+    }
 
     // Large layout on a screen wide enough for it.
     g = SlotControlsLayout(1920, 1080);

@@ -34,6 +34,7 @@ public:
     std::function<void(int d)> onAutogeneration;
 
     RecordPictures& recordPictures() override { return page ? page->records : records; }
+    bool areaPageAtLeft() const override { return page ? page->pageAtLeft : pageAtLeft; }
     CammerWidget* cameraSlot(int c) override { return c >= 0 && c < numCamera && c < kCameraSlots ? cameraSlots[c] : nullptr; }
     void setPageMode(int mode) override
     {
