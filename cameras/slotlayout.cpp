@@ -8,7 +8,9 @@ struct RowTable {
     int height, width, gap, firstLeft;
     int boxWidth, boxHeight, boxStep;
 };
-constexpr RowTable kSmall{30, 50, 5, 380, 50, 30, 45};
+// The small boxes are a little wider than the rest of that layout, so that
+// a cavity name beside the tick stays readable.
+constexpr RowTable kSmall{30, 50, 5, 380, 58, 30, 60};
 constexpr RowTable kLarge{75, 200, 10, 300, 130, 75, 155};
 
 } // namespace
@@ -29,9 +31,9 @@ SlotControlsGeometry SlotControlsLayout(int showW, int showH)
     move = FitRow(move, showW);
 
     // The small layout's boxes would stand on the move row with their
-    // second row below the screen: they go to the top instead, as in the
-    // large layout, under the view's first text lines.
-    const QPoint first = small ? QPoint(240, 50) : QPoint(450, 35);
+    // second row below the screen: both rows stand right above the move row
+    // instead, from its first button on.
+    const QPoint first = small ? QPoint(move[0].left(), top - 2 * t.boxHeight - 5) : QPoint(450, 35);
     std::vector<QRect> boxes;
     for (int k = 0; k < 8; ++k)
         boxes.emplace_back(first.x() + k * t.boxStep, first.y(), t.boxWidth, t.boxHeight);

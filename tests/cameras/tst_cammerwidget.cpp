@@ -179,8 +179,9 @@ void TestCammerWidget::construction()
         // The small layout's row, moved left to end at the 640-pixel edge.
         QCOMPARE(s->moveUpButton->geometry(), QRect(350, gShowH - 35, 50, 30));
         QCOMPARE(s->moveModeButton->geometry(), QRect(570, gShowH - 35, 70, 30));
-        // The cavity boxes at the top, clear of the move row.
-        QCOMPARE(s->cavityBox[0]->geometry().topLeft(), QPoint(240, 50));
+        // The cavity boxes right above the move row.
+        QCOMPARE(s->cavityBox[0]->geometry().bottom(), gShowH - 35 - 30 - 5 - 1);
+        QCOMPARE(s->cavityBox[7]->geometry().right(), 639);
         QCOMPARE(s->cavityBox[8]->geometry().top(), s->cavityBox[0]->geometry().bottom() + 1);
         QVERIFY(s->add10Button->autoRepeat());
         QVERIFY(s->moveUpButton->autoRepeat());

@@ -40,11 +40,12 @@ void TestSlotLayout::layoutsWhereTheyFit()
     QCOMPARE(g.moveButton[0], QRect(380, 565, 50, 30));
     QCOMPARE(g.moveButton[3], QRect(545, 565, 50, 30));
     QCOMPARE(g.moveButton[4], QRect(600, 565, 70, 30));
-    // The cavity boxes at the top, both rows on the screen and clear of the
-    // move row.
-    QCOMPARE(g.cavityBox[0], QRect(240, 50, 50, 30));
-    QCOMPARE(g.cavityBox[7], QRect(555, 50, 50, 30));
-    QCOMPARE(g.cavityBox[8], QRect(240, 80, 50, 30));
+    // The cavity boxes right above the move row, both rows on the screen,
+    // clear of the move row and of the page column (x >= 904).
+    QCOMPARE(g.cavityBox[0], QRect(380, 500, 58, 30));
+    QCOMPARE(g.cavityBox[7], QRect(800, 500, 58, 30));
+    QCOMPARE(g.cavityBox[8], QRect(380, 530, 58, 30));
+    QVERIFY(g.cavityBox[15].right() < 904);
     for (int k = 0; k < 16; ++k) {
         QVERIFY(QRect(0, 0, 1024, 600).contains(g.cavityBox[k]));
         for (int i = 0; i < 5; ++i)
