@@ -325,16 +325,21 @@ void DetectCycleWidget::searchDisk()
     }));
 }
 
+// No disk, or it failed during the copy: insert one and try again?
+void DetectCycleWidget::retryOrGiveUp()
+{
+    ChooseBox ask(nullptr);   // a window of its own, centred on the screen
+    ask.setText(Msg(320), 320);
+    if (ask.exec() == QDialog::Accepted)
+        searchDisk();
+    else
+        endExport(false);
+}
+
 void DetectCycleWidget::diskFound(const QString& mountPoint, std::shared_ptr<MountHold> hold)
 {
     if (mountPoint.isEmpty()) {
-        ChooseBox ask(nullptr);   // a window of its own, centred on the screen
-        ask.setText(Msg(320), 320);
-        if (ask.exec() == QDialog::Accepted) {
-            searchDisk();
-            return;
-        }
-        endExport(false);
+        retryOrGiveUp();
         return;
     }
     hold_ = std::move(hold);
@@ -415,13 +420,7 @@ void DetectCycleWidget::copyToDisk()
         }
         LOG(ERROR) << "cycle-time export: " << outcome.reason.toStdString();
         if (outcome.diskFault) {
-            ChooseBox ask(nullptr);   // a window of its own, centred on the screen
-            ask.setText(Msg(320), 320);
-            if (ask.exec() == QDialog::Accepted) {
-                searchDisk();
-                return;
-            }
-            endExport(false);
+            retryOrGiveUp();
             return;
         }
         endExport(false, kFailed);

@@ -101,6 +101,7 @@ protected:
 private:
     void searchDisk();
     void diskFound(const QString& mountPoint, std::shared_ptr<MountHold> hold);
+    void retryOrGiveUp();
     void runProgram();
     void handle(const QList<ExportOutputScanner::Line>& lines);
     void programEnded(int exitCode);

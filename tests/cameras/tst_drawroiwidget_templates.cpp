@@ -11,6 +11,7 @@
 #include "readonlyfolder.h"
 #include "slotpictures.h"
 #include "slotrig.h"
+#include "templatefolders.h"
 #include "warnbox.h"
 
 #include <QtTest>
@@ -24,6 +25,9 @@ constexpr int kW = 64;
 constexpr int kH = 40;
 constexpr double kShowA = 10.0;
 constexpr int kD = 1;   // the page detection: folders "cammer<c + 1>2"
+
+// The valid slots of the test's detection.
+std::vector<int> validList(const CameraSlotState& slot, int d = kD) { return validSlots(slot, d); }
 
 const QDateTime kEpoch(QDate(2026, 3, 1), QTime(8, 0, 0));
 
@@ -40,42 +44,11 @@ QString folderOf(int c, int d = kD)
     return QStringLiteral("cammer%1%2").arg(c + 1).arg(d + 1);
 }
 
-QStringList folderNames(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-}
-
-std::map<QString, QByteArray> folderFiles(const QString& folder)
-{
-    std::map<QString, QByteArray> files;
-    const QDir dir(folder);
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
-        QFile file(dir.filePath(name));
-        if (file.open(QIODevice::ReadOnly))
-            files[name] = file.readAll();
-    }
-    return files;
-}
-
 void setTime(const QString& path, int minutes)
 {
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadWrite));
     QVERIFY(file.setFileTime(kEpoch.addSecs(60 * minutes), QFileDevice::FileModificationTime));
-}
-
-std::vector<int> validList(const CameraSlotState& slot, int d = kD)
-{
-    std::vector<int> valid;
-    for (int n = 0; n < static_cast<int>(slot.templateValid[d].size()); ++n)
-        if (slot.templateValid[d][n])
-            valid.push_back(n);
-    return valid;
-}
-
-QString absolute(const QString& path)
-{
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
 } // namespace

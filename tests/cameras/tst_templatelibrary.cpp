@@ -7,6 +7,7 @@
 #include "readonlyfolder.h"
 #include "relaylink.h"
 #include "slotpictures.h"
+#include "templatefolders.h"
 #include "templatelibrary.h"
 #include "testenv.h"
 
@@ -24,27 +25,12 @@ const QString kFolder = QStringLiteral("cammer22");
 
 const QDateTime kEpoch(QDate(2026, 3, 1), QTime(8, 0, 0));
 
+// The valid slots of the test's detection.
+std::vector<int> validList(const CameraSlotState& slot, int d = kD) { return validSlots(slot, d); }
+
 std::vector<uchar> picture(int colorLen, int value)
 {
     return std::vector<uchar>(static_cast<size_t>(colorLen), static_cast<uchar>(value));
-}
-
-// Names and bytes of every file of a folder.
-std::map<QString, QByteArray> folderFiles(const QString& folder)
-{
-    std::map<QString, QByteArray> files;
-    const QDir dir(folder);
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
-        QFile file(dir.filePath(name));
-        if (file.open(QIODevice::ReadOnly))
-            files[name] = file.readAll();
-    }
-    return files;
-}
-
-QStringList folderNames(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
 // A slot of kW x kH with slotCount template slots, the relay, the record and the
@@ -127,20 +113,6 @@ struct LibraryMemory {
         return valid == o.valid && count == o.count && buffers == o.buffers && shown == o.shown;
     }
 };
-
-std::vector<int> validList(const CameraSlotState& slot, int d = kD)
-{
-    std::vector<int> valid;
-    for (int n = 0; n < static_cast<int>(slot.templateValid[d].size()); ++n)
-        if (slot.templateValid[d][n])
-            valid.push_back(n);
-    return valid;
-}
-
-QString absolute(const QString& path)
-{
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
 
 } // namespace
 
