@@ -4,6 +4,7 @@
 #include "cameraservices.h"
 #include "commandrunner.h"
 #include "copy2movedisk.h"
+#include "demodisk.h"
 #include "gige_addressrepair.h"
 #include "glog.h"
 #include "kitfonts.h"
@@ -61,6 +62,10 @@ void Startup::BeforeMainWindow(char** argv)
     if (!gGlog && argv)
         gGlog = new GLog(glogDir.toStdString(), argv, QCoreApplication::instance());
     parts_.logInfo(QString::fromLatin1(kVersionLine));
+
+    // The demo's folder standing in for the USB disk, before anything mounts.
+    if (InstallDemoDiskFromEnvironment())
+        parts_.logInfo(QStringLiteral("demo USB disk: %1").arg(paths().mountPoint));
 
     CreateSharedLocks();
     FillMessageTable();
