@@ -1,4 +1,5 @@
 #include "viewpainter.h"
+#include "areapanel.h"
 
 #include "cameraglobals.h"
 #include "cyclecounters.h"
@@ -44,9 +45,14 @@ public:
 
     // Text with its baseline starting at (x, y).  A text wider than the
     // whole view (a long record name in the large layout) is drawn smaller.
-    void at(int x, int y, const QString& text)
+    void at(int x, int y, const QString& text) { within(x, y, text, 0, localRight()); }
+
+    // The same, kept between left and right (local units): a text wider than
+    // that room is drawn smaller.
+    void within(int x, int y, const QString& text, int left, int right)
     {
-        const int right = localRight();
+        right -= left;
+        x = std::max(x - left, 0);
         const QFont kept = p_.font();
         int w = p_.fontMetrics().horizontalAdvance(text);
         if (w > right && w > 0 && kept.pixelSize() > 0) {
@@ -56,7 +62,7 @@ public:
             w = p_.fontMetrics().horizontalAdvance(text);
         }
         const QFontMetrics fm = p_.fontMetrics();
-        const int fx = FitTextX(x, w, right);
+        const int fx = left + FitTextX(x, w, right);
         p_.drawText(fx, y, text);
         report(text, QRect(fx, y - fm.ascent(), w, fm.height()));
         p_.setFont(kept);
@@ -160,10 +166,15 @@ void paintRecords(QPainter& p, const ViewPaintInput& in, const Layout& lay, Text
     p.setPen(Qt::green);
     const QString kind = Msg(in.source == PictureSourceOKRecord ? 216 : 217);
     const QPoint pos = lay.at({5, 40}, {5, 20});
-    out.at(pos.x(), pos.y(),
-           Msg(218).arg(QString::number(rec.recordCamera + 1), detectionName(in.host->liveParameters(), v.editDetect),
-                        kind, QString::number(rec.recordCount), QString::number(rec.recordIndex + 1),
-                        rec.recordName));
+    // Stored pictures are shown with one camera alone and the page open: the
+    // title keeps clear of the page's column, so the picture's name stays
+    // readable.
+    const PageRoom room = PageRoomFor(gShowW, in.host->areaPageAtLeft());
+    out.within(pos.x(), pos.y(),
+               Msg(218).arg(QString::number(rec.recordCamera + 1),
+                            detectionName(in.host->liveParameters(), v.editDetect), kind,
+                            QString::number(rec.recordCount), QString::number(rec.recordIndex + 1), rec.recordName),
+               room.left, std::min(room.right, in.viewSize.width()));
 }
 
 void paintRecentNG(QPainter& p, const ViewPaintInput& in, const Layout& lay, TextWriter& out)

@@ -137,6 +137,7 @@ private slots:
     void gridScalesLinesNotVerdict();
     void textsInsideA1280Screen_data();
     void textsInsideA1280Screen();
+    void recordTitleClearOfThePage();
     void cavityNamesWrapAndAskOncePerBox();
     void distanceMarkersOnFoundEdges();
     void rubberBand_data();
@@ -299,6 +300,32 @@ void TestViewPainter::textsInsideA1280Screen()
     for (const DrawnText& t : s.texts) {
         QVERIFY2(t.rect.left() >= 0 && t.rect.right() < 1280,
                  qPrintable(QStringLiteral("%1 at %2..%3").arg(t.text).arg(t.rect.left()).arg(t.rect.right())));
+    }
+}
+
+void TestViewPainter::recordTitleClearOfThePage()
+{
+    gLan = LanEnglish;
+    Scene s(1280, 1024, 1.0, 800.0 / 1024.0);
+    QCOMPARE(gShowW, 1280);
+    RecordPictures& rec = s.host.records;
+    rec.recordImage = QImage(64, 48, QImage::Format_RGB32);
+    rec.recordName = QStringLiteral("100001_2026-12-11 09.47.06");
+    rec.recordCount = 1;
+    s.host.pageMode = PageModeArea;
+    // The column stands from x 1050 docked right, up to x 240 docked left.
+    for (bool left : {false, true}) {
+        s.host.pageAtLeft = left;
+        s.texts.clear();
+        s.paint(PictureSourceNGRecord);
+        const DrawnText* title = nullptr;
+        for (const DrawnText& t : s.texts)
+            if (t.text.endsWith(rec.recordName))
+                title = &t;
+        QVERIFY(title);
+        const QString where = QStringLiteral("%1..%2").arg(title->rect.left()).arg(title->rect.right());
+        QVERIFY2(left ? title->rect.left() >= 240 && title->rect.right() < 1280 : title->rect.right() < 1050,
+                 qPrintable(where));
     }
 }
 
