@@ -38,29 +38,17 @@
 
 namespace {
 
-const QStringList kStates = {"rect",      "rect_bottom", "circle",    "polygon",  "browse", "alarm_grid",
-                             "alarm_one", "recent_ng",   "ng_record", "cavity",   "left"};
+const QStringList kStates = {"rect", "rect_bottom", "circle", "polygon", "browse", "alarm_grid",
+                             "alarm_one", "recent_ng", "ng_record", "cavity", "left"};
 
 bool writeParameters(const QString& state, int language)
 {
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("shots"));
-        db.setDatabaseName(QStringLiteral("PARAM.db"));
-        if (db.open()) {
-            gLan = language;
-            WizardPara p = FirstStartParameters();
-            demo::fillParameters(p);
-            p.showAlgorithmDetails = 1;
-            p.ioLostAlarm = 0;
-            p.autoGenerateArea = 0;
-            p.showCavityNumbers = state == QLatin1String("cavity") ? 1 : 0;
-            ok = p.SaveDatatoFile(db).ok;
-            db.close();
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("shots"));
-    return ok;
+    return demo::writeParameters(language, [&](WizardPara& p) {
+        p.showAlgorithmDetails = 1;
+        p.ioLostAlarm = 0;
+        p.autoGenerateArea = 0;
+        p.showCavityNumbers = state == QLatin1String("cavity") ? 1 : 0;
+    });
 }
 
 void showScene(int c, demo::Scene scene)
@@ -231,7 +219,7 @@ void drive(const QString& state)
     gpWin->update();
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {

@@ -247,7 +247,7 @@ bool writeStatisticsTemplate(const QDir& dir, QString* error)
     return true;
 }
 
-} // namespace
+}   // namespace
 
 QString cameraSerial(int camera) { return QStringLiteral("MVDEMO%1").arg(camera + 1, 4, 10, QLatin1Char('0')); }
 
@@ -306,14 +306,14 @@ void fillParameters(WizardPara& p)
     p.imageAdjustEnabled = 1;
     p.passwordEnabled = 0;
     p.stopDetectPassword = 0;
-    p.motionCorrection = -1;    // positioning off
+    p.motionCorrection = -1;   // positioning off
     // The whole sensor: the lens optimisation would take a 1120 x 840 window
     // of a 1280 x 1024 camera, and the templates and scenes are full frames.
     p.noLensOptimize = 1;
     p.defectEnabled = 1;
     p.templateCount = 10;
     p.debounceTime = 0;
-    p.inputTimeout = 0;         // the demo may stand still
+    p.inputTimeout = 0;   // the demo may stand still
     p.screenOffSeconds = 0;
     p.autoLogoutSeconds = 0;
     p.safetyDoorTrigger = 0;
@@ -362,13 +362,32 @@ bool makeLayout(const Options& options, QString* error)
     }
     dir.setPath(dir.absolutePath());
     return writeParameters(dir, options.cameras, error) && writeSerials(dir, options.cameras, error)
-           && writeTemplates(dir, options.cameras, error) && writeScenes(dir, options.cameras, error)
-           && writeText(dir.filePath(QStringLiteral("camsim.json")), cameraBus(options.cameras), error)
-           && writeStatisticsTemplate(dir, error)
-           // A clock floor far in the past: the start-up clock check passes.
-           && writeText(dir.filePath(QStringLiteral("realytime.txt")), "946684800000", error)
-           && writeText(dir.filePath(QStringLiteral("time.txt")),
-                        QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8(), error);
+        && writeTemplates(dir, options.cameras, error) && writeScenes(dir, options.cameras, error)
+        && writeText(dir.filePath(QStringLiteral("camsim.json")), cameraBus(options.cameras), error)
+        && writeStatisticsTemplate(dir, error)
+        // A clock floor far in the past: the start-up clock check passes.
+        && writeText(dir.filePath(QStringLiteral("realytime.txt")), "946684800000", error)
+        && writeText(dir.filePath(QStringLiteral("time.txt")),
+                     QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8(), error);
 }
 
-} // namespace demo
+bool writeParameters(int language, const std::function<void(WizardPara&)>& adjust)
+{
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("demoParameters"));
+        db.setDatabaseName(QStringLiteral("PARAM.db"));
+        if (db.open()) {
+            gLan = language;
+            WizardPara p = FirstStartParameters();
+            fillParameters(p);
+            adjust(p);
+            ok = p.SaveDatatoFile(db).ok;
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("demoParameters"));
+    return ok;
+}
+
+}   // namespace demo

@@ -16,6 +16,8 @@
 // beside cam<c>.bmp and renaming it over it.
 #include <QString>
 
+#include <functional>
+
 #include <opencv2/core.hpp>
 
 class WizardPara;
@@ -28,7 +30,9 @@ constexpr int kImageH = 1024;
 constexpr double kFps = 10.0;
 constexpr int kMaxCameras = 8;
 
-enum class Scene { Part, Empty, Left };
+enum class Scene { Part,
+                   Empty,
+                   Left };
 
 struct Options {
     QString dir;
@@ -39,9 +43,9 @@ struct Options {
 // "MVDEMO0001" ... : the serial of camera c (0-based).
 QString cameraSerial(int camera);
 // Relative to the program directory.
-QString liveSceneFile(int camera);             // "scenes/cam1.bmp"
-QString sceneFile(int camera, Scene scene);    // "scenes/cam1_part.bmp"
-const char* sceneName(Scene scene);            // "part", "empty", "left"
+QString liveSceneFile(int camera);            // "scenes/cam1.bmp"
+QString sceneFile(int camera, Scene scene);   // "scenes/cam1_part.bmp"
+const char* sceneName(Scene scene);           // "part", "empty", "left"
 
 // The moulded part's outline in image pixels (the part covers the cavities).
 cv::Rect partRect();
@@ -55,9 +59,12 @@ cv::Mat drawTemplate(int camera, int d, int variant);
 
 // The demo's parameters and the areas of one camera.
 void fillParameters(WizardPara& p);
+// PARAM.db of the working directory with the first-start record, the demo's
+// parameters and adjust's changes, in language; false when it failed.
+bool writeParameters(int language, const std::function<void(WizardPara&)>& adjust);
 void fillAreas(CammerSingleton& set);
 
 // Lays the whole directory out; false with *error on the first failure.
 bool makeLayout(const Options& options, QString* error);
 
-} // namespace demo
+}   // namespace demo

@@ -32,35 +32,23 @@ namespace {
 // PARAM.db with the demo's parameters and every strip option of the state.
 bool writeParameters(const QString& state, int language)
 {
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("shots"));
-        db.setDatabaseName(QStringLiteral("PARAM.db"));
-        if (db.open()) {
-            gLan = language;
-            WizardPara p = FirstStartParameters();
-            demo::fillParameters(p);
-            p.ioLostAlarm = 0;
-            p.passwordEnabled = 1;
-            p.productNgPulseNoAlarm = 1;
-            p.productOkNgOutputs = 1;
-            if (state == QLatin1String("mode4")) {
-                p.systemMode = p.systemModePending = SystemModeMultiDetect;
-                p.multiDetectCount = 8;
-                for (int d = 0; d < kDetections; ++d) {
-                    p.multiDetectRow[d] = d;
-                    p.multiRowTrigger[d] = d;
-                }
+    return demo::writeParameters(language, [&](WizardPara& p) {
+        p.ioLostAlarm = 0;
+        p.passwordEnabled = 1;
+        p.productNgPulseNoAlarm = 1;
+        p.productOkNgOutputs = 1;
+        if (state == QLatin1String("mode4")) {
+            p.systemMode = p.systemModePending = SystemModeMultiDetect;
+            p.multiDetectCount = 8;
+            for (int d = 0; d < kDetections; ++d) {
+                p.multiDetectRow[d] = d;
+                p.multiRowTrigger[d] = d;
             }
-            ok = p.SaveDatatoFile(db).ok;
-            db.close();
         }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("shots"));
-    return ok;
+    });
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {
