@@ -5,6 +5,7 @@
 #include "areaeditor.h"
 #include "choosebox.h"
 #include "colorbutton.h"
+#include "sharedboxes.h"
 #include "slotrig.h"
 #include "warnbox.h"
 
@@ -101,8 +102,7 @@ private:
     void select(int i);
     QList<int> messages() const;
     std::unique_ptr<SlotRig> rig_;
-    WarnBox* oldWarn_ = nullptr;
-    ChooseBox* oldChoose_ = nullptr;
+    std::unique_ptr<SharedBoxes> boxes_;
 };
 
 void TestAreaEditor::init()
@@ -112,10 +112,7 @@ void TestAreaEditor::init()
     gDNum = 2;
     QVERIFY(rig_->build(dev("CAM01"), kW, kH, kShowA, 1));
     QCOMPARE(gShowW, kScreenW);
-    oldWarn_ = gpWarnBox;
-    oldChoose_ = gpChooseBox;
-    gpWarnBox = new WarnBox;
-    gpChooseBox = new ChooseBox;
+    boxes_ = std::make_unique<SharedBoxes>();
     view()->setGeometry(0, 0, gShowW, gShowH);
     view()->show();
     rig_->window->show();
@@ -131,10 +128,7 @@ void TestAreaEditor::init()
 
 void TestAreaEditor::cleanup()
 {
-    delete gpWarnBox;
-    delete gpChooseBox;
-    gpWarnBox = oldWarn_;
-    gpChooseBox = oldChoose_;
+    boxes_.reset();
     rig_.reset();
 }
 

@@ -9,6 +9,7 @@
 #include "combobox.h"
 #include "drawroiwidget.h"
 #include "messages.h"
+#include "sharedboxes.h"
 #include "slotrig.h"
 #include "warnbox.h"
 
@@ -97,8 +98,7 @@ private:
 
     std::unique_ptr<SlotRig> rig_;
     DrawROIWidget* page_ = nullptr;   // a child of the rig's window
-    WarnBox* oldWarn_ = nullptr;
-    ChooseBox* oldChoose_ = nullptr;
+    std::unique_ptr<SharedBoxes> boxes_;
 };
 
 void TestDrawROIWidget::init()
@@ -109,10 +109,7 @@ void TestDrawROIWidget::init()
     gLan = LanEnglish;
     QVERIFY(rig_->build(devices(3), kW, kH, kShowA, 3));
     QCOMPARE(numCamera, 3);
-    oldWarn_ = gpWarnBox;
-    oldChoose_ = gpChooseBox;
-    gpWarnBox = new WarnBox;
-    gpChooseBox = new ChooseBox;
+    boxes_ = std::make_unique<SharedBoxes>();
     for (int c = 0; c < 3; ++c)
         for (int d = 0; d < kDetections; ++d)
             slot(c)->savedSet->roiCount[d] = 0;
@@ -129,10 +126,7 @@ void TestDrawROIWidget::init()
 
 void TestDrawROIWidget::cleanup()
 {
-    delete gpWarnBox;
-    delete gpChooseBox;
-    gpWarnBox = oldWarn_;
-    gpChooseBox = oldChoose_;
+    boxes_.reset();
     host().page = nullptr;
     page_ = nullptr;
     rig_.reset();

@@ -11,6 +11,7 @@
 #include "drawroiwidget.h"
 #include "messages.h"
 #include "slotpictures.h"
+#include "sharedboxes.h"
 #include "slotrig.h"
 #include "warnbox.h"
 
@@ -130,8 +131,7 @@ private:
 
     std::unique_ptr<SlotRig> rig_;
     std::unique_ptr<DrawROIWidget> page_;
-    WarnBox* oldWarn_ = nullptr;
-    ChooseBox* oldChoose_ = nullptr;
+    std::unique_ptr<SharedBoxes> boxes_;
 };
 
 void TestDrawROIWidgetCommands::init()
@@ -145,10 +145,7 @@ void TestDrawROIWidgetCommands::init()
     applyGeometry();
     rig_->buildSlots<RecordingSlot>(kSlots);
     QCOMPARE(numCamera, kSlots);
-    oldWarn_ = gpWarnBox;
-    oldChoose_ = gpChooseBox;
-    gpWarnBox = new WarnBox;
-    gpChooseBox = new ChooseBox;
+    boxes_ = std::make_unique<SharedBoxes>();
 
     WizardPara& p = rig_->host.para;
     p.systemMode = 0;
@@ -182,10 +179,7 @@ void TestDrawROIWidgetCommands::cleanup()
 {
     rig_->host.page = nullptr;
     page_.reset();
-    delete gpWarnBox;
-    delete gpChooseBox;
-    gpWarnBox = oldWarn_;
-    gpChooseBox = oldChoose_;
+    boxes_.reset();
     rig_.reset();
     QSqlDatabase::removeDatabase(QStringLiteral("locker"));
 }

@@ -10,6 +10,7 @@
 #include "modalhook.h"
 #include "readonlyfolder.h"
 #include "slotpictures.h"
+#include "sharedboxes.h"
 #include "slotrig.h"
 #include "templatefolders.h"
 #include "warnbox.h"
@@ -93,8 +94,7 @@ private:
 
     std::unique_ptr<SlotRig> rig_;
     DrawROIWidget* page_ = nullptr;
-    WarnBox* oldWarn_ = nullptr;
-    ChooseBox* oldChoose_ = nullptr;
+    std::unique_ptr<SharedBoxes> boxes_;
 };
 
 void TestDrawROIWidgetTemplates::init()
@@ -105,10 +105,7 @@ void TestDrawROIWidgetTemplates::init()
     gLan = LanEnglish;
     QVERIFY(rig_->build(dev(0) + "," + dev(1), kW, kH, kShowA, 2));
     QCOMPARE(numCamera, 2);
-    oldWarn_ = gpWarnBox;
-    oldChoose_ = gpChooseBox;
-    gpWarnBox = new WarnBox;
-    gpChooseBox = new ChooseBox;
+    boxes_ = std::make_unique<SharedBoxes>();
     WizardPara& p = host().para;
     p.systemMode = SystemModeStandard;
     p.detectEnabled[0] = 1;
@@ -125,10 +122,7 @@ void TestDrawROIWidgetTemplates::init()
 
 void TestDrawROIWidgetTemplates::cleanup()
 {
-    delete gpWarnBox;
-    delete gpChooseBox;
-    gpWarnBox = oldWarn_;
-    gpChooseBox = oldChoose_;
+    boxes_.reset();
     host().page = nullptr;
     page_ = nullptr;
     rig_.reset();
