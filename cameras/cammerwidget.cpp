@@ -163,12 +163,7 @@ void CammerWidget::loadSets()
     workSetStore = std::make_unique<CammerSingleton>(camIndex);
     savedSet = savedSetStore.get();
     workSet = workSetStore.get();
-    savedSet->LoadDatafromFile(slotHost_->paramDatabase(), &liveMask, [](int messageId) {
-        if (!gpWarnBox)
-            return;
-        gpWarnBox->setText(Msg(messageId), messageId);
-        gpWarnBox->exec();
-    });
+    savedSet->LoadDatafromFile(slotHost_->paramDatabase(), &liveMask, [](int messageId) { WarnMessage(messageId); });
     recong = std::make_unique<CammerRecong>(savedSet, this, &slotHost_->engineHost());
 }
 

@@ -19,22 +19,6 @@ namespace {
 
 constexpr int kSideBarHideMs = 120000;
 
-void warn(int messageId)
-{
-    if (!gpWarnBox)
-        return;
-    gpWarnBox->setText(Msg(messageId), messageId);
-    gpWarnBox->exec();
-}
-
-bool confirmed(int messageId)
-{
-    if (!gpChooseBox)
-        return false;
-    gpChooseBox->setText(Msg(messageId), messageId);
-    return gpChooseBox->exec() == 1;
-}
-
 bool validDetect(int d) { return d >= 0 && d < kDetections; }
 
 } // namespace
@@ -229,7 +213,7 @@ void CammerWidget::polygonClick(QPoint p)
     switch (ClassifyPolygonClick(editor.polyCount, editor.polyPoints[0], p)) {
     case PolygonClick::BufferFull:
         editor.polyCount = kEditorMaxPoints;
-        warn(35);
+        WarnMessage(35);
         break;
     case PolygonClick::Close:
         slotHost_->areaPageDrawPolygon();
@@ -444,7 +428,7 @@ void CammerWidget::newShapeArea()
     const int n = set.roiCount[d];
     if (n >= kAreas) {
         // The tool stays chosen; the drawing state lasts until the next press.
-        warn(36);
+        WarnMessage(36);
         return;
     }
     for (int k = 0; k < n; ++k)
@@ -493,7 +477,7 @@ void CammerWidget::SavePolygon()
     CammerSingleton& set = *workSet;
     const int n = set.roiCount[d];
     if (n >= kAreas) {
-        warn(36);
+        WarnMessage(36);
         return;
     }
     if (editor.polyCount < 3)
@@ -526,10 +510,10 @@ void CammerWidget::SlotCopyArea(QPoint p)
         return;
     CammerSingleton& set = *workSet;
     const int n = std::min(set.roiCount[d], kAreas);
-    if (n <= 0 || !confirmed(38))
+    if (n <= 0 || !AskYes(38))
         return;
     if (n >= kAreas) {
-        warn(36);
+        WarnMessage(36);
         return;
     }
     const int s = selRoi >= 0 && selRoi < n ? selRoi : (lastSelRoi >= 0 && lastSelRoi < n ? lastSelRoi : n - 1);

@@ -293,22 +293,6 @@ void DrawROIWidget::ChangeDetectNum(int n)
 
 // ------------------------------------------------------------ helpers
 
-void DrawROIWidget::pageWarn(int messageId)
-{
-    if (!gpWarnBox)
-        return;
-    gpWarnBox->setText(Msg(messageId), messageId);
-    gpWarnBox->exec();
-}
-
-bool DrawROIWidget::pageAsk(int messageId)
-{
-    if (!gpChooseBox)
-        return false;
-    gpChooseBox->setText(Msg(messageId), messageId);
-    return gpChooseBox->exec() == 1;
-}
-
 CammerWidget* DrawROIWidget::camera(int c) const
 {
     return c >= 0 && c < numCamera ? host_->cameraSlot(c) : nullptr;
@@ -572,7 +556,7 @@ void DrawROIWidget::SlotChangeDetect(int d)
     const WizardPara& para = host_->liveParameters();
     if (IsProductDetect(para.systemMode, d)) {
         if (!para.productDetectEnabled) {
-            pageWarn(118);
+            WarnMessage(118);
             detectCombo->setCurrentIndex(1);
             return;
         }
@@ -580,11 +564,11 @@ void DrawROIWidget::SlotChangeDetect(int d)
         const bool pairModes = para.systemMode == SystemModeTwoColor || para.systemMode == SystemModeTurntable;
         const bool singleModes = para.systemMode == SystemModeStandard || para.systemMode == SystemModeAutoParts;
         if (singleModes && para.detectEnabled[0]) {
-            pageWarn(119);
+            WarnMessage(119);
             return;
         }
         if (pairModes && d > 1) {
-            pageWarn(371);
+            WarnMessage(371);
             return;
         }
     }
@@ -593,7 +577,7 @@ void DrawROIWidget::SlotChangeDetect(int d)
     view.editDetect = d;
     SlotChangeSource(gSource);
     shown = shownCamera();
-    if (shown && shown->workSet && shown->workSet->roiCount[d] == 0 && para.autoGenerateArea && pageAsk(354)) {
+    if (shown && shown->workSet && shown->workSet->roiCount[d] == 0 && para.autoGenerateArea && AskYes(354)) {
         // The box may have waited while the alarm or the view moved on.
         if (shownCamera() && gSource != PictureSourceLive && gSource != PictureSourceNone)
             host_->AutogenerationRegion(d);

@@ -151,8 +151,6 @@ private:
     // shows it again.
     int shownSourceItem_ = 0;
     // Message boxes: a warning, and a question answered Yes.
-    static void pageWarn(int messageId);
-    static bool pageAsk(int messageId);
     // Every camera's work set := its saved set, work masks := live masks,
     // and the page's ignore-mask work copies dropped.
     void restoreWorkSets();

@@ -11,6 +11,7 @@
 #include "messages.h"
 #include "relaylink.h"
 #include "slotsets.h"
+#include "warnbox.h"
 #include "wizardpara.h"
 
 #include <QDebug>
@@ -22,15 +23,6 @@
 #include <vector>
 
 namespace {
-
-// A question whose text is filled in; true for Yes.
-bool askText(const QString& text, int messageId)
-{
-    if (!gpChooseBox)
-        return false;
-    gpChooseBox->setText(text, messageId);
-    return gpChooseBox->exec() == 1;
-}
 
 bool hasIgnoreWork(const CammerWidget& w)
 {
@@ -142,10 +134,10 @@ void DrawROIWidget::SlotDeleteROI()
         return;
     host_->viewState().copyAreaMode = false;
     if (w->selRoi == -1) {
-        pageWarn(65);
+        WarnMessage(65);
         return;
     }
-    if (!pageAsk(66))
+    if (!AskYes(66))
         return;
     // The box let the main loop run: delete only while the same camera is
     // still shown alone with a picture to edit on.
@@ -164,7 +156,7 @@ void DrawROIWidget::SlotDeleteAllROI()
     if (!w)
         return;
     host_->viewState().copyAreaMode = false;
-    if (!pageAsk(67))
+    if (!AskYes(67))
         return;
     const int d = host_->viewState().editDetect;
     if (toolCamera() == w && d >= 0 && d < kDetections) {
@@ -241,13 +233,13 @@ void DrawROIWidget::SlotNoCheckCur()
     if (!allowed)
         return;
     if (para.safetyDoorClearsAlarm && !host_->safetyDoorOpened()) {
-        pageWarn(195);
+        WarnMessage(195);
         return;
     }
 
     const int shown = host_->viewState().viewCamera;
     if (shown >= numCamera) {
-        if (!pageAsk(102))
+        if (!AskYes(102))
             return;
         SlotSaveData();
         gSource = PictureSourceNone;
@@ -267,10 +259,10 @@ void DrawROIWidget::SlotNoCheckCur()
     if (!w)
         return;
     if (w->isOK && host_->cycleLastVerdictNg()) {
-        pageWarn(107);
+        WarnMessage(107);
         return;
     }
-    if (!askText(Msg(105).arg(shown + 1), 105))
+    if (!AskYes(105, Msg(105).arg(shown + 1)))
         return;
     w->skipMould[d] = 1;
     int& state = host_->cycleFailImageState(shown, d);
@@ -284,7 +276,7 @@ bool DrawROIWidget::SlotSaveData()
 {
     CommandScope scope(this);
     bool ok = true;
-    if (changedCameras() != 0 && pageAsk(72)) {
+    if (changedCameras() != 0 && AskYes(72)) {
         // Asked again: the main loop ran while the box waited.
         if (const unsigned changed = changedCameras())
             ok = saveCameras(changed);
@@ -354,7 +346,7 @@ bool DrawROIWidget::saveCameras(unsigned changed)
             w->liveMask = kept->liveMask;
             w->workMask = kept->workMask;
         }
-        pageWarn(1);
+        WarnMessage(1);
         return false;
     }
 

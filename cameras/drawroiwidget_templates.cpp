@@ -6,7 +6,9 @@
 
 #include "cameraglobals.h"
 #include "cammerwidget.h"
+#include "choosebox.h"
 #include "templatelibrary.h"
+#include "warnbox.h"
 #include "wizardpara.h"
 
 TemplateReports DrawROIWidget::templateReports()
@@ -33,10 +35,10 @@ void DrawROIWidget::SlotTempDeleteCur()
     if (!cam)
         return;
     if (cam->tempShown == 0) {
-        pageWarn(68);
+        WarnMessage(68);
         return;
     }
-    if (!pageAsk(69))
+    if (!AskYes(69))
         return;
     cam = shownCamera();
     if (!cam)
@@ -44,7 +46,7 @@ void DrawROIWidget::SlotTempDeleteCur()
     const TemplateReports reports = templateReports();
     const TemplateOutcome outcome = TemplateLibrary(*cam, reports).deleteShown(host_->viewState().editDetect);
     if (outcome.warning != TemplateOutcome::kNoWarning)
-        pageWarn(outcome.warning);
+        WarnMessage(outcome.warning);
     cam->update();
 }
 
@@ -56,16 +58,16 @@ void DrawROIWidget::SlotAddTemp()
     if (host_->cyclePageMode() == PageModeAlarm && gSource == PictureSourceLive) {
         const CammerWidget* cam = shownCamera();
         if (!cam || cam->isOK) {
-            pageWarn(107);
+            WarnMessage(107);
             return;
         }
         if (para.safetyDoorClearsAlarm && !host_->safetyDoorOpened()) {
-            pageWarn(195);
+            WarnMessage(195);
             return;
         }
     }
     if (gTempNum < 2) {
-        pageWarn(258);
+        WarnMessage(258);
         return;
     }
     if (para.addTemplatePassword && !para.passwordEnabled) {
@@ -78,7 +80,7 @@ void DrawROIWidget::SlotAddTemp()
     const int pageMode = host_->cyclePageMode();
     const int d = pageMode == PageModeAlarm && gSource == PictureSourceLive ? host_->cycleCurrentDetect()
                                                                             : view.editDetect;
-    if (!pageAsk(108))
+    if (!AskYes(108))
         return;
     // The boxes may have waited while the alarm or the view moved on.
     CammerWidget* cam = shownCamera();
@@ -101,7 +103,7 @@ void DrawROIWidget::SlotAddTemp()
     const TemplateReports reports = templateReports();
     const TemplateOutcome outcome = TemplateLibrary(*cam, reports).add(d, picture);
     if (outcome.warning != TemplateOutcome::kNoWarning) {
-        pageWarn(outcome.warning);
+        WarnMessage(outcome.warning);
         return;
     }
     // An empty recent-NG slot adds nothing: no black template, no retrain.
@@ -134,5 +136,5 @@ void DrawROIWidget::SlotTempDeleteAll()
     const TemplateReports reports = templateReports();
     const TemplateOutcome outcome = DeleteAllTemplates(cameraSlots, gDNum, reports);
     if (outcome.warning != TemplateOutcome::kNoWarning)
-        pageWarn(outcome.warning);
+        WarnMessage(outcome.warning);
 }

@@ -45,10 +45,7 @@ int MoJuWizard::ask(int messageId, const QString& text)
 
 void MoJuWizard::warn(int messageId, const QString& text)
 {
-    if (!gpWarnBox)
-        return;
-    gpWarnBox->setText(text, messageId);
-    gpWarnBox->exec();
+    WarnMessage(messageId, text);
 }
 
 void MoJuWizard::SlotTempDeleteAll()

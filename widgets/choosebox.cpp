@@ -28,3 +28,11 @@ void ChooseBox::paintEvent(QPaintEvent*)
 {
     PaintBox(this, message, QRect(0, 0, width(), height() / 2), Qt::AlignCenter, true);
 }
+
+bool AskYes(int messageId, const QString& text)
+{
+    if (!gpChooseBox)
+        return false;
+    gpChooseBox->setText(text.isNull() ? Msg(messageId) : text, messageId);
+    return gpChooseBox->exec() == 1;
+}

@@ -19,3 +19,7 @@ protected:
 };
 
 extern ChooseBox* gpChooseBox;
+
+// Asks message messageId (or text, when given) in gpChooseBox; true for
+// YES, false for NO or without the shared box.
+bool AskYes(int messageId, const QString& text = QString());

@@ -42,3 +42,11 @@ void WarnBox::showEvent(QShowEvent* event)
     }
     KitBox::showEvent(event);
 }
+
+void WarnMessage(int messageId, const QString& text)
+{
+    if (!gpWarnBox)
+        return;
+    gpWarnBox->setText(text.isNull() ? Msg(messageId) : text, messageId);
+    gpWarnBox->exec();
+}

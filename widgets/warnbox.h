@@ -23,3 +23,7 @@ protected:
 };
 
 extern WarnBox* gpWarnBox;
+
+// Shows message messageId (or text, when given) in gpWarnBox and waits for
+// Confirm; nothing without the shared box.
+void WarnMessage(int messageId, const QString& text = QString());
