@@ -36,7 +36,7 @@ StartupParts Startup::ProgramParts()
     p.startRelay = [](RelayLink* link) {
         if (auto* net = dynamic_cast<CNT_Net*>(link))
             net->CNT_FirstInit();
-        CNT_Net::CNT_ReStart();
+        link->CNT_ReStart();
     };
     static RecordsSeam records;
     p.records = &records;

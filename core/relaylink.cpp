@@ -7,6 +7,8 @@ void RelayLink::CNT_SendRecord(const QDateTime& time, const QString& level, cons
     deliver(QStringLiteral("record %1|%2|%3").arg(time.toString(Qt::ISODate), level, text));
 }
 
+void RelayLink::CNT_ReStart() { deliver(QStringLiteral("restart")); }
+
 void RelayLink::CNT_SendParam() { deliver(QStringLiteral("param")); }
 
 void RelayLink::CNT_SendROIParam(int camera, int detection)

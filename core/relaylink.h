@@ -3,6 +3,7 @@
 // Every send only queues a message and returns at once; none reports a
 // result.  The link itself (remotelink/) implements this; tests use
 // RecordingRelayLink.
+#include "netcard.h"
 #include "paramroirecord.h"
 
 #include <QDateTime>
@@ -18,6 +19,17 @@ public:
     virtual bool serverOpen() const = 0;
     // The relay is connected and its heartbeat is fresh.
     virtual bool linkAlive() const = 0;
+
+    // GUI thread only.  netCard: the interfaces as last read from the
+    // system (its host name is the device id of every message); netCardEdit:
+    // the copy the network page edits; serverConfigChanged: the relay's
+    // server settings were rewritten and the relay must be restarted.
+    NetCard netCard;
+    NetCard netCardEdit;
+    bool serverConfigChanged = false;
+
+    // Starts (or restarts) the relay process; nothing while the link is off.
+    virtual void CNT_ReStart();
 
     // The senders.  Each hands its message to deliver() as one line of text
     // until the full link frames the messages itself.

@@ -32,7 +32,7 @@ public:
     // After the main window exists, with the remote system on and listening.
     void CNT_FirstInit();
     // Starts the relay process when its script is present.
-    static void CNT_ReStart();
+    void CNT_ReStart() override;
 
     // Keeps the registration (one per id, a later one replaces it) for the
     // live-video share; the shared memory itself comes with the full link.
