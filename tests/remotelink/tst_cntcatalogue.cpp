@@ -628,7 +628,7 @@ void TestCntCatalogue::releaseMethod()
         host.failImage[c][current] = states[c];
     // A stale state at camera 0, detection 0 must not be taken for it.
     if (current != 0)
-        host.failImage[0][0] = FailImgClearedAddTemp;
+        host.failImage[0][0] = FailImgClearedSkip;
     QCOMPARE(cnt::ReleaseMethod(host), method);
     WizardPara para;
     const Json body = parse(cnt::CancleBody(kHost, 1, host, para));
