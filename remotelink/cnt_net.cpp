@@ -120,7 +120,7 @@ bool CNT_Net::tryListen()
         return true;
     // Loopback only: the relay runs on this machine, and nothing else may talk to it.
     if (!listen(QHostAddress::LocalHost, options_.port)) {
-        logFault(QStringLiteral("listen"),
+        logFault(QStringLiteral("cannot listen"),
                  QStringLiteral("port %1: %2").arg(options_.port).arg(errorString()));
         return false;
     }
@@ -289,7 +289,7 @@ void CNT_Net::ParsingBackBuf(const QByteArray& batch)
     switch (reply.kind) {
     case ReplyKind::Ack:
         if (!sendWorker_->ack())
-            logFault(QStringLiteral("ack with no message awaiting one"), QString());
+            logFault(QStringLiteral("relay input dropped: ack with no message awaiting one"), QString());
         break;
     case ReplyKind::Heart:
         lastHeartMs_ = appClock().monotonicMs();
@@ -309,11 +309,12 @@ void CNT_Net::ParsingBackBuf(const QByteArray& batch)
                 LOG(INFO) << "CNT: answer " << reply.session << " (" << reply.body.size()
                           << " bytes) dropped, nothing takes it";
         } else {
-            logFault(QStringLiteral("unknown session"), QString::number(reply.session));
+            logFault(QStringLiteral("relay input dropped: unknown session"), QString::number(reply.session));
         }
         break;
     case ReplyKind::Ignored:
-        logFault(QString::fromLatin1(reply.reason), QStringLiteral("%1 bytes").arg(batch.size()));
+        logFault(QStringLiteral("relay input dropped: ") + QLatin1String(reply.reason),
+                 QStringLiteral("%1 bytes").arg(batch.size()));
         break;
     }
 }
@@ -327,7 +328,7 @@ void CNT_Net::logFault(const QString& kind, const QString& detail)
         return;
     }
     const int leftOut = it == faults_.end() ? 0 : it->leftOut;
-    LOG(WARNING) << "CNT: relay input dropped: " << kind.toStdString()
+    LOG(WARNING) << "CNT: " << kind.toStdString()
                  << (detail.isEmpty() ? std::string() : " (" + detail.toStdString() + ")")
                  << (leftOut ? ", " + std::to_string(leftOut) + " more of this kind left out" : std::string());
     faults_[kind] = FaultCount{now, 0};

@@ -12,12 +12,12 @@
 #include <QHash>
 #include <QPointer>
 #include <QTcpServer>
+#include <QTcpSocket>
 
 #include <functional>
 #include <memory>
 #include <optional>
 
-class QTcpSocket;
 
 struct CntNetOptions {
     quint16 port = 8890;          // 0: any free port
@@ -105,6 +105,7 @@ private:
     bool tryListen();
     void setLinkAlive(bool alive);
     void getWhichSend();
+    // At most one line per kind every 10 s, with the count of those left out.
     void logFault(const QString& kind, const QString& detail);
     static std::optional<int> readSwitch(const QString& paramDbPath);
 

@@ -73,7 +73,7 @@ void TestCntFrame::classify_data()
         << QByteArray("SessionId: 123456789012345678901234567890\r\n\r\n") << K::Session << 0 << QByteArray();
     QTest::newRow("just over an int") << QByteArray("SessionId: 2147483648\r\n\r\n") << K::Session << 0 << QByteArray();
     QTest::newRow("text ends at a NUL")
-        << QByteArray("SessionId: 14\r\n\r\nab\0\r\n\r\nzz", 27) << K::Session << 14 << QByteArray("ab");
+        << QByteArray("SessionId: 14\r\n\r\nab\0\r\n\r\nzz", 26) << K::Session << 14 << QByteArray("ab");
     QTest::newRow("NUL before the blank line") << QByteArray("/back/\0\r\n\r\n", 11) << K::Ignored << 0 << QByteArray();
     QTest::newRow("invalid UTF-8 replaced")
         << QByteArray("SessionId: 17\r\n\r\n\xff" "a") << K::Session << 17 << QByteArray("\xef\xbf\xbd" "a");
