@@ -105,6 +105,7 @@ class TestCntRecords : public QObject {
     Q_OBJECT
 private slots:
     void init();
+    void cleanup();
 
     void manualStopOpensAndClosesAStop();
     void manualStopBodyIsExact();
@@ -140,6 +141,13 @@ void TestCntRecords::init()
 {
     env_ = std::make_unique<TestEnv>();
     env_->clock->set(kMorning);
+}
+
+// Each environment restores the seams it replaced, so one ends before the
+// next begins.
+void TestCntRecords::cleanup()
+{
+    env_.reset();
 }
 
 // Stop at 14:05, resume at 14:32: the open stop, then the closed one with
