@@ -43,7 +43,7 @@ RecordInputs inputs()
         in.allNum[size_t(c)] = 1000 * (c + 1);
         in.failNum[size_t(c)] = 7 * c;
     }
-    in.productName = QStringLiteral("part");
+    in.productName = QStringLiteral("cap");
     in.productMoldCavity = 2;
     return in;
 }
