@@ -145,8 +145,9 @@ public:
 
     // Type 7: updates the figures from the inputs, writes the file and
     // returns the body.  image is "null" or a picture path.  Returns empty
-    // when switched off (nothing changed) or when the table holds a key
-    // outside 0..7 (file deleted, figures reset, nothing sent).
+    // when switched off (nothing changed) or when the table holds a camera
+    // or detection key outside 0..7: those entries are dropped, the file
+    // deleted and the figures reset, and nothing is sent.
     QByteArray CNT_SendStatistics(const QString& image, const RecordInputs& in, bool enabled);
 
     // Replaces the file with data as a whole (temporary file, then rename).
