@@ -772,6 +772,14 @@ void TestRelayPeer::program()
     QVERIFY2(out.contains("type 14: 1") && out.contains("1 violations") && out.contains("never sent"), out.constData());
     QVERIFY(env.readFile("cnt_net/relaypeer.log").contains("\"type\":14"));
 
+    // --exit-after ends a peer that never got a connection, with its counts.
+    QProcess timed;
+    timed.setWorkingDirectory(env.dir());
+    timed.start(QStringLiteral(MM_RELAYPEER_PROGRAM), QStringList{"--exit-after", "0.5", "--no-log", "--port", "1"});
+    QVERIFY(timed.waitForFinished(kWaitMs));
+    QCOMPARE(timed.exitCode(), 0);
+    QVERIFY(timed.readAllStandardOutput().contains("relaypeer: 0 messages"));
+
     QProcess refused;
     refused.start(QStringLiteral(MM_RELAYPEER_PROGRAM), QStringList{"--host", "10.0.0.1"});
     QVERIFY(refused.waitForFinished(kWaitMs));

@@ -59,7 +59,11 @@ int main(int argc, char** argv)
 
     relaypeer::RelayPeer peer(options);
     QObject::connect(&peer, &relaypeer::RelayPeer::connected, [](int id) { say(QStringLiteral("connected %1").arg(id)); });
-    QObject::connect(&peer, &relaypeer::RelayPeer::disconnected, [](int id) { say(QStringLiteral("disconnected %1").arg(id)); });
+    QObject::connect(&peer, &relaypeer::RelayPeer::disconnected, [&peer, &options](int id) {
+        say(QStringLiteral("disconnected %1").arg(id));
+        if (!options.reconnect && !peer.isConnected())
+            QCoreApplication::quit();
+    });
 
     if (::pipe(gSignalPipe) == 0) {
         auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, &app);

@@ -342,7 +342,11 @@ void RelayPeer::setupConnection(QTcpSocket* socket)
                  QStringLiteral("%1:%2").arg(c->socket->peerAddress().toString()).arg(c->socket->peerPort()));
         applyReadMode(c);
         if (opt_.relineAfterMs >= 0) {
-            QTimer::singleShot(opt_.relineAfterMs, c->socket, [this, c] { queueBatch(c, kReline, now()); });
+            QTimer::singleShot(opt_.relineAfterMs, c->socket, [this, id = c->id] {
+                for (auto& k : conns_)
+                    if (k->id == id && k->socket)
+                        queueBatch(k.get(), kReline, now());
+            });
         }
         emit connected(c->id);
     });
@@ -378,17 +382,23 @@ void RelayPeer::onDisconnected(Conn* c)
     c->socket = nullptr;
     s->disconnect(this);
     s->deleteLater();
-    const int id = c->id;
-    conns_.erase(std::remove_if(conns_.begin(), conns_.end(), [c](const std::unique_ptr<Conn>& p) { return p.get() == c; }),
-                 conns_.end());
+    // The disconnect may come from inside a read of this connection (a close
+    // or an abort there): the entry goes later, the read sees socket == null.
+    QMetaObject::invokeMethod(
+        this, [this, c] {
+            conns_.erase(std::remove_if(conns_.begin(), conns_.end(),
+                                        [c](const std::unique_ptr<Conn>& p) { return p.get() == c; }),
+                         conns_.end());
+        },
+        Qt::QueuedConnection);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         connectedNow_ = current() != nullptr;
     }
-    Q_UNUSED(id);
-    // The relay keeps trying while it runs; the newest connection failing
-    // is what brings a reconnect (an older one closed by the monitor is not).
-    if (running_ && conns_.empty())
+    // The relay keeps trying while it runs; the last connection going is
+    // what brings a reconnect (an older one closed by the monitor is not).
+    const bool anyLeft = std::any_of(conns_.begin(), conns_.end(), [](const std::unique_ptr<Conn>& p) { return p->socket; });
+    if (running_ && !anyLeft)
         scheduleReconnect();
 }
 
