@@ -21,7 +21,9 @@ namespace {
 const QByteArray kAck = QByteArrayLiteral("/back/\r\n\r\n");
 const QByteArray kHeart = QByteArrayLiteral("/heart/\r\n\r\n");
 const QByteArray kReline = QByteArrayLiteral("/reline/\r\n\r\n");
-constexpr size_t kMessagesKept = 20000;   // the read-out keeps the newest
+constexpr size_t kMessagesKept = 20000;   // the read-out keeps the newest ...
+constexpr qint64 kMessageBytesKept = 64 * 1024 * 1024;   // ... within this many body bytes
+constexpr int kViolationsKept = 10000;    // the rest are only counted
 constexpr int kReadChunk = 65536;
 
 QByteArray answerBatch(int session, const QByteArray& body)
@@ -481,7 +483,9 @@ void RelayPeer::fatal(Conn* c, const QString& text)
     const QString v = QStringLiteral("stream: %1; connection closed").arg(text);
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        violations_ << v;
+        ++violationTotal_;
+        if (violations_.size() < kViolationsKept)
+            violations_ << v;
     }
     QJsonObject o{{QStringLiteral("t"), now()}, {QStringLiteral("conn"), c->id},
                   {QStringLiteral("violations"), QJsonArray{v}}};
@@ -515,11 +519,17 @@ void RelayPeer::handleFrame(Conn* c, const Frame& f)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         counts_[f.type] += 1;
-        for (const QString& v : check.violations)
-            violations_ << QStringLiteral("type %1: %2").arg(f.type).arg(v);
-        if (messages_.size() >= kMessagesKept)
-            messages_.erase(messages_.begin(), messages_.begin() + kMessagesKept / 10);
+        for (const QString& v : check.violations) {
+            ++violationTotal_;
+            if (violations_.size() < kViolationsKept)
+                violations_ << QStringLiteral("type %1: %2").arg(f.type).arg(v);
+        }
         messages_.push_back(m);
+        messageBytes_ += m.body.size();
+        size_t drop = 0;
+        while (drop + 1 < messages_.size() && (messages_.size() - drop > kMessagesKept || messageBytes_ > kMessageBytesKept))
+            messageBytes_ -= messages_[drop++].body.size();
+        messages_.erase(messages_.begin(), messages_.begin() + qsizetype(drop));
     }
     QJsonObject o{{QStringLiteral("t"), m.atMs},
                   {QStringLiteral("conn"), c->id},
@@ -913,7 +923,7 @@ QMap<int, int> RelayPeer::counts() const
 int RelayPeer::violationCount() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return violations_.size();
+    return violationTotal_;
 }
 
 QStringList RelayPeer::violations() const
@@ -955,12 +965,12 @@ QString RelayPeer::summary() const
     QString s = QStringLiteral("relaypeer: %1 messages on %2 connections, %3 acks\n").arg(total).arg(connectionsMade_).arg(acks_);
     for (auto it = counts_.cbegin(); it != counts_.cend(); ++it)
         s += QStringLiteral("  type %1: %2\n").arg(it.key(), 2).arg(it.value());
-    s += QStringLiteral("relaypeer: %1 violations\n").arg(violations_.size());
+    s += QStringLiteral("relaypeer: %1 violations\n").arg(violationTotal_);
     const int shown = std::min<int>(violations_.size(), 50);
     for (int i = 0; i < shown; ++i)
         s += QStringLiteral("  %1\n").arg(violations_[i]);
-    if (shown < violations_.size())
-        s += QStringLiteral("  ... %1 more\n").arg(violations_.size() - shown);
+    if (shown < violationTotal_)
+        s += QStringLiteral("  ... %1 more\n").arg(violationTotal_ - shown);
     return s;
 }
 

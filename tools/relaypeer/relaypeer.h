@@ -142,9 +142,9 @@ public:
     int connectionCount() const;    // connections made so far
     int messageCount() const;
     QMap<int, int> counts() const;  // per type
-    int violationCount() const;
-    QStringList violations() const; // "type N: text", oldest first
-    std::vector<Message> messages() const;
+    int violationCount() const;     // all of them
+    QStringList violations() const; // "type N: text", the first 10000
+    std::vector<Message> messages() const;   // the newest 20000 (64 MiB of bodies)
     int acksSent() const;
     int batchesSent() const;
     QString summary() const;        // counts per type and the violations
@@ -205,7 +205,9 @@ private:
     bool connectedNow_ = false;
     std::vector<Message> messages_;
     QMap<int, int> counts_;
-    QStringList violations_;
+    QStringList violations_;     // the first ones, "type N: text"
+    int violationTotal_ = 0;
+    qint64 messageBytes_ = 0;
     int acks_ = 0;
     int batches_ = 0;
 };
