@@ -1,9 +1,16 @@
 // The demo end to end: mm_make_demo lays out a program directory, the board
 // simulator plays the machine for four fast cycles with a part left behind
-// in the second, and the monitor runs offscreen on it as a child process.
-// The machine's trace, the NG picture, the operation record and the command
-// log show what the monitor did.
+// in the second, and the monitor runs offscreen on it as a child process,
+// with the relay peer as its relay.  The machine's trace, the NG picture,
+// the operation record, the command log and the peer's message log show
+// what the monitor did.
 #include "messages.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <QSet>
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -22,6 +29,13 @@ namespace {
 const char kBoardSim[] = MM_BOARDSIM_PROGRAM;
 const char kMakeDemo[] = MM_MAKE_DEMO_PROGRAM;
 const char kMonitor[] = MM_MONITOR_PROGRAM;
+const char kRelayPeer[] = MM_RELAYPEER_PROGRAM;
+
+// Whether the program starts the relay MOULDMON_RELAY names and CNT_Net's
+// senders queue real bodies.  Both come with the link's wiring into the
+// program; until then no peer is started and nothing reaches one, so only
+// the layout's switch and the absence of violations are checked.
+constexpr bool kRelayLinkWired = false;
 
 // The environment of a program started on a developer machine: no panel
 // mode, no test mode, no real cameras, offscreen.
@@ -33,7 +47,59 @@ QProcessEnvironment childEnvironment(const QString& dir)
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("MOULDMON_SERIAL"), dir + QStringLiteral("/dev/ttyS0"));
     env.insert(QStringLiteral("MOULDMON_CAMSIM"), dir + QStringLiteral("/camsim.json"));
+    // The relay the monitor starts off the panel: the peer, logging every
+    // message to cnt_net/relaypeer.log of the program directory.
+    env.insert(QStringLiteral("MOULDMON_RELAY"), QString::fromLocal8Bit(kRelayPeer));
+    env.insert(QStringLiteral("MM_RELAYPEER_ARGS"), QStringLiteral("--backoff 200"));
     return env;
+}
+
+QString sysparamRow(const QString& file, const QString& name)
+{
+    QString value;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("demo_param"));
+        db.setDatabaseName(file);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.prepare(QStringLiteral("select value from sysparam where name = ?"));
+            q.addBindValue(name);
+            if (q.exec() && q.next())
+                value = q.value(0).toString();
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("demo_param"));
+    return value;
+}
+
+// What the peer's message log holds: messages per type, the violations
+// ("type N: text"), and whether it exists.
+struct PeerLog {
+    bool exists = false;
+    QMap<int, int> counts;
+    QStringList violations;
+};
+
+PeerLog readPeerLog(const QString& file)
+{
+    PeerLog log;
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return log;
+    log.exists = true;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        const bool message = o.contains(QLatin1String("type"));
+        if (message)
+            log.counts[o.value(QLatin1String("type")).toInt()] += 1;
+        for (const QJsonValue& v : o.value(QLatin1String("violations")).toArray())
+            log.violations << (message ? QStringLiteral("type %1: ").arg(o.value(QLatin1String("type")).toInt())
+                                       : QString())
+                                  + v.toString();
+    }
+    return log;
 }
 
 QStringList jpegsIn(const QString& folder)
@@ -116,6 +182,9 @@ void TestDemo::fourCyclesWithOnePartLeft()
     QVERIFY2(make.exitCode() == 0, make.readAllStandardError().constData());
     // The cycle-time export program, where the monitor starts it.
     QVERIFY(QFileInfo(dir + QStringLiteral("/cnt_net/xls")).isExecutable());
+    // The relay link on, without the live-video share.
+    const QString netRow = sysparamRow(dir + QStringLiteral("/PARAM.db"), QStringLiteral("CntNet"));
+    QVERIFY2(netRow == QLatin1String("1 0 0") || netRow.startsWith(QLatin1String("1 0 0 ")), qPrintable(netRow));
 
     sim_.setWorkingDirectory(dir);
     sim_.setProcessChannelMode(QProcess::MergedChannels);
@@ -210,6 +279,25 @@ void TestDemo::fourCyclesWithOnePartLeft()
         QVERIFY2(line.contains(QStringLiteral("dry run, not executed")) || line.contains(QStringLiteral("dry run, not started")),
                  qPrintable(line));
     qInfo("%d command(s) refused by the dry run", int(refused.size()));
+
+    // The relay peer: started by the monitor in the program directory, it
+    // decoded every message the run sent without a violation.
+    const PeerLog peer = readPeerLog(dir + QStringLiteral("/cnt_net/relaypeer.log"));
+    QStringList counts;
+    for (auto it = peer.counts.cbegin(); it != peer.counts.cend(); ++it)
+        counts << QStringLiteral("%1:%2").arg(it.key()).arg(it.value());
+    qInfo("relay peer: log %s, messages per type %s, %d violation(s)", peer.exists ? "written" : "missing",
+          qPrintable(counts.join(QLatin1Char(' '))), int(peer.violations.size()));
+    QVERIFY2(peer.violations.isEmpty(), qPrintable(peer.violations.mid(0, 20).join(QLatin1Char('\n'))));
+    if (!kRelayLinkWired)
+        return;
+    QVERIFY2(peer.exists, "the monitor did not start the relay peer");
+    // The operation record, the alarm picture, the statistics, every
+    // detection's results and the alarm's release.
+    for (int type : {1, 5, 7, 18, 20})
+        QVERIFY2(peer.counts.value(type) > 0, qPrintable(QStringLiteral("no type %1 message; got %2")
+                                                              .arg(type)
+                                                              .arg(counts.join(QLatin1Char(' ')))));
 }
 
 QTEST_MAIN(TestDemo)

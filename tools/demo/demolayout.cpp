@@ -140,6 +140,11 @@ bool writeParameters(const QDir& dir, int cameras, QString* error)
     }
     WizardPara p = FirstStartParameters();
     fillParameters(p);
+    // The relay link on, without the live-video share: the row "CntNet"
+    // starts "1 0 0", and the monitor starts the relay MOULDMON_RELAY names.
+    p.netEnabled = 1;
+    p.videoShareMode = 0;
+    p.videoShareFps = 0;
     const ParamStoreResult r = p.SaveDatatoFile(param.db());
     if (!r.ok) {
         *error = r.detail;

@@ -2,7 +2,9 @@
 // The demo program directory: parameters, areas, camera serials, templates,
 // the simulated camera bus and the scenes the machine model swaps, laid out
 // through the program's own stores so that the monitor starts on it without
-// a single question and judges the scenes as a machine would expect:
+// a single question, with the relay link on (its relay is the program
+// MOULDMON_RELAY names, scripts/run's relay peer), and judges the scenes as
+// a machine would expect:
 //   the mould holding its part   -> product detection OK
 //   the empty mould              -> mould detection OK
 //   the mould with a part left   -> mould detection NG

@@ -13,10 +13,10 @@ namespace {
 
 const char kUsage[] =
     "usage: mm_make_demo DIR [--cameras N] [--lang 0|1|2]\n"
-    "Lays out a program directory for the monitor: PARAM.db, the areas of each\n"
-    "camera, SN.db, the templates, realytime.txt, time.txt, camsim.json and the\n"
-    "scenes under scenes/ that mm_boardsim --machine swaps, and the cycle-time\n"
-    "export program as cnt_net/xls.\n"
+    "Lays out a program directory for the monitor: PARAM.db (with the relay link\n"
+    "on), the areas of each camera, SN.db, the templates, realytime.txt,\n"
+    "time.txt, camsim.json and the scenes under scenes/ that mm_boardsim\n"
+    "--machine swaps, and the cycle-time export program as cnt_net/xls.\n"
     "  --cameras N   simulated cameras, 1 to 8 (default 2)\n"
     "  --lang L      0 Simplified Chinese, 1 English, 2 Traditional Chinese\n"
     "                (default: the parameters' default)\n";

@@ -587,7 +587,7 @@ void RelayPeer::pump()
     while (!pending_.empty()) {
         const qint64 t = now();
         const Pending& p = pending_.front();
-        const qint64 ready = std::max(p.dueMs, lastWriteMs_ < 0 ? 0 : lastWriteMs_ + kBatchGapMs);
+        const qint64 ready = std::max(p.dueMs, lastWriteMs_ < 0 ? 0 : lastWriteMs_ + opt_.batchGapMs);
         if (t < ready) {
             pumpTimer_->start(int(ready - t));
             return;

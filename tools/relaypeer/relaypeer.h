@@ -61,6 +61,10 @@ struct Options {
     bool answers = true;
     QByteArray productAnswer;
     QByteArray remindAnswer;
+    // Least time between two batches.  Below the monitor's 100 ms only where
+    // nothing but acks is written (no heartbeat, no answers): with one
+    // message in flight two acks never meet in one read.
+    int batchGapMs = kBatchGapMs;
     int relineAfterMs = -1;          // after connecting; -1 never
     int closeAfter = 0;              // close after N messages (0 never)
     int readBytesPerSecond = 0;      // slow reads (0: read as it comes)
