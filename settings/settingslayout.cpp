@@ -1,0 +1,149 @@
+#include "settingslayout.h"
+
+#include "checkbox.h"
+#include "colorbutton.h"
+#include "editbox.h"
+#include "kitlayout.h"
+
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStringList>
+
+namespace {
+bool gValid = false;
+SettingsMetrics gMetrics;
+
+SettingsMetrics compute()
+{
+    SettingsMetrics m;
+    if (!IsLargeLayout()) {
+        m.form = SettingsMetrics::Small;
+        m.dialogSize = QSize(qMin(700, gShowW), qMin(500, gShowH));
+        return m;
+    }
+    if (gShowW >= 1800 && gShowH >= 950) {
+        m.form = SettingsMetrics::Large;
+        m.dialogSize = QSize(1800, 950);
+        m.margin = 16;
+        m.titleHeight = 50;
+        m.headerHeight = 40;
+        m.rowHeight = 50;
+        m.rowSpacing = 6;
+        m.fontPx = 25;
+        m.boxFontPx = 28;
+        m.indicator = 32;
+        m.headerPx = 30;
+        m.notePx = 20;
+        m.labelPx = 24;
+        m.titlePx = 34;
+        m.versionWidth = 300;
+        m.comboWidth = 220;
+        m.labelWidth = 300;
+        m.pageButton = QSize(200, 60);
+        m.actionButton = QSize(220, 60);
+        m.numberWidth = 855;
+        return m;
+    }
+    m.form = SettingsMetrics::Fitted;
+    m.dialogSize = QSize(qMin(1800, gShowW), qMin(950, gShowH));
+    m.margin = 12;
+    m.titleHeight = 40;
+    m.headerHeight = 30;
+    m.rowHeight = 38;
+    m.rowSpacing = 4;
+    m.fontPx = 20;
+    m.boxFontPx = 18;
+    m.indicator = 24;
+    m.headerPx = 22;
+    m.notePx = 15;
+    m.labelPx = 18;
+    m.titlePx = 26;
+    m.versionWidth = 220;
+    m.comboWidth = 170;
+    m.labelWidth = 210;
+    m.pageButton = QSize(150, 46);
+    m.actionButton = QSize(160, 46);
+    m.captionWidth = 130;
+    m.stepWidth = 62;
+    m.fieldWidth = 100;
+    m.numberWidth = m.captionWidth + 4 * m.stepWidth + m.fieldWidth + 5 * 6;
+    return m;
+}
+}
+
+const SettingsMetrics& settingsMetrics()
+{
+    if (!gValid) {
+        gMetrics = compute();
+        gValid = true;
+    }
+    return gMetrics;
+}
+
+void resetSettingsMetrics() { gValid = false; }
+
+void FitEditBox(EditBox* box)
+{
+    const SettingsMetrics& m = settingsMetrics();
+    box->captionLabel->setWordWrap(true);
+    if (m.form != SettingsMetrics::Fitted)
+        return;
+    const QFont font = MicroHei(m.fontPx);
+    box->captionLabel->setFixedSize(m.captionWidth, m.rowHeight);
+    box->captionLabel->setFont(MicroHei(m.fontPx - 2));
+    for (ColorButton* b : {box->minusFiveButton, box->minusOneButton, box->plusOneButton, box->plusFiveButton})
+        b->setFixedSize(m.stepWidth, m.rowHeight);
+    box->valueField->setFixedSize(m.fieldWidth, m.rowHeight);
+    box->valueField->setFont(font);
+    box->rowLayout->setSpacing(6);
+    box->rowLayout->setContentsMargins(0, 0, 0, 0);
+}
+
+QString WrapText(const QString& text, const QFont& font, int width)
+{
+    const QFontMetrics fm(font);
+    if (width <= 0 || fm.horizontalAdvance(text) <= width)
+        return text;
+    // Pieces: words of Latin text with their following space, single
+    // characters of Chinese text.
+    QStringList pieces;
+    QString word;
+    for (QChar ch : text) {
+        if (ch.unicode() >= 0x2e80) {
+            if (!word.isEmpty())
+                pieces << word;
+            word.clear();
+            pieces << QString(ch);
+        } else if (ch == QLatin1Char(' ')) {
+            pieces << word + ch;
+            word.clear();
+        } else {
+            word += ch;
+        }
+    }
+    if (!word.isEmpty())
+        pieces << word;
+    QString out;
+    QString line;
+    for (const QString& piece : pieces) {
+        if (!line.isEmpty() && fm.horizontalAdvance(line + piece.trimmed()) > width) {
+            out += line.trimmed() + QLatin1Char('\n');
+            line.clear();
+        }
+        line += piece;
+    }
+    return out + line.trimmed();
+}
+
+void FitCheckBox(CheckBox* box, int width)
+{
+    const SettingsMetrics& m = settingsMetrics();
+    if (m.form == SettingsMetrics::Fitted) {
+        box->setFont(MicroHei(m.boxFontPx));
+        box->setStyleSheet(QStringLiteral("QCheckBox::indicator {width: %1px; height: %1px;} "
+                                          "QCheckBox::indicator:checked {border-image: url(images/check.png);}")
+                               .arg(m.indicator));
+    }
+    box->setText(WrapText(box->text(), box->font(), width - m.indicator - 10));
+}

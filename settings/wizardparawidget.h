@@ -1,0 +1,311 @@
+#pragma once
+// The system-settings dialog: pages of fields over the edit copy gpWParaBak,
+// a row of page buttons and Confirm.  Nothing reaches the live record but
+// through Confirm; the camera page's image values are applied to the
+// cameras as they are typed, and the cameras run them only while the dialog
+// is shown.
+//
+// The pages are built with layouts in columns (numbers on the left, check
+// boxes in the middle and right, actions at the right edge); the section
+// headers and the drawn labels are painted from the geometry of the rows
+// they head.  Every field is one SettingsControl: its widget, its page, the
+// parameter it loads and writes back, and its visibility rule.
+#include "settingspage.h"
+#include "wizardpara.h"
+
+#include <QSqlDatabase>
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class CheckBox;
+class CycleTimer;
+class CycleTimerFactory;
+class ColorButton;
+class ComboBox;
+class Edit;
+class EditBox;
+class QBoxLayout;
+class QTimer;
+class QVBoxLayout;
+class SettingsHost;
+class WizardPara;
+
+enum SettingsPageIndex {
+    SettingsPageCommon = 0,
+    SettingsPageCamera = 1,
+    SettingsPageNetwork = 2,
+    SettingsPageIO = 3,
+    SettingsPageAdvanced = 4,
+    SettingsPageRecord = 5,
+};
+
+// What Confirm ended with.
+enum class ConfirmOutcome { Refused, Unchanged, Discarded, Saved, SaveFailed };
+
+// What changed between the live record and the edit copy, as Confirm acts on it.
+struct ChangeFlags {
+    bool camera[8] = {};
+    bool positioning = false;
+    bool productDetectEnabled = false, moldSameAsProduct = false, templateCount = false, ngImageKeep = false,
+         okImageKeep = false, differenceMultiplier = false, captureSpeed = false, serialPort = false,
+         colorCamera = false, grayChannel = false, noLensOptimize = false, externalTrigger = false,
+         showManualSnapshot = false, moldSelect = false, maxOffset = false, statisticsEnabled = false;
+};
+
+// Confirm's decisions, made before anything changes.
+struct CommitPlan {
+    WizardPara candidate;
+    ChangeFlags flags;
+    QString recordText;
+    int leftPairActive = 0;
+    int detections = 0;
+    bool multiBookkeeping = false;   // function 4 chosen and running
+    bool relabel = false;            // the status strip's labels follow the steps
+    bool functionPending = false;    // the chosen function waits for the next start
+    std::vector<int> copyAreas;      // cameras whose partner areas are copied
+    std::vector<std::pair<int, int>> createShape;   // (camera, detection)
+    std::vector<std::pair<int, int>> varTrain;
+};
+CommitPlan PlanCommit(const WizardPara& live, const WizardPara& edit, int leftPairActive, int detections,
+                      int cameras);
+
+// Where a field keeps its value in a parameter record.  perCamera: the entry
+// of the tuned camera.
+struct ParamRef {
+    int WizardPara::*scalar = nullptr;
+    int (WizardPara::*cameraArray)[8] = nullptr;
+    int (WizardPara::*outputArray)[9] = nullptr;
+    int index = 0;
+    bool perCamera = false;
+
+    int* in(WizardPara& w, int camera) const;
+};
+
+struct SettingsControl {
+    enum Kind { Number, Box, Combo, Button, Text, Other };
+    Kind kind = Other;
+    int page = SettingsPageCommon;
+    QWidget* row = nullptr;        // what shows and hides (the widget or its row)
+    EditBox* edit = nullptr;
+    CheckBox* check = nullptr;
+    ComboBox* combo = nullptr;
+    ColorButton* button = nullptr;
+    ParamRef param;                // unset (no field): loaded and written by code
+    bool hasParam = false;
+    int captionId = -1;
+    int offset = 0;                // stored = shown + offset (the motion box: -1)
+    std::function<bool()> shown;   // null: always on its page
+};
+
+// A text the dialog paints: a section header above its anchor row (with the
+// separator line) or a label left of its row.
+struct PaintedText {
+    int page = SettingsPageCommon;
+    QWidget* anchor = nullptr;
+    QString text;
+    QString note;                  // unit note right of a header
+    bool header = true;
+    int width = 0;                 // a label's width
+    std::function<bool()> shown;
+};
+
+class WizardParaWidget : public QWidget, public SettingsPage {
+    Q_OBJECT
+public:
+    // host: the window's services (owned when ownHost).  parent: the window.
+    WizardParaWidget(SettingsHost* host, bool ownHost, QWidget* parent);
+    ~WizardParaWidget() override;
+
+    // SettingsPage.
+    void showPage() override;
+    void hidePage() override;
+    bool pageShown() const override { return shown_; }
+    void acceptPage() override { accept(); }
+    QWidget* pageWidget() override { return this; }
+
+    // Confirm with its outcome (the slot accept() only runs it).
+    ConfirmOutcome confirm();
+    // Writes the widgets back into the edit copy (Confirm's reading step,
+    // without the forcing rules).
+    void ReadPages();
+
+    // The large or small layout the dialog was built in, and its fitted
+    // size class for the field widgets.
+    bool large() const { return large_; }
+
+    // The network-page hook: writes the network files and returns the change
+    // bits; nothing until the network page exists.
+    std::function<int()> SaveNetParam;
+
+    int currentPage = SettingsPageCommon;
+    int tunedCamera = 0;
+    bool simpleDisplay = false;
+    bool keepPage = false;
+    QString titleText;
+    bool multiDetectBuilt = false;  // the live mode was 4 at construction
+
+    // The controls, in page order.
+    std::vector<SettingsControl> controls;
+    std::vector<PaintedText> texts;
+
+    // Page buttons: common, camera, network, I/O, advanced, Confirm.
+    ColorButton* pageButtons[6] = {};
+
+    // Fields the slots and the rules name.
+    EditBox* delayBoxes[8] = {};
+    EditBox* recheckBox = nullptr;
+    EditBox* filterSizeBox = nullptr;
+    EditBox* filterAreaBox = nullptr;
+    CheckBox* motionBox = nullptr;
+    ComboBox* languageCombo = nullptr;
+    ColorButton* resetCountButton = nullptr;
+    ColorButton* shutDownButton = nullptr;
+
+    EditBox* exposureBox = nullptr;
+    EditBox* gainBox = nullptr;
+    EditBox* sharpBox = nullptr;
+    EditBox* contrastBox = nullptr;
+    EditBox* gammaBox = nullptr;
+    EditBox* speedBox = nullptr;
+    CheckBox* shadingBox = nullptr;
+    CheckBox* showDetailsBox = nullptr;
+    CheckBox* hMirrorBox = nullptr;
+    CheckBox* vMirrorBox = nullptr;
+    ColorButton* simpleDisplayButton = nullptr;
+    ColorButton* switchCameraButton = nullptr;
+    ColorButton* autoExposeButton = nullptr;
+    ColorButton* restoreButton = nullptr;
+    ColorButton* reorderButton = nullptr;
+
+    ComboBox* outputCombos[9] = {};
+    int outputCombosBuilt = 4;
+    ComboBox* sysFunCombo = nullptr;
+    ComboBox* moldSelectCombo = nullptr;
+    ColorButton* customIoButton = nullptr;
+    ColorButton* ioNameButton = nullptr;
+
+    EditBox* offsetBox = nullptr;
+    EditBox* screenOffBox = nullptr;
+    CheckBox* factoryBox = nullptr;
+    CheckBox* saveRawBox = nullptr;
+    Edit* groupNameEdit = nullptr;
+    ComboBox* groupCombo = nullptr;
+    Edit* passwordEdits[2] = {};
+    ColorButton* detectCycleButton = nullptr;
+    std::vector<ColorButton*> pendingButtons;   // built, not connected yet
+
+    // One-key exposure: the 2 s timer (the camera's automatic exposure runs
+    // meanwhile).
+    std::unique_ptr<CycleTimer> autoExposeTimer;
+    int autoExposeCamera = -1;
+
+    // Repaints of the retraining progress box (k / n), for tests.
+    std::function<void(int done, int total)> progressShown;
+
+public slots:
+    void accept();
+    void WizardParaInit();
+    void DoChangePage();
+    void SetEnable(bool on);
+    void SlotToCommon();
+    void SlotToCamera();
+    void SlotToNetwork();
+    void SlotToIO();
+    void SlotToAdvance();
+
+    // Common page.
+    void ResetTotal();
+    void ResetEBoxTrigDelayPos(int count);
+    void ResetReCheck1Text(const QString& text);
+
+    // Camera page.
+    void SetExposeTime(int v);
+    void SetAdjust(int v);
+    void SetSharp(int v);
+    void SetContrast(int v);
+    void SetGamma(int v);
+    void SetHMirror();
+    void SetVMirror();
+    void SetAutoWDR(int state);
+    void SlotChangeCamera();
+    void SlotRestoreDefaultSettings();
+    void SlotAutoExposeTime();
+    void SlotAutoExposeTimeTimeout();
+
+    // I/O page.
+    void SlotChangeSysFun(int index);
+
+    // Advanced page.
+    void SlotShowDetectCycle();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    // Construction, page by page (settings/*page.cpp).
+    void BuildCommonPage();
+    void BuildCameraPage();
+    void BuildIOPage();
+    void BuildAdvancedPage();
+    void BuildButtonRow();
+
+    // Building blocks in the dialog's size class.
+    EditBox* AddNumber(QBoxLayout* column, int page, int captionId, int min, int max, const ParamRef& ref,
+                       int type = 0, int scale = 1, const QString& unit = QString());
+    CheckBox* AddBox(QBoxLayout* column, int page, int captionId, const ParamRef& ref, int width);
+    ComboBox* AddCombo(QBoxLayout* column, int page, const QList<int>& items, const ParamRef& ref,
+                       int labelId, int labelWidth);
+    ColorButton* AddButton(QBoxLayout* column, int page, const QString& text);
+    void AddHeader(QBoxLayout* column, int page, int textId, const QString& note = QString());
+    // The header pending for the next row added to column.
+    struct PendingHeader {
+        QBoxLayout* column;
+        size_t text;
+    };
+    std::vector<PendingHeader> pendingHeaders_;
+    void AnchorHeaders(QBoxLayout* column, QWidget* row);
+    SettingsControl& AddControl(SettingsControl c);
+    SettingsControl* ControlOf(QWidget* w);
+
+    QWidget* pageArea(int page) const;
+
+    // Loading and writing back one control.
+    void LoadControl(SettingsControl& c, WizardPara& from);
+    void StoreControl(const SettingsControl& c, WizardPara& to) const;
+    // The five per-camera values and the mirrors of tunedCamera.
+    void LoadCameraFields();
+    void CancelAutoExpose();
+    // Cameras whose values differ between the records get from's values.
+    void ReapplyCameras(const WizardPara& running, const WizardPara& other, bool all);
+
+    ConfirmOutcome commitEdits();
+    ParamStoreResult SaveCandidate(const WizardPara& candidate, QSqlDatabase db);
+    // Retraining with its progress box.
+    void RunTraining(const std::vector<std::pair<int, int>>& createShape,
+                     const std::vector<std::pair<int, int>>& varTrain);
+
+    SettingsHost* host_;
+    std::unique_ptr<SettingsHost> ownedHost_;
+    bool large_ = false;
+    int rowHeight_ = 28;
+    int fontPx_ = 16;
+    int headerHeight_ = 26;
+    int titleHeight_ = 30;
+    bool shown_ = false;
+    QWidget* pages_[6] = {};
+    QVBoxLayout* outer_ = nullptr;
+    std::unique_ptr<CycleTimerFactory> ownTimers_;
+};
+
+// Message text with the Simplified Chinese one where the run's language has
+// none.
+QString SettingsCaption(int id);
