@@ -17,15 +17,6 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-namespace {
-ParamRef Field(int WizardPara::*f)
-{
-    ParamRef r;
-    r.scalar = f;
-    return r;
-}
-}
-
 void WizardParaWidget::BuildAdvancedPage()
 {
     const SettingsMetrics& m = settingsMetrics();
@@ -44,18 +35,13 @@ void WizardParaWidget::BuildAdvancedPage()
     const int boxWidth = qMax(110, rest / 2);
     const QString seconds = SettingsCaption(540);
 
-    // The offset only in the large layout; it keeps its value in the small one.
-    offsetBox = AddNumber(left, P, 213, 1, 8000, Field(&WizardPara::maxOffset));
-    controls.back().shown = [] { return gShowW > 1024; };
-    AddNumber(left, P, 188, 0, 4, Field(&WizardPara::differenceMultiplier));
-    AddNumber(left, P, 181, 1, 20, Field(&WizardPara::minSpot));
-    AddNumber(left, P, 403, 0, 180, Field(&WizardPara::rotationAngle));
-    screenOffBox = AddNumber(left, P, 243, 30, 9999, Field(&WizardPara::screenOffSeconds), 0, 1, seconds);
-    screenOffBox->setUse0(true);   // 0: never
-    AddNumber(left, P, 189, 0, 1000, Field(&WizardPara::autoLogoutSeconds), 0, 1, seconds);
-    AddNumber(left, P, 185, 1, 100, Field(&WizardPara::templateCount));
-    AddNumber(left, P, 186, 0, 2000, Field(&WizardPara::ngImageKeep));
-    AddNumber(left, P, 187, 0, 2000, Field(&WizardPara::okImageKeep));
+    QBoxLayout* byColumn[3] = {left, middle, right};
+    AddFields(paramfields::Page::Advanced, P, [&](const paramfields::ParamField& f) { return byColumn[qBound(0, f.column, 2)]; },
+              boxWidth, 0);
+    offsetBox = Control("maxOffset")->edit;
+    screenOffBox = Control("screenOffSeconds")->edit;
+    factoryBox = Control("showFactoryParams")->check;
+    saveRawBox = Control("saveRawImages")->check;   // the window's switch, not a parameter
 
     // Parameter groups: name, list, backup / restore / delete.
     AddHeader(left, P, 261);
@@ -94,45 +80,8 @@ void WizardParaWidget::BuildAdvancedPage()
     }
     left->addStretch();
 
-    struct BoxRow {
-        int caption;
-        int WizardPara::*field;
-    };
-    const BoxRow middleBoxes[] = {
-        {254, &WizardPara::showFactoryParams},  {272, &WizardPara::showManualSnapshot},
-        {191, &WizardPara::autoGenerateArea},   {194, &WizardPara::skipMoldPassword},
-        {341, &WizardPara::addTemplatePassword}, {342, &WizardPara::ignorePointPassword},
-        {556, &WizardPara::stopDetectPassword}, {457, &WizardPara::templateIsNg},
-        {201, nullptr},                          {470, &WizardPara::liveRoiDisplay},
-        {400, &WizardPara::templateAutoUpdate}, {1011, &WizardPara::ngSwitchToContinuous},
-    };
-    for (const BoxRow& b : middleBoxes) {
-        ParamRef r;
-        if (b.field)
-            r = Field(b.field);
-        CheckBox* box = AddBox(middle, P, b.caption, r, boxWidth);
-        if (b.caption == 254)
-            factoryBox = box;
-        if (b.caption == 201)
-            saveRawBox = box;   // the window's switch, not a parameter
-    }
     middle->addStretch();
 
-    const BoxRow rightBoxes[] = {
-        {554, &WizardPara::statisticsEnabled},   {471, &WizardPara::showCavityNumbers},
-        {558, &WizardPara::logEnabled},          {572, &WizardPara::skipDetectEnabled},
-        {1007, &WizardPara::separateDetectSignal}, {586, &WizardPara::cameraCheck},
-        {591, &WizardPara::ioLostAlarm},         {644, &WizardPara::imageAdjustEnabled},
-        {652, &WizardPara::showCaptureModeButton}, {-1, &WizardPara::cycleTimeLog},
-        {653, &WizardPara::hideNgCount},
-    };
-    for (const BoxRow& b : rightBoxes) {
-        CheckBox* box = AddBox(right, P, b.caption < 0 ? 0 : b.caption, Field(b.field), boxWidth);
-        if (b.caption < 0) {
-            box->setText(WrapText(QStringLiteral("启用检测周期"), box->font(), boxWidth - m.indicator - 10));
-            controls.back().captionId = -1;
-        }
-    }
     // Password: two fields, the change button.
     AddHeader(right, P, 225);
     for (int k = 0; k < 2; ++k) {

@@ -6,7 +6,6 @@
 #include "checkbox.h"
 #include "choosebox.h"
 #include "colorbutton.h"
-#include "cycletimer.h"
 #include "editbox.h"
 #include "settingshost.h"
 #include "settingslayout.h"
@@ -15,23 +14,6 @@
 #include <QHBoxLayout>
 #include <QTimer>
 #include <QVBoxLayout>
-
-namespace {
-ParamRef Field(int WizardPara::*f)
-{
-    ParamRef r;
-    r.scalar = f;
-    return r;
-}
-
-ParamRef PerCamera(int (WizardPara::*f)[8])
-{
-    ParamRef r;
-    r.cameraArray = f;
-    r.perCamera = true;
-    return r;
-}
-}
 
 void WizardParaWidget::BuildCameraPage()
 {
@@ -65,71 +47,36 @@ void WizardParaWidget::BuildCameraPage()
     connect(restoreButton, &QPushButton::clicked, this, &WizardParaWidget::SlotRestoreDefaultSettings);
     top->addStretch();
 
-    auto factory = [this] { return factoryBox && factoryBox->value(); };
     AddHeader(left, P, 221, SettingsCaption(214));
-    exposureBox = AddNumber(left, P, 164, 1, 100, PerCamera(&WizardPara::exposure));
-    connect(exposureBox, &EditBox::valueChanged, this, &WizardParaWidget::SetExposeTime);
-    gainBox = AddNumber(left, P, 165, 0, 64, PerCamera(&WizardPara::gain));
-    connect(gainBox, &EditBox::valueChanged, this, &WizardParaWidget::SetAdjust);
-    sharpBox = AddNumber(left, P, 241, 0, 100, PerCamera(&WizardPara::sharpness));
-    controls.back().shown = factory;
-    connect(sharpBox, &EditBox::valueChanged, this, &WizardParaWidget::SetSharp);
-    contrastBox = AddNumber(left, P, 242, 1, 200, PerCamera(&WizardPara::contrast));
-    controls.back().shown = factory;
-    connect(contrastBox, &EditBox::valueChanged, this, &WizardParaWidget::SetContrast);
-    gammaBox = AddNumber(left, P, 364, 0, 250, PerCamera(&WizardPara::gamma));
-    controls.back().shown = factory;
-    connect(gammaBox, &EditBox::valueChanged, this, &WizardParaWidget::SetGamma);
-    speedBox = AddNumber(left, P, 244, 0, 32, Field(&WizardPara::captureSpeed));
-    controls.back().shown = factory;
+    middle->addSpacing(headerHeight_);
+    right->addSpacing(headerHeight_);
+    QBoxLayout* byColumn[3] = {left, middle, right};
+    AddFields(paramfields::Page::Camera, P, [&](const paramfields::ParamField& f) { return byColumn[qBound(0, f.column, 2)]; },
+              boxWidth, 0);
     reorderButton = AddButton(left, P, SettingsCaption(396));
     pendingButtons.push_back(reorderButton);
     left->addStretch();
-
-    struct BoxRow {
-        int caption;
-        int WizardPara::*field;
-    };
-    const BoxRow middleBoxes[] = {
-        {388, &WizardPara::autoShading},       {337, &WizardPara::noLensOptimize},
-        {270, &WizardPara::colorCamera},       {271, &WizardPara::grayChannel},
-        {519, &WizardPara::externalTrigger},   {657, &WizardPara::refreshAfterDetect},
-        {1012, &WizardPara::continuousTimedDetect}, {200, &WizardPara::showAlgorithmDetails},
-        {196, &WizardPara::defectEnabled},     {197, &WizardPara::spotEnabled},
-        {198, &WizardPara::ignoreAreaEnabled}, {199, &WizardPara::positionEnabled},
-    };
-    middle->addSpacing(headerHeight_);
-    for (const BoxRow& b : middleBoxes) {
-        CheckBox* box = AddBox(middle, P, b.caption, Field(b.field), boxWidth);
-        controls.back().shown = factory;
-        if (b.field == &WizardPara::autoShading)
-            shadingBox = box;
-        if (b.field == &WizardPara::showAlgorithmDetails)
-            showDetailsBox = box;
-    }
     middle->addStretch();
-    connect(shadingBox, &QCheckBox::stateChanged, this, &WizardParaWidget::SetAutoWDR);
-
-    right->addSpacing(headerHeight_);
-    vMirrorBox = AddBox(right, P, 566, PerCamera(&WizardPara::vMirror), boxWidth);
-    controls.back().shown = factory;
-    connect(vMirrorBox, &QCheckBox::clicked, this, &WizardParaWidget::SetVMirror);
-    hMirrorBox = AddBox(right, P, 565, PerCamera(&WizardPara::hMirror), boxWidth);
-    controls.back().shown = factory;
-    connect(hMirrorBox, &QCheckBox::clicked, this, &WizardParaWidget::SetHMirror);
-    const BoxRow rightBoxes[] = {
-        {390, &WizardPara::blackAreaEnabled}, {391, &WizardPara::whiteAreaEnabled},
-        {520, &WizardPara::whiteCountEnabled}, {561, &WizardPara::directionEnabled},
-        {581, &WizardPara::distanceEnabled},  {397, &WizardPara::similarityEnabled},
-    };
-    for (const BoxRow& b : rightBoxes) {
-        AddBox(right, P, b.caption, Field(b.field), boxWidth);
-        if (b.field == &WizardPara::directionEnabled)
-            controls.back().shown = [] { return false; };   // its value passes through
-        else
-            controls.back().shown = factory;
-    }
     right->addStretch();
+
+    exposureBox = Control("exposure")->edit;
+    gainBox = Control("gain")->edit;
+    sharpBox = Control("sharpness")->edit;
+    contrastBox = Control("contrast")->edit;
+    gammaBox = Control("gamma")->edit;
+    speedBox = Control("captureSpeed")->edit;
+    shadingBox = Control("autoShading")->check;
+    showDetailsBox = Control("showAlgorithmDetails")->check;
+    hMirrorBox = Control("hMirror")->check;
+    vMirrorBox = Control("vMirror")->check;
+    connect(exposureBox, &EditBox::valueChanged, this, &WizardParaWidget::SetExposeTime);
+    connect(gainBox, &EditBox::valueChanged, this, &WizardParaWidget::SetAdjust);
+    connect(sharpBox, &EditBox::valueChanged, this, &WizardParaWidget::SetSharp);
+    connect(contrastBox, &EditBox::valueChanged, this, &WizardParaWidget::SetContrast);
+    connect(gammaBox, &EditBox::valueChanged, this, &WizardParaWidget::SetGamma);
+    connect(shadingBox, &QCheckBox::stateChanged, this, &WizardParaWidget::SetAutoWDR);
+    connect(vMirrorBox, &QCheckBox::clicked, this, &WizardParaWidget::SetVMirror);
+    connect(hMirrorBox, &QCheckBox::clicked, this, &WizardParaWidget::SetHMirror);
 
     columns->addLayout(left);
     columns->addLayout(middle);
@@ -243,28 +190,22 @@ void WizardParaWidget::SlotRestoreDefaultSettings()
 
 void WizardParaWidget::SlotAutoExposeTime()
 {
-    // The camera is latched now: a switch or a hide before the timeout ends
-    // the run with nothing stored.
+    // The run belongs to the camera it starts on: a switch or a hide before
+    // its end cancels it with nothing stored.
     CancelAutoExpose();
     autoExposeCamera = tunedCamera;
-    autoExposeTimer->start(2000);
-    if (OneKeyExposure* ae = host_->oneKeyExposure())
-        ae->begin(autoExposeCamera);
+    host_->startOneKeyExposure(autoExposeCamera,
+                               [this](const OneKeyExposureResult& r) { SlotAutoExposeTimeTimeout(r); });
 }
 
-void WizardParaWidget::SlotAutoExposeTimeTimeout()
+void WizardParaWidget::SlotAutoExposeTimeTimeout(const OneKeyExposureResult& r)
 {
-    autoExposeTimer->stop();
     const int camera = autoExposeCamera;
     autoExposeCamera = -1;
-    OneKeyExposure* ae = host_->oneKeyExposure();
-    if (camera < 0 || camera != tunedCamera || !ae)
-        return;
-    OneKeyExposureResult r;
-    if (!ae->finish(camera, &r))
+    if (camera < 0 || r.camera != camera || camera != tunedCamera)
         return;
     // The fields snap the camera's values; their setters apply and store them.
-    exposureBox->setValue(r.exposureMs);
+    exposureBox->setValue(r.exposure);
     if (r.gainKnown)
         gainBox->setValue(r.gain);
     update();
@@ -272,10 +213,8 @@ void WizardParaWidget::SlotAutoExposeTimeTimeout()
 
 void WizardParaWidget::CancelAutoExpose()
 {
-    if (!autoExposeTimer->isActive())
+    if (autoExposeCamera < 0)
         return;
-    autoExposeTimer->stop();
-    if (OneKeyExposure* ae = host_->oneKeyExposure())
-        ae->cancel(autoExposeCamera);
+    host_->cancelOneKeyExposure();
     autoExposeCamera = -1;
 }

@@ -17,19 +17,12 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-namespace {
-ParamRef Field(int WizardPara::*f)
-{
-    ParamRef r;
-    r.scalar = f;
-    return r;
-}
-}
-
 void WizardParaWidget::BuildCommonPage()
 {
+    using paramfields::ParamField;
     const SettingsMetrics& m = settingsMetrics();
-    QWidget* page = pageArea(SettingsPageCommon);
+    const int P = SettingsPageCommon;
+    QWidget* page = pageArea(P);
     auto* columns = new QHBoxLayout(page);
     columns->setContentsMargins(0, 0, 0, 0);
     columns->setSpacing(m.margin);
@@ -42,68 +35,47 @@ void WizardParaWidget::BuildCommonPage()
     const int rest = m.dialogSize.width() - 2 * m.margin - m.numberWidth - 3 * m.margin - m.actionButton.width();
     const int boxWidth = qMax(120, rest / 2);
 
-    const bool multi = multiDetectBuilt;
-    AddHeader(left, SettingsPageCommon, 219, SettingsCaption(220));
-    static const int multiCaptions[8] = {508, 509, 485, 486, 487, 488, 489, 490};
-    for (int d = 0; d < (multi ? 8 : 2); ++d) {
-        ParamRef r;
-        r.cameraArray = &WizardPara::detectDelay;
-        r.index = d;
-        const int caption = multi ? multiCaptions[d] : (d == 0 ? 161 : 162);
-        delayBoxes[d] = AddNumber(left, SettingsPageCommon, caption, 0, 10000, r, EditBoxTypeScaled, 10,
-                                  SettingsCaption(540));
-        if (d >= 2)
-            controls.back().shown = [this, d] { return gpWParaBak && gpWParaBak->multiDetectCount > d; };
-    }
-    AddHeader(left, SettingsPageCommon, 222);
-    recheckBox = AddNumber(left, SettingsPageCommon, 167, 0, 10, Field(&WizardPara::moldRecheckCount));
-    if (multi && gpWPara)
-        ResetReCheck1Text(Msg(511).arg(Msg(476 + qBound(1, gpWPara->multiDetectCount, 8))));
-    // The uniform filter only while the areas' own parameters are hidden
-    // (the camera page's box as it stands, not the stored value).
-    auto uniform = [this] { return !showDetailsBox || !showDetailsBox->value(); };
-    AddHeader(left, SettingsPageCommon, 333);
-    texts.back().shown = uniform;
-    filterSizeBox = AddNumber(left, SettingsPageCommon, 22, 1, 10, Field(&WizardPara::minimumSize));
-    controls.back().shown = uniform;
-    filterAreaBox = AddNumber(left, SettingsPageCommon, 24, 0, 1000, Field(&WizardPara::minimumArea));
-    controls.back().shown = uniform;
-    left->addStretch();
-
-    AddHeader(middle, SettingsPageCommon, 228);
-    AddBox(middle, SettingsPageCommon, multi ? 510 : 175, Field(&WizardPara::productDetectEnabled), boxWidth);
-    AddBox(middle, SettingsPageCommon, 177, Field(&WizardPara::moldSameAsProduct), boxWidth);
-    AddBox(middle, SettingsPageCommon, 170, Field(&WizardPara::passwordEnabled), boxWidth);
-    middle->addStretch();
+    // Left: the delays, the re-detections, the uniform filter, each under
+    // its header.  Second column: the switches, two to a row.
+    int boxes = 0;
+    auto place = [&](const ParamField& f) -> QBoxLayout* {
+        const QLatin1String name(f.name);
+        if (name == QLatin1String("detectDelay") && f.index == 0)
+            AddHeader(left, P, 219, SettingsCaption(220));
+        if (name == QLatin1String("moldRecheckCount"))
+            AddHeader(left, P, 222);
+        if (name == QLatin1String("minimumSize")) {
+            AddHeader(left, P, 333);
+            texts.back().shown = [this] { return !showDetailsBox || !showDetailsBox->value(); };
+        }
+        if (f.column == 0)
+            return left;
+        if (boxes == 0)
+            AddHeader(middle, P, 228);
+        return boxes++ % 2 == 0 ? middle : right;
+    };
     right->addSpacing(headerHeight_);
-    AddBox(right, SettingsPageCommon, 174, Field(&WizardPara::semiAuto), boxWidth);
-    motionBox = AddBox(right, SettingsPageCommon, 176, Field(&WizardPara::motionCorrection), boxWidth);
-    controls.back().offset = -1;   // ticked stores 0, not ticked -1
+    AddFields(paramfields::Page::Common, P, place, boxWidth, 0);
+    for (int d = 0; d < 8; ++d)
+        if (SettingsControl* c = Control("detectDelay", d))
+            delayBoxes[d] = c->edit;
+    recheckBox = Control("moldRecheckCount")->edit;
+    filterSizeBox = Control("minimumSize")->edit;
+    filterAreaBox = Control("minimumArea")->edit;
+    motionBox = Control("motionCorrection")->check;
+    left->addStretch();
+    middle->addStretch();
     right->addStretch();
 
     actions->addSpacing(headerHeight_);
-    resetCountButton = AddButton(actions, SettingsPageCommon, SettingsCaption(172));
+    resetCountButton = AddButton(actions, P, SettingsCaption(172));
     connect(resetCountButton, &QPushButton::clicked, this, &WizardParaWidget::ResetTotal);
-    {
-        auto* row = new QWidget(page);
-        auto* h = new QHBoxLayout(row);
-        h->setContentsMargins(0, 0, 0, 0);
-        languageCombo = new ComboBox(row);
-        languageCombo->setFont(MicroHei(m.fontPx));
-        languageCombo->setFixedSize(m.actionButton.width(), m.rowHeight);
-        languageCombo->setItemHeight(m.rowHeight);
-        for (int lang = 0; lang < 3; ++lang)
-            languageCombo->addItem(Msg(317, lang));
-        h->addWidget(languageCombo);
-        actions->addWidget(row);
-        SettingsControl c;
-        c.kind = SettingsControl::Combo;
-        c.page = SettingsPageCommon;
-        c.row = row;
-        c.combo = languageCombo;
-        AddControl(c);
-    }
-    shutDownButton = AddButton(actions, SettingsPageCommon, SettingsCaption(209));
+    QStringList languages;
+    for (int lang = 0; lang < 3; ++lang)
+        languages << Msg(317, lang);
+    languageCombo = AddCombo(actions, P, languages, QString(), 0);
+    languageCombo->setFixedWidth(m.actionButton.width());
+    shutDownButton = AddButton(actions, P, SettingsCaption(209));
     pendingButtons.push_back(shutDownButton);
     actions->addStretch();
 

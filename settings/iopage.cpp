@@ -15,26 +15,9 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-namespace {
-ParamRef Field(int WizardPara::*f)
-{
-    ParamRef r;
-    r.scalar = f;
-    return r;
-}
-
-// The outputs whose initial state shows: four, or in the multi-detection
-// mode the outputs the steps and the alarm drive, 1 .. max(4, N + 1).
-int OutputsShown(bool multiDetectBuilt)
-{
-    if (!multiDetectBuilt || !gpWParaBak)
-        return 4;
-    return qBound(4, gpWParaBak->multiDetectCount + 1, 9);
-}
-}
-
 void WizardParaWidget::BuildIOPage()
 {
+    using paramfields::ParamField;
     const SettingsMetrics& m = settingsMetrics();
     const int P = SettingsPageIO;
     QWidget* page = pageArea(P);
@@ -48,91 +31,59 @@ void WizardParaWidget::BuildIOPage()
     auto* boxes = new QGridLayout;
     boxes->setHorizontalSpacing(m.margin);
     boxes->setVerticalSpacing(m.rowSpacing);
-    const int areaWidth = m.dialogSize.width() - 2 * m.margin - m.numberWidth - m.margin;
-    const int boxWidth = qMax(120, (areaWidth - m.margin) / 2);
-    const QString seconds = SettingsCaption(540);
-
-    AddNumber(left, P, 336, 0, 10000, Field(&WizardPara::inputTimeout), EditBoxTypeScaled, 1, seconds);
-    const int labelWidth = qMax(60, m.numberWidth - m.comboWidth);
-    AddCombo(left, P, {455, 404, 405, 406}, Field(&WizardPara::reserveInputRole), 203, labelWidth);
-    AddCombo(left, P, {455, 407, 408, 409}, Field(&WizardPara::reserveOutputRole), 334, labelWidth);
-    AddNumber(left, P, 166, 0, 100, Field(&WizardPara::preCut), EditBoxTypeScaled, 10, seconds);
-    AddNumber(left, P, 168, 0, 1000, Field(&WizardPara::ejectorPulse), EditBoxTypeScaled, 10, seconds);
-    AddNumber(left, P, 169, 0, 1000, Field(&WizardPara::clampPulse), EditBoxTypeScaled, 10, seconds);
-    AddNumber(left, P, 524, 0, 100, Field(&WizardPara::debounceTime), EditBoxTypeScaled, 10, seconds);
-    AddNumber(left, P, 571, 0, 100, Field(&WizardPara::skipDetectCount));
-
-    // Output initial states: 1-4 under the numbers, 5-9 beside the function.
-    auto factory = [this] { return factoryBox && factoryBox->value(); };
-    outputCombosBuilt = multiDetectBuilt ? 9 : 4;
-    static const int firstLabels[4] = {273, 274, 275, 281};
+    auto* function = new QHBoxLayout;
+    function->setSpacing(m.margin);
     auto* outputGrid = new QGridLayout;
     outputGrid->setHorizontalSpacing(m.margin);
     outputGrid->setVerticalSpacing(m.rowSpacing);
-    for (int k = 0; k < outputCombosBuilt; ++k) {
-        ParamRef r;
-        r.outputArray = &WizardPara::outputInvert;
-        r.index = k;
-        QBoxLayout* column = left;
-        int width = labelWidth;
-        if (k >= 4) {
-            auto* cell = new QVBoxLayout;
-            outputGrid->addLayout(cell, (k - 4) / 2, (k - 4) % 2);
-            column = cell;
-            width = qMax(60, boxWidth - m.comboWidth);
-        }
-        outputCombos[k] = AddCombo(column, P, {204, 211}, r, k < 4 ? firstLabels[k] : -1, width);
-        if (k >= 4) {
-            PaintedText t;
-            t.page = P;
-            t.anchor = controls.back().row;
-            t.text = Msg(496).arg(k + 1);
-            t.header = false;
-            t.width = width;
-            texts.push_back(t);
-        }
-        texts.back().shown = factory;
-        controls.back().shown = [this, k, factory] { return factory() && k < OutputsShown(multiDetectBuilt); };
-    }
-    left->addStretch();
+    const int areaWidth = m.dialogSize.width() - 2 * m.margin - m.numberWidth - m.margin;
+    const int boxWidth = qMax(120, (areaWidth - m.margin) / 2);
+    const int labelWidth = qMax(60, m.numberWidth - m.comboWidth);
+    const int cellLabelWidth = qMax(60, boxWidth - m.comboWidth);
 
-    struct BoxRow {
-        int caption;
-        int WizardPara::*field;
+    // Left: the numbers, the reserve roles and outputs 1-4; right: the
+    // fifteen switches in two columns, the function, outputs 5-9.
+    std::vector<QVBoxLayout*> cells;
+    auto cell = [&](QGridLayout* grid, int row, int col) {
+        auto* c = new QVBoxLayout;
+        c->setSpacing(0);
+        grid->addLayout(c, row, col);
+        cells.push_back(c);
+        return c;
     };
-    const BoxRow boxRows[] = {
-        {179, &WizardPara::stopForbidsClamp},         {178, &WizardPara::cutEjectorOnClamp},
-        {192, &WizardPara::productNoEjectorControl},  {190, &WizardPara::productNgPulseNoAlarm},
-        {642, &WizardPara::moldNgPulseNoAlarm},       {1013, &WizardPara::productOkNgOutputs},
-        {645, &WizardPara::okClampNgEjector},         {193, &WizardPara::cutClampAfterMoldOk},
-        {513, &WizardPara::cutEjectorAfterProductOk}, {265, &WizardPara::safetyDoorTrigger},
-        {195, &WizardPara::safetyDoorClearsAlarm},    {515, &WizardPara::productAlarmCutsEjector},
-        {562, &WizardPara::moldAlarmCutsClamp},       {643, &WizardPara::stopForbidsEjector},
-        {202, &WizardPara::okNgPulses},
-    };
+    int boxCount = 0;
     const int perColumn = 8;
-    int i = 0;
-    for (const BoxRow& b : boxRows) {
-        auto* cell = new QVBoxLayout;
-        boxes->addLayout(cell, i % perColumn, i / perColumn);
-        AddBox(cell, P, b.caption, Field(b.field), boxWidth);
-        ++i;
+    for (const paramfields::ParamField* f : paramfields::PageFields(paramfields::Page::IO)) {
+        if (!paramfields::FieldBuilt(*f, multiDetectBuilt ? SystemModeMultiDetect : SystemModeStandard))
+            continue;
+        const QLatin1String name(f->name);
+        if (name == QLatin1String("outputInvert") && f->index >= 4) {
+            AddField(cell(outputGrid, (f->index - 4) / 2, (f->index - 4) % 2), P, *f, boxWidth, cellLabelWidth);
+        } else if (f->column == 0) {
+            AddField(left, P, *f, boxWidth, labelWidth);
+        } else if (f->widget == paramfields::Widget::Check) {
+            AddField(cell(boxes, boxCount % perColumn, boxCount / perColumn), P, *f, boxWidth, 0);
+            ++boxCount;
+        } else {
+            auto* c = new QVBoxLayout;
+            function->addLayout(c);
+            AddField(c, P, *f, boxWidth, 0);
+        }
     }
-    rightArea->addLayout(boxes);
+    sysFunCombo = Control("systemModePending")->combo;
+    moldSelectCombo = Control("moldSelect")->combo;
+    for (int k = 0; k < 9; ++k)
+        if (SettingsControl* c = Control("outputInvert", k))
+            outputCombos[k] = c->combo;
+    outputCombosBuilt = multiDetectBuilt ? 9 : 4;
+    // The output labels show with their combos.
+    for (PaintedText& t : texts)
+        if (t.page == P)
+            for (int k = 0; k < outputCombosBuilt; ++k)
+                if (outputCombos[k] && t.anchor == outputCombos[k]->parentWidget())
+                    t.shown = [this] { return factoryBox && factoryBox->value(); };
 
-    auto* function = new QHBoxLayout;
-    function->setSpacing(m.margin);
-    auto* funCell = new QVBoxLayout;
-    sysFunCombo = AddCombo(funCell, P, {384, 385, 386, 399, 472}, Field(&WizardPara::systemModePending), -1, 0);
-    function->addLayout(funCell);
-    auto* moldCell = new QVBoxLayout;
-    moldSelectCombo = AddCombo(moldCell, P, {376, 377, 383}, Field(&WizardPara::moldSelect), -1, 0);
-    controls.back().shown = [this] {
-        const int f = sysFunCombo->currentIndex();
-        return f == 1 || f == 2;
-    };
-    function->addLayout(moldCell);
-    auto multiChosen = [this] { return sysFunCombo->currentIndex() == 4; };
+    auto multiChosen = [this] { return paramfields::MultiDetectButtonsVisible(sysFunCombo->currentIndex()); };
     customIoButton = AddButton(function, P, SettingsCaption(473));
     controls.back().shown = multiChosen;
     ioNameButton = AddButton(function, P, SettingsCaption(498));
@@ -140,6 +91,8 @@ void WizardParaWidget::BuildIOPage()
     pendingButtons.push_back(customIoButton);
     pendingButtons.push_back(ioNameButton);
     function->addStretch();
+    left->addStretch();
+    rightArea->addLayout(boxes);
     rightArea->addLayout(function);
     rightArea->addLayout(outputGrid);
     rightArea->addStretch();
@@ -157,10 +110,11 @@ void WizardParaWidget::SlotChangeSysFun(int index)
         return;
     // The mould choice and the multi-detection buttons follow the function
     // shown at once; nothing is written before Confirm.
+    const paramfields::VisibilityContext visibility = Visibility();
     for (QWidget* w : {static_cast<QWidget*>(moldSelectCombo), static_cast<QWidget*>(customIoButton),
                        static_cast<QWidget*>(ioNameButton)}) {
         if (SettingsControl* c = ControlOf(w))
-            c->row->setVisible(c->shown());
+            c->row->setVisible(c->field ? paramfields::FieldVisible(*c->field, visibility) : c->shown());
     }
     update();
 }

@@ -12,6 +12,25 @@
 #include "wizardparawidget.h"
 
 MoJuWizardSettingsHost::MoJuWizardSettingsHost(MoJuWizard& window) : w_(window) {}
+
+void MoJuWizardSettingsHost::startOneKeyExposure(int slot, std::function<void(const OneKeyExposureResult&)> done)
+{
+    if (!exposure_) {
+        timers_ = std::make_unique<QtCycleTimerFactory>(&w_);
+        exposure_ = std::make_unique<OneKeyExposure>(*timers_, [this](const OneKeyExposureResult& r) {
+            if (exposureDone_)
+                exposureDone_(r);
+        });
+    }
+    exposureDone_ = std::move(done);
+    exposure_->start(slot, w_.cameraSlot(slot));
+}
+
+void MoJuWizardSettingsHost::cancelOneKeyExposure()
+{
+    if (exposure_)
+        exposure_->cancel();
+}
 MoJuWizardSettingsHost::~MoJuWizardSettingsHost() = default;
 
 int MoJuWizardSettingsHost::accessLevel() const { return w_.accessLevel; }

@@ -4,6 +4,7 @@
 #include "settingshost.h"
 
 #include "cammersingleton.h"
+#include "cycletimer.h"
 
 #include <array>
 #include <memory>
@@ -32,6 +33,8 @@ public:
     void applyCaptureSpeed() override;
     void showCameraAlone(int slot) override;
     void repaintViews() override;
+    void startOneKeyExposure(int slot, std::function<void(const OneKeyExposureResult&)> done) override;
+    void cancelOneKeyExposure() override;
     void createShape(int slot, int detection) override;
     void varTrain(int slot, int detection) override;
     bool saveCopiedAreas(int slot, int systemMode, QSqlDatabase db, QString* error) override;
@@ -55,6 +58,9 @@ private:
         AreaMaskArray masks;
     };
     std::array<PendingAreas, kCameraSlots> pending_;
+    std::unique_ptr<QtCycleTimerFactory> timers_;
+    std::unique_ptr<OneKeyExposure> exposure_;
+    std::function<void(const OneKeyExposureResult&)> exposureDone_;
 };
 
 // The settings dialog over window, with this host: the factory the program's

@@ -5,24 +5,9 @@
 #include <QSqlDatabase>
 #include <QString>
 
-class CycleTimerFactory;
+#include "onekeyexposure.h"
 
-// The one-key exposure of a camera as the camera page drives it: begin
-// switches the camera's automatic exposure on; finish switches it off and
-// reads what it settled on (false: nothing to store, the camera has no
-// automatic exposure); cancel switches it off and stores nothing.
-struct OneKeyExposureResult {
-    int exposureMs = 0;
-    int gain = 0;          // on the 0..64 scale
-    bool gainKnown = false;
-};
-class OneKeyExposure {
-public:
-    virtual ~OneKeyExposure() = default;
-    virtual void begin(int slot) = 0;
-    virtual bool finish(int slot, OneKeyExposureResult* result) = 0;
-    virtual void cancel(int slot) = 0;
-};
+#include <functional>
 
 // The live camera settings one setter applies to a camera view.
 enum class CameraSetting { Exposure, Gain, Sharpness, Contrast, Gamma, HMirror, VMirror };
@@ -58,10 +43,12 @@ public:
     // The main window shows camera slot alone (viewCamera, ChangeCammer).
     virtual void showCameraAlone(int slot) = 0;
     virtual void repaintViews() = 0;
-    // The dialog's timers (tests: the virtual scheduler); null: Qt's.
-    virtual CycleTimerFactory* timerFactory() { return nullptr; }
-    // The one-key exposure of the cameras; null: none (the timer runs alone).
-    virtual OneKeyExposure* oneKeyExposure() { return nullptr; }
+    // The one-key exposure: a 2 s run of camera slot's automatic exposure
+    // (a timer only for a camera without one); done gets what the camera
+    // settled on at the end of a run that read it back.  Cancel ends a run
+    // with nothing handed over.
+    virtual void startOneKeyExposure(int slot, std::function<void(const OneKeyExposureResult&)> done) = 0;
+    virtual void cancelOneKeyExposure() = 0;
 
     // The engines: positioning shape and training of one detection.
     virtual void createShape(int slot, int detection) = 0;

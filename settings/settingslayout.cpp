@@ -1,7 +1,6 @@
 #include "settingslayout.h"
 
 #include "checkbox.h"
-#include "colorbutton.h"
 #include "editbox.h"
 #include "kitlayout.h"
 
@@ -43,6 +42,7 @@ SettingsMetrics compute()
         m.pageButton = QSize(200, 60);
         m.actionButton = QSize(220, 60);
         m.numberWidth = 855;
+        m.rowSize = KitRowSize::Large;
         return m;
     }
     m.form = SettingsMetrics::Fitted;
@@ -64,10 +64,8 @@ SettingsMetrics compute()
     m.labelWidth = 210;
     m.pageButton = QSize(150, 46);
     m.actionButton = QSize(160, 46);
-    m.captionWidth = 130;
-    m.stepWidth = 62;
-    m.fieldWidth = 100;
-    m.numberWidth = m.captionWidth + 4 * m.stepWidth + m.fieldWidth + 5 * 6;
+    m.rowSize = KitRowSize::Medium;
+    m.numberWidth = 120 + 4 * 80 + 100 + 5 * 6;
     return m;
 }
 }
@@ -85,19 +83,9 @@ void resetSettingsMetrics() { gValid = false; }
 
 void FitEditBox(EditBox* box)
 {
-    const SettingsMetrics& m = settingsMetrics();
-    box->captionLabel->setWordWrap(true);
-    if (m.form != SettingsMetrics::Fitted)
-        return;
-    const QFont font = MicroHei(m.fontPx);
-    box->captionLabel->setFixedSize(m.captionWidth, m.rowHeight);
-    box->captionLabel->setFont(MicroHei(m.fontPx - 2));
-    for (ColorButton* b : {box->minusFiveButton, box->minusOneButton, box->plusOneButton, box->plusFiveButton})
-        b->setFixedSize(m.stepWidth, m.rowHeight);
-    box->valueField->setFixedSize(m.fieldWidth, m.rowHeight);
-    box->valueField->setFont(font);
-    box->rowLayout->setSpacing(6);
-    box->rowLayout->setContentsMargins(0, 0, 0, 0);
+    // The medium row fits its caption itself; the others wrap a long one.
+    if (box->rowSize != KitRowSize::Medium)
+        box->captionLabel->setWordWrap(true);
 }
 
 QString WrapText(const QString& text, const QFont& font, int width)
@@ -138,12 +126,5 @@ QString WrapText(const QString& text, const QFont& font, int width)
 
 void FitCheckBox(CheckBox* box, int width)
 {
-    const SettingsMetrics& m = settingsMetrics();
-    if (m.form == SettingsMetrics::Fitted) {
-        box->setFont(MicroHei(m.boxFontPx));
-        box->setStyleSheet(QStringLiteral("QCheckBox::indicator {width: %1px; height: %1px;} "
-                                          "QCheckBox::indicator:checked {border-image: url(images/check.png);}")
-                               .arg(m.indicator));
-    }
-    box->setText(WrapText(box->text(), box->font(), width - m.indicator - 10));
+    box->setText(WrapText(box->text(), box->font(), width - box->indicatorSide - 10));
 }

@@ -3,6 +3,8 @@
 // (700 x 500), the large one where 1800 x 950 fits the screen, and the
 // fitted large one on a smaller large-layout screen, which takes the
 // screen's size and builds its fields in an intermediate size.
+#include "kitlayout.h"
+
 #include <QSize>
 #include <QString>
 
@@ -31,11 +33,8 @@ struct SettingsMetrics {
     int labelWidth = 150;     // drawn labels left of combos
     QSize pageButton{110, 40};
     QSize actionButton{110, 40};
-    // Fitted form: the number rows' parts.
-    int captionWidth = 0;
-    int stepWidth = 0;
-    int fieldWidth = 0;
     int numberWidth = 300;    // a whole number row
+    KitRowSize rowSize = KitRowSize::Small;
 };
 
 // For the screen gShowW x gShowH; computed when first asked and again after
@@ -43,8 +42,7 @@ struct SettingsMetrics {
 const SettingsMetrics& settingsMetrics();
 void resetSettingsMetrics();
 
-// A number row in the dialog's form (the fitted form shrinks the kit's
-// large row).
+// A number row: a long caption wraps (the medium row fits its own).
 void FitEditBox(EditBox* box);
 // A check box whose caption wraps at width (line breaks at word or, for
 // Chinese, character boundaries).

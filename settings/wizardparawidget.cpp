@@ -17,6 +17,7 @@
 #include "wizardpara.h"
 
 #include <QFile>
+#include <cstring>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -28,17 +29,6 @@ QString SettingsCaption(int id)
 {
     const QString& text = Msg(id);
     return text.isEmpty() ? Msg(id, LanSimplifiedChinese) : text;
-}
-
-int* ParamRef::in(WizardPara& w, int camera) const
-{
-    if (scalar)
-        return &(w.*scalar);
-    if (cameraArray)
-        return &(w.*cameraArray)[perCamera ? qBound(0, camera, 7) : index];
-    if (outputArray)
-        return &(w.*outputArray)[index];
-    return nullptr;
 }
 
 WizardParaWidget::WizardParaWidget(SettingsHost* host, bool ownHost, QWidget* parent)
@@ -76,14 +66,6 @@ WizardParaWidget::WizardParaWidget(SettingsHost* host, bool ownHost, QWidget* pa
     BuildAdvancedPage();
     BuildButtonRow();
 
-    // 4. The one-key exposure's timer.
-    CycleTimerFactory* timers = host_->timerFactory();
-    if (!timers) {
-        ownTimers_ = std::make_unique<QtCycleTimerFactory>(this);
-        timers = ownTimers_.get();
-    }
-    autoExposeTimer = timers->create([this] { SlotAutoExposeTimeTimeout(); }, true);
-    autoExposeTimer->setInterval(2000);
 
     // 5.
     currentPage = SettingsPageCommon;
@@ -179,45 +161,91 @@ void WizardParaWidget::AnchorHeaders(QBoxLayout* column, QWidget* row)
     }
 }
 
-EditBox* WizardParaWidget::AddNumber(QBoxLayout* column, int page, int captionId, int min, int max,
-                                     const ParamRef& ref, int type, int scale, const QString& unit)
+paramfields::CaptionContext WizardParaWidget::Captions() const
 {
-    auto* box = new EditBox(min, max, pageArea(page), SettingsCaption(captionId), unit, type, scale);
-    FitEditBox(box);
-    column->addWidget(box);
-    AnchorHeaders(column, box);
-    SettingsControl c;
-    c.kind = SettingsControl::Number;
-    c.page = page;
-    c.row = box;
-    c.edit = box;
-    c.param = ref;
-    c.hasParam = ref.scalar || ref.cameraArray || ref.outputArray;
-    c.captionId = captionId;
-    AddControl(c);
-    return box;
+    paramfields::CaptionContext c;
+    c.builtMode = multiDetectBuilt ? SystemModeMultiDetect : SystemModeStandard;
+    c.multiDetectCount = gpWPara ? gpWPara->multiDetectCount : 2;
+    c.language = gLan;
+    return c;
 }
 
-CheckBox* WizardParaWidget::AddBox(QBoxLayout* column, int page, int captionId, const ParamRef& ref, int width)
+paramfields::VisibilityContext WizardParaWidget::Visibility() const
 {
-    auto* box = new CheckBox(pageArea(page), SettingsCaption(captionId));
-    FitCheckBox(box, width);
-    column->addWidget(box);
-    AnchorHeaders(column, box);
-    SettingsControl c;
-    c.kind = SettingsControl::Box;
-    c.page = page;
-    c.row = box;
-    c.check = box;
-    c.param = ref;
-    c.hasParam = ref.scalar || ref.cameraArray || ref.outputArray;
-    c.captionId = captionId;
-    AddControl(c);
-    return box;
+    paramfields::VisibilityContext v;
+    v.factory = factoryBox && factoryBox->value();
+    v.details = showDetailsBox && showDetailsBox->value();
+    v.builtMode = multiDetectBuilt ? SystemModeMultiDetect : SystemModeStandard;
+    v.multiDetectCount = gpWParaBak ? gpWParaBak->multiDetectCount : 2;
+    v.functionShown = sysFunCombo ? sysFunCombo->currentIndex() : 0;
+    v.largeLayout = gShowW > 1024;
+    return v;
 }
 
-ComboBox* WizardParaWidget::AddCombo(QBoxLayout* column, int page, const QList<int>& items, const ParamRef& ref,
-                                     int labelId, int labelWidth)
+SettingsControl* WizardParaWidget::Control(const char* name, int index)
+{
+    for (SettingsControl& c : controls)
+        if (c.field && c.field->index == index && std::strcmp(c.field->name, name) == 0)
+            return &c;
+    return nullptr;
+}
+
+void WizardParaWidget::AddFields(paramfields::Page page, int pageIndex,
+                                 const std::function<QBoxLayout*(const paramfields::ParamField&)>& place,
+                                 int boxWidth, int labelWidth)
+{
+    const int built = multiDetectBuilt ? SystemModeMultiDetect : SystemModeStandard;
+    for (const paramfields::ParamField* f : paramfields::PageFields(page))
+        if (paramfields::FieldBuilt(*f, built))
+            if (QBoxLayout* column = place(*f))
+                AddField(column, pageIndex, *f, boxWidth, labelWidth);
+}
+
+QWidget* WizardParaWidget::AddField(QBoxLayout* column, int pageIndex, const paramfields::ParamField& f, int boxWidth,
+                                    int labelWidth)
+{
+    using namespace paramfields;
+    const SettingsMetrics& m = settingsMetrics();
+    const QString caption = f.caption == 496 ? Msg(496).arg(f.index + 1) : FieldCaption(f, Captions());
+    SettingsControl c;
+    c.page = pageIndex;
+    c.field = &f;
+    switch (f.widget) {
+    case Widget::Number: {
+        auto* box = new EditBox(f.minimum, f.maximum, pageArea(pageIndex), caption,
+                                f.unit >= 0 ? SettingsCaption(f.unit) : QString(),
+                                f.scaled ? EditBoxTypeScaled : EditBoxTypeInt, f.scale, m.rowSize);
+        box->setUse0(f.use0);
+        FitEditBox(box);
+        c.kind = SettingsControl::Number;
+        c.row = box;
+        c.edit = box;
+        break;
+    }
+    case Widget::Check: {
+        auto* box = new CheckBox(pageArea(pageIndex), caption, m.rowSize);
+        FitCheckBox(box, boxWidth);
+        c.kind = SettingsControl::Box;
+        c.row = box;
+        c.check = box;
+        break;
+    }
+    case Widget::Combo: {
+        ComboBox* combo = AddCombo(column, pageIndex, ItemTexts(f, gLan), f.caption >= 0 ? caption : QString(),
+                                   f.caption >= 0 ? labelWidth : 0);
+        SettingsControl& added = controls.back();
+        added.field = &f;
+        return added.row;
+    }
+    }
+    column->addWidget(c.row);
+    AnchorHeaders(column, c.row);
+    AddControl(c);
+    return c.row;
+}
+
+ComboBox* WizardParaWidget::AddCombo(QBoxLayout* column, int page, const QStringList& items, const QString& label,
+                                     int labelWidth)
 {
     const SettingsMetrics& m = settingsMetrics();
     auto* row = new QWidget(pageArea(page));
@@ -230,17 +258,16 @@ ComboBox* WizardParaWidget::AddCombo(QBoxLayout* column, int page, const QList<i
     combo->setFont(MicroHei(m.fontPx));
     combo->setFixedSize(m.comboWidth, m.rowHeight);
     combo->setItemHeight(m.rowHeight);
-    for (int id : items)
-        combo->addItem(SettingsCaption(id));
+    combo->addItems(items);
     h->addWidget(combo);
     h->addStretch();
     column->addWidget(row);
     AnchorHeaders(column, row);
-    if (labelId >= 0) {
+    if (!label.isEmpty()) {
         PaintedText t;
         t.page = page;
         t.anchor = row;
-        t.text = SettingsCaption(labelId);
+        t.text = label;
         t.header = false;
         t.width = labelWidth;
         texts.push_back(t);
@@ -250,9 +277,6 @@ ComboBox* WizardParaWidget::AddCombo(QBoxLayout* column, int page, const QList<i
     c.page = page;
     c.row = row;
     c.combo = combo;
-    c.param = ref;
-    c.hasParam = ref.scalar || ref.cameraArray || ref.outputArray;
-    c.captionId = labelId;
     AddControl(c);
     return combo;
 }
@@ -275,23 +299,20 @@ ColorButton* WizardParaWidget::AddButton(QBoxLayout* column, int page, const QSt
 
 // ---------------------------------------------------------------- loading
 
-void WizardParaWidget::LoadControl(SettingsControl& c, WizardPara& from)
+void WizardParaWidget::LoadControl(SettingsControl& c, const WizardPara& from)
 {
-    if (!c.hasParam)
+    if (!c.field || c.field->offset == paramfields::kNotInRecord)
         return;
-    int* v = c.param.in(from, tunedCamera);
-    if (!v)
-        return;
+    const int v = paramfields::LoadWidgetValue(*c.field, from, tunedCamera);
     switch (c.kind) {
     case SettingsControl::Number:
-        c.edit->setValue(*v - c.offset);
+        c.edit->setValue(v);
         break;
     case SettingsControl::Box:
-        c.check->setValue(*v - c.offset);
+        c.check->setValue(v);
         break;
     case SettingsControl::Combo:
-        // A stored index outside the items snaps into them like a number.
-        c.combo->setCurrentIndex(qBound(0, *v, c.combo->count() - 1));
+        c.combo->setCurrentIndex(v);
         break;
     default:
         break;
@@ -300,24 +321,23 @@ void WizardParaWidget::LoadControl(SettingsControl& c, WizardPara& from)
 
 void WizardParaWidget::StoreControl(const SettingsControl& c, WizardPara& to) const
 {
-    if (!c.hasParam)
+    if (!c.field || c.field->offset == paramfields::kNotInRecord)
         return;
-    int* v = c.param.in(to, tunedCamera);
-    if (!v)
-        return;
+    int v = 0;
     switch (c.kind) {
     case SettingsControl::Number:
-        *v = c.edit->value() + c.offset;
+        v = c.edit->value();
         break;
     case SettingsControl::Box:
-        *v = c.check->value() + c.offset;
+        v = c.check->value();
         break;
     case SettingsControl::Combo:
-        *v = qMax(0, c.combo->currentIndex());
+        v = c.combo->currentIndex();
         break;
     default:
-        break;
+        return;
     }
+    paramfields::StoreWidgetValue(*c.field, to, v, tunedCamera);
 }
 
 void WizardParaWidget::WizardParaInit()
@@ -357,12 +377,10 @@ void WizardParaWidget::ReadPages()
         return;
     const bool multi = gpWPara->systemMode == SystemModeMultiDetect;
     for (const SettingsControl& c : controls) {
+        if (!c.field)
+            continue;
         // The camera values and mirrors are in the edit copy already.
-        if (!c.hasParam || c.param.perCamera)
-            continue;
-        if (c.param.cameraArray == &WizardPara::detectDelay && c.param.index >= 2 && !multi)
-            continue;
-        if (c.param.outputArray == &WizardPara::outputInvert && c.param.index >= 4 && !multi)
+        if (c.field->read == paramfields::Read::Never || (c.field->read == paramfields::Read::MultiDetect && !multi))
             continue;
         StoreControl(c, *gpWParaBak);
     }
@@ -387,10 +405,14 @@ void WizardParaWidget::DoChangePage()
     for (int p = 0; p < 6; ++p)
         if (pages_[p])
             pages_[p]->setVisible(p == currentPage || (simpleDisplay && p == SettingsPageCamera));
+    const paramfields::VisibilityContext visibility = Visibility();
     for (SettingsControl& c : controls) {
         if (c.page != currentPage || !c.row)
             continue;
-        c.row->setVisible(!c.shown || c.shown());
+        if (c.field)
+            c.row->setVisible(paramfields::FieldVisible(*c.field, visibility));
+        else
+            c.row->setVisible(!c.shown || c.shown());
     }
     if (currentPage == SettingsPageCommon && gpWParaBak && multiDetectBuilt)
         ResetEBoxTrigDelayPos(gpWParaBak->multiDetectCount);

@@ -10,6 +10,8 @@
 // headers and the drawn labels are painted from the geometry of the rows
 // they head.  Every field is one SettingsControl: its widget, its page, the
 // parameter it loads and writes back, and its visibility rule.
+#include "onekeyexposure.h"
+#include "paramfields.h"
 #include "settingspage.h"
 #include "wizardpara.h"
 
@@ -24,8 +26,6 @@
 #include <vector>
 
 class CheckBox;
-class CycleTimer;
-class CycleTimerFactory;
 class ColorButton;
 class ComboBox;
 class Edit;
@@ -75,20 +75,8 @@ struct CommitPlan {
 CommitPlan PlanCommit(const WizardPara& live, const WizardPara& edit, int leftPairActive, int detections,
                       int cameras);
 
-// Where a field keeps its value in a parameter record.  perCamera: the entry
-// of the tuned camera.
-struct ParamRef {
-    int WizardPara::*scalar = nullptr;
-    int (WizardPara::*cameraArray)[8] = nullptr;
-    int (WizardPara::*outputArray)[9] = nullptr;
-    int index = 0;
-    bool perCamera = false;
-
-    int* in(WizardPara& w, int camera) const;
-};
-
 struct SettingsControl {
-    enum Kind { Number, Box, Combo, Button, Text, Other };
+    enum Kind { Number, Box, Combo, Button, Other };
     Kind kind = Other;
     int page = SettingsPageCommon;
     QWidget* row = nullptr;        // what shows and hides (the widget or its row)
@@ -96,11 +84,9 @@ struct SettingsControl {
     CheckBox* check = nullptr;
     ComboBox* combo = nullptr;
     ColorButton* button = nullptr;
-    ParamRef param;                // unset (no field): loaded and written by code
-    bool hasParam = false;
-    int captionId = -1;
-    int offset = 0;                // stored = shown + offset (the motion box: -1)
-    std::function<bool()> shown;   // null: always on its page
+    // The field the control loads and writes back; null: a control of code.
+    const paramfields::ParamField* field = nullptr;
+    std::function<bool()> shown;   // controls of code: null = always on its page
 };
 
 // A text the dialog paints: a section header above its anchor row (with the
@@ -200,9 +186,7 @@ public:
     ColorButton* detectCycleButton = nullptr;
     std::vector<ColorButton*> pendingButtons;   // built, not connected yet
 
-    // One-key exposure: the 2 s timer (the camera's automatic exposure runs
-    // meanwhile).
-    std::unique_ptr<CycleTimer> autoExposeTimer;
+    // One-key exposure: the camera of the run in progress, -1 none.
     int autoExposeCamera = -1;
 
     // Repaints of the retraining progress box (k / n), for tests.
@@ -236,7 +220,7 @@ public slots:
     void SlotChangeCamera();
     void SlotRestoreDefaultSettings();
     void SlotAutoExposeTime();
-    void SlotAutoExposeTimeTimeout();
+    void SlotAutoExposeTimeTimeout(const OneKeyExposureResult& result);
 
     // I/O page.
     void SlotChangeSysFun(int index);
@@ -258,14 +242,18 @@ private:
     void BuildAdvancedPage();
     void BuildButtonRow();
 
-    // Building blocks in the dialog's size class.
-    EditBox* AddNumber(QBoxLayout* column, int page, int captionId, int min, int max, const ParamRef& ref,
-                       int type = 0, int scale = 1, const QString& unit = QString());
-    CheckBox* AddBox(QBoxLayout* column, int page, int captionId, const ParamRef& ref, int width);
-    ComboBox* AddCombo(QBoxLayout* column, int page, const QList<int>& items, const ParamRef& ref,
-                       int labelId, int labelWidth);
+    // Building blocks in the dialog's size class.  The fields of a page
+    // come from the field table; place says which column takes each.
+    void AddFields(paramfields::Page page, int pageIndex, const std::function<QBoxLayout*(const paramfields::ParamField&)>& place,
+                   int boxWidth, int labelWidth);
+    QWidget* AddField(QBoxLayout* column, int pageIndex, const paramfields::ParamField& f, int boxWidth, int labelWidth);
+    ComboBox* AddCombo(QBoxLayout* column, int page, const QStringList& items, const QString& label, int labelWidth);
     ColorButton* AddButton(QBoxLayout* column, int page, const QString& text);
     void AddHeader(QBoxLayout* column, int page, int textId, const QString& note = QString());
+    paramfields::VisibilityContext Visibility() const;
+    paramfields::CaptionContext Captions() const;
+    // The control of a field by member name and element.
+    SettingsControl* Control(const char* name, int index = 0);
     // The header pending for the next row added to column.
     struct PendingHeader {
         QBoxLayout* column;
@@ -279,7 +267,7 @@ private:
     QWidget* pageArea(int page) const;
 
     // Loading and writing back one control.
-    void LoadControl(SettingsControl& c, WizardPara& from);
+    void LoadControl(SettingsControl& c, const WizardPara& from);
     void StoreControl(const SettingsControl& c, WizardPara& to) const;
     // The five per-camera values and the mirrors of tunedCamera.
     void LoadCameraFields();
@@ -303,7 +291,6 @@ private:
     bool shown_ = false;
     QWidget* pages_[6] = {};
     QVBoxLayout* outer_ = nullptr;
-    std::unique_ptr<CycleTimerFactory> ownTimers_;
 };
 
 // Message text with the Simplified Chinese one where the run's language has

@@ -26,8 +26,8 @@ public:
     // What each camera holds, as the setters left it: [slot][setting].
     int camera[8][7] = {};
     bool copyFails = false;
-    CycleTimerFactory* timers = nullptr;
-    OneKeyExposure* exposure = nullptr;
+    // The one-key exposure run in progress: its end is the test's call.
+    std::function<void(const OneKeyExposureResult&)> exposureDone;
 
     int accessLevel() const override { return level; }
     void setAccessLevel(int l) override { level = l; calls << QStringLiteral("level %1").arg(l); }
@@ -62,8 +62,16 @@ public:
     void applyCaptureSpeed() override { calls << QStringLiteral("speed"); }
     void showCameraAlone(int slot) override { calls << QStringLiteral("alone %1").arg(slot); }
     void repaintViews() override { calls << QStringLiteral("repaint"); }
-    CycleTimerFactory* timerFactory() override { return timers; }
-    OneKeyExposure* oneKeyExposure() override { return exposure; }
+    void startOneKeyExposure(int slot, std::function<void(const OneKeyExposureResult&)> done) override
+    {
+        calls << QStringLiteral("exposure start %1").arg(slot);
+        exposureDone = std::move(done);
+    }
+    void cancelOneKeyExposure() override
+    {
+        calls << QStringLiteral("exposure cancel");
+        exposureDone = nullptr;
+    }
     void createShape(int c, int d) override { calls << QStringLiteral("CreateShape %1 %2").arg(c).arg(d); }
     void varTrain(int c, int d) override { calls << QStringLiteral("VarTrain %1 %2").arg(c).arg(d); }
     bool saveCopiedAreas(int slot, int mode, QSqlDatabase, QString* error) override
