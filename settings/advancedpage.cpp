@@ -14,6 +14,7 @@
 #include "settingslayout.h"
 #include "wizardpara.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
@@ -73,8 +74,11 @@ void WizardParaWidget::BuildAdvancedPage()
     {
         auto* row = new QHBoxLayout;
         row->setSpacing(m.margin / 2);
-        for (int id : {182, 183, 184})
-            pendingButtons.push_back(AddButton(row, P, SettingsCaption(id)));
+        for (int id : {182, 183, 184}) {
+            ColorButton* b = AddButton(row, P, SettingsCaption(id));
+            b->setFixedWidth(qMin(m.actionButton.width(), (m.numberWidth - m.margin) / 3));
+            pendingButtons.push_back(b);
+        }
         row->addStretch();
         left->addLayout(row);
     }
@@ -88,7 +92,9 @@ void WizardParaWidget::BuildAdvancedPage()
         auto* row = new QWidget(page);
         auto* h = new QHBoxLayout(row);
         h->setContentsMargins(0, 0, 0, 0);
-        const int labelWidth = boxWidth / 3;
+        const QFontMetrics fm(MicroHei(m.labelPx));
+        const int labelWidth =
+            qMax(fm.horizontalAdvance(SettingsCaption(226)), fm.horizontalAdvance(SettingsCaption(227))) + 8;
         h->addSpacing(labelWidth);
         passwordEdits[k] = new Edit(0, row);
         passwordEdits[k]->setEchoMode(QLineEdit::Password);

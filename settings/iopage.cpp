@@ -39,7 +39,7 @@ void WizardParaWidget::BuildIOPage()
     const int areaWidth = m.dialogSize.width() - 2 * m.margin - m.numberWidth - m.margin;
     const int boxWidth = qMax(120, (areaWidth - m.margin) / 2);
     const int labelWidth = qMax(60, m.numberWidth - m.comboWidth);
-    const int cellLabelWidth = qMax(60, boxWidth - m.comboWidth);
+    const int cellLabelWidth = qMax(60, boxWidth - m.comboWidth - m.margin);
 
     // Left: the numbers, the reserve roles and outputs 1-4; right: the
     // fifteen switches in two columns, the function, outputs 5-9.

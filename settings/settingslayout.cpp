@@ -19,6 +19,11 @@ SettingsMetrics compute()
     if (!IsLargeLayout()) {
         m.form = SettingsMetrics::Small;
         m.dialogSize = QSize(qMin(700, gShowW), qMin(500, gShowH));
+        // Eight delay rows and the filter fit above the page buttons only
+        // with the rows packed.
+        m.rowSpacing = 1;
+        m.headerHeight = 22;
+        m.comboWidth = 100;
         return m;
     }
     if (gShowW >= 1800 && gShowH >= 950) {
@@ -126,5 +131,5 @@ QString WrapText(const QString& text, const QFont& font, int width)
 
 void FitCheckBox(CheckBox* box, int width)
 {
-    box->setText(WrapText(box->text(), box->font(), width - box->indicatorSide - 10));
+    box->setText(WrapText(box->text(), box->font(), width - box->indicatorSide - 20));
 }

@@ -113,7 +113,8 @@ void WizardParaWidget::BuildButtonRow()
     outer_->addLayout(row);
     connect(pageButtons[0], &QPushButton::clicked, this, &WizardParaWidget::SlotToCommon);
     connect(pageButtons[1], &QPushButton::clicked, this, &WizardParaWidget::SlotToCamera);
-    connect(pageButtons[2], &QPushButton::clicked, this, &WizardParaWidget::SlotToNetwork);
+    // The network page comes with the network settings; its button is
+    // built and left unconnected until then.
     connect(pageButtons[3], &QPushButton::clicked, this, &WizardParaWidget::SlotToIO);
     connect(pageButtons[4], &QPushButton::clicked, this, &WizardParaWidget::SlotToAdvance);
     connect(pageButtons[5], &QPushButton::clicked, this, &WizardParaWidget::accept);
@@ -440,10 +441,7 @@ void WizardParaWidget::SlotToCamera()
 
 void WizardParaWidget::SlotToNetwork()
 {
-    // The network page comes with its own task; the gate is asked already.
-    if (currentPage == SettingsPageNetwork)
-        return;
-    host_->CheckRoot();
+    // No network page yet: nothing to switch to.
 }
 
 void WizardParaWidget::SlotToIO()

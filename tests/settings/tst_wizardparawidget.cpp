@@ -579,6 +579,197 @@ private slots:
         QCOMPARE(d.host.camera[1][int(CameraSetting::HMirror)], 1);
     }
 
+
+    // ---- function, bookkeeping and training
+
+    void functionChange_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<int>("modeAfter");
+        QTest::addColumn<bool>("note277");
+        QTest::newRow("0 -> 3 at once") << 0 << 3 << 3 << false;
+        QTest::newRow("1 -> 2 at once") << 1 << 2 << 2 << false;
+        QTest::newRow("0 -> 4 waits") << 0 << 4 << 0 << true;
+        QTest::newRow("0 -> 1 waits") << 0 << 1 << 0 << true;
+        QTest::newRow("2 -> 3 waits") << 2 << 3 << 2 << true;
+    }
+    void functionChange()
+    {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(int, modeAfter);
+        QFETCH(bool, note277);
+        const int oldDNum = gDNum;
+        gDNum = from == 1 || from == 2 ? 4 : 2;
+        Dialog d([&](WizardPara& p) {
+            p.systemMode = p.systemModePending = from;
+            p.moldSelect = 0;
+            p.statisticsEnabled = 0;
+        });
+        d.useParamDb();
+        d.open();
+        d.host.rootAnswer = true;
+        d.w->SlotToIO();
+        d.w->sysFunCombo->setCurrentIndex(to);
+        d.env.modalAnswers = {Yes};
+        QCOMPARE(d.w->confirm(), ConfirmOutcome::Saved);
+        QCOMPARE(d.live.systemModePending, to);
+        QCOMPARE(d.live.systemMode, modeAfter);
+        QCOMPARE(d.modalIds().contains(277), note277);
+        QCOMPARE(gDNum, from == 1 || from == 2 ? 4 : 2);   // the count waits for the start
+        gDNum = oldDNum;
+    }
+
+    void multiDetectionStepCountChange()
+    {
+        const int oldDNum = gDNum;
+        gDNum = 3;
+        Dialog d(
+            [](WizardPara& p) {
+                p.systemMode = p.systemModePending = SystemModeMultiDetect;
+                p.multiDetectCount = 3;
+                p.productDetectEnabled = 1;
+                for (int k = 0; k < 8; ++k) {
+                    p.multiDetectRow[k] = k;
+                    p.multiRowTrigger[k] = 0;
+                }
+            },
+            QSize(1280, 800), 2);
+        d.useParamDb();
+        d.open();
+        d.bak.multiDetectCount = 5;   // as the multi-detection I/O page leaves it
+        d.env.modalAnswers = {Yes};
+        QCOMPARE(d.w->confirm(), ConfirmOutcome::Saved);
+        QCOMPARE(gDNum, 5);
+        QCOMPARE(d.live.statusLampCount, 5);
+        QVERIFY(d.host.calls.contains("ChangeDetectNum 5"));
+        QVERIFY(d.host.calls.contains("resetCycle 5"));
+        for (int k = 0; k < 8; ++k)
+            QCOMPARE(d.live.detectEnabled[k], k < 5 ? 1 : 0);
+        // Every enabled step of every camera shaped and trained once.
+        QCOMPARE(d.host.callsOf("CreateShape").size(), 10);
+        QCOMPARE(d.host.callsOf("VarTrain").size(), 10);
+        QCOMPARE(d.host.callsOf("CreateShape").removeDuplicates(), 0);
+        gDNum = oldDNum;
+    }
+
+    void retrainingPlan_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("shapes");
+        QTest::addColumn<int>("trains");
+        QTest::addColumn<bool>("copy");
+        // Two cameras, detections 0 and 1 enabled (mode 0, product on).
+        QTest::newRow("amplify") << "differenceMultiplier" << 0 << 4 << false;
+        QTest::newRow("angle") << "rotationAngle" << 4 << 0 << false;
+        QTest::newRow("offset") << "maxOffset" << 4 << 0 << false;
+        QTest::newRow("same parameters") << "moldSameAsProduct" << 4 << 4 << true;
+        QTest::newRow("template count") << "templateCount" << 0 << 0 << false;
+    }
+    void retrainingPlan()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, shapes);
+        QFETCH(int, trains);
+        QFETCH(bool, copy);
+        const int oldDNum = gDNum;
+        gDNum = 2;
+        Dialog d(
+            [](WizardPara& p) {
+                p.systemMode = p.systemModePending = 0;
+                p.productDetectEnabled = 1;
+                p.moldSameAsProduct = 0;
+                p.differenceMultiplier = 1;
+                p.rotationAngle = 0;
+                p.maxOffset = 100;
+                p.templateCount = 10;
+            },
+            QSize(1280, 800), 2);
+        d.useParamDb();
+        d.open();
+        d.w->SlotToAdvance();
+        const QByteArray name = change.toLatin1();
+        SettingsControl* c = d.control(name.constData());
+        QVERIFY(c);
+        if (c->edit)
+            c->edit->AddOne();
+        else
+            c->check->setValue(!c->check->value());
+        d.env.modalAnswers = {Yes};
+        QCOMPARE(d.w->confirm(), ConfirmOutcome::Saved);
+        QCOMPARE(d.host.callsOf("CreateShape").size(), shapes);
+        QCOMPARE(d.host.callsOf("VarTrain").size(), trains);
+        QCOMPARE(!d.host.callsOf("copyAreas").isEmpty(), copy);
+        gDNum = oldDNum;
+    }
+
+    void progressBoxAfterOneSecond()
+    {
+        const int oldDNum = gDNum;
+        gDNum = 2;
+        Dialog d(
+            [](WizardPara& p) {
+                p.systemMode = p.systemModePending = 0;
+                p.productDetectEnabled = 1;
+            },
+            QSize(1280, 800), 3);
+        d.useParamDb();
+        // Every engine call takes 300 ms of the test's clock.
+        auto* clock = d.env.clock.get();
+        QList<QPair<int, int>> shown;
+        d.w->progressShown = [&](int done, int total) { shown << qMakePair(done, total); };
+        d.open();
+        d.w->SlotToAdvance();
+        d.control("differenceMultiplier")->edit->AddOne();
+        d.host.calls.clear();
+        d.env.modalAnswers = {Yes};
+        // The fake host's training advances the clock.
+        d.host.onTrain = [clock] { clock->advanceMs(300); };
+        QCOMPARE(d.w->confirm(), ConfirmOutcome::Saved);
+        QCOMPARE(d.host.callsOf("VarTrain").size(), 6);
+        // 300, 600, 900 ms: no box; from 1200 ms on it counts up.
+        QCOMPARE(shown, (QList<QPair<int, int>>{{4, 6}, {5, 6}, {6, 6}}));
+        gDNum = oldDNum;
+    }
+
+    // ---- network steps
+
+    void networkChangesGoToTheSystem()
+    {
+        Dialog d;
+        d.useParamDb();
+        d.open();
+        d.w->SaveNetParam = [] { return 1; };
+        d.relay.netCardEdit.hostName = QStringLiteral("renamed");
+        d.relay.clear();
+        d.env.modalAnswers = {Yes, 0};
+        QCOMPARE(d.w->confirm(), ConfirmOutcome::Saved);
+        QCOMPARE(d.modalIds(), QList<int>({234, 418}));
+        QCOMPARE(d.relay.netCard.hostName, QStringLiteral("renamed"));
+        QStringList copies;
+        for (const CommandCall& c : d.env.runner->calls())
+            if (c.program == QLatin1String("cp"))
+                copies << c.line();
+        QCOMPARE(copies, QStringList({"cp ./cnt_net/ls_hostname " + paths().etcDir + "/hostname",
+                                      "cp ./cnt_net/ls_hosts " + paths().etcDir + "/hosts"}));
+        QCOMPARE(d.relay.calls().filter("restart").size(), 1);
+        // The host name alone is a change: 234 and the bare record.
+        QCOMPARE(d.host.callsOf("record"), QStringList({"record " + Msg(235)}));
+    }
+
+    void noNetworkBitsRunNoCommand()
+    {
+        Dialog d;
+        d.useParamDb();
+        d.open();
+        d.w->recheckBox->AddOne();
+        d.env.modalAnswers = {Yes};
+        QCOMPARE(d.w->confirm(), ConfirmOutcome::Saved);
+        QVERIFY(d.env.runner->calls().empty());
+        QVERIFY(!d.modalIds().contains(418));
+    }
+
     // ---- Confirm
 
     void refusalWithoutAnyMethod()

@@ -72,8 +72,20 @@ public:
         calls << QStringLiteral("exposure cancel");
         exposureDone = nullptr;
     }
-    void createShape(int c, int d) override { calls << QStringLiteral("CreateShape %1 %2").arg(c).arg(d); }
-    void varTrain(int c, int d) override { calls << QStringLiteral("VarTrain %1 %2").arg(c).arg(d); }
+    // Runs inside every engine call (a test's clock advance).
+    std::function<void()> onTrain;
+    void createShape(int c, int d) override
+    {
+        calls << QStringLiteral("CreateShape %1 %2").arg(c).arg(d);
+        if (onTrain)
+            onTrain();
+    }
+    void varTrain(int c, int d) override
+    {
+        calls << QStringLiteral("VarTrain %1 %2").arg(c).arg(d);
+        if (onTrain)
+            onTrain();
+    }
     bool saveCopiedAreas(int slot, int mode, QSqlDatabase, QString* error) override
     {
         calls << QStringLiteral("copyAreas %1 %2").arg(slot).arg(mode);
