@@ -286,12 +286,28 @@ int StoredValueFor(const ParamField& field, int widgetValue)
 
 int LoadWidgetValue(const ParamField& field, const WizardPara& para, int camera)
 {
+    if (field.offset == kNotInRecord)
+        return 0;
     return WidgetValueFor(field, FieldValue(field, para, camera));
 }
 
 void StoreWidgetValue(const ParamField& field, WizardPara& para, int widgetValue, int camera)
 {
-    FieldRef(field, para, camera) = StoredValueFor(field, widgetValue);
+    if (field.offset != kNotInRecord)
+        FieldRef(field, para, camera) = StoredValueFor(field, widgetValue);
+}
+
+bool ReadAtConfirm(const ParamField& field, int liveMode)
+{
+    switch (field.read) {
+    case Read::Always:
+        return true;
+    case Read::MultiDetect:
+        return liveMode == SystemModeMultiDetect;
+    case Read::Never:
+        return false;
+    }
+    return false;
 }
 
 QString ShownText(const ParamField& field, int raw)

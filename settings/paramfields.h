@@ -111,10 +111,14 @@ int WidgetValueFor(const ParamField& field, int stored);
 // What Confirm writes back for a widget value (the motion box: value - 1).
 int StoredValueFor(const ParamField& field, int widgetValue);
 
-// Load: the widget value for the field of para.
+// Load: the widget value for the field of para (0 for a field outside the
+// record, which its owner loads).
 int LoadWidgetValue(const ParamField& field, const WizardPara& para, int camera = 0);
-// Write back: stores widgetValue (snapped first) into para.
+// Write back: stores widgetValue (snapped first) into para; a field outside
+// the record is left to its owner.
 void StoreWidgetValue(const ParamField& field, WizardPara& para, int widgetValue, int camera = 0);
+// Whether Confirm reads the widget back, with the live function in force.
+bool ReadAtConfirm(const ParamField& field, int liveMode);
 
 // The text a number field shows for a raw value ("2.5" for 25 with scale 10).
 QString ShownText(const ParamField& field, int raw);

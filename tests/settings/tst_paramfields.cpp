@@ -105,7 +105,22 @@ void TestParamFields::tableIsWellFormed()
     }
     QVERIFY(FindField("detectDelay", 7));
     QVERIFY(!FindField("detectDelay", 8));
-    QVERIFY(FindField("saveRawImages")->offset == kNotInRecord);
+    const ParamField* raw = FindField("saveRawImages");
+    QVERIFY(raw->offset == kNotInRecord);
+    WizardPara untouched;
+    StoreWidgetValue(*raw, untouched, 1);
+    QVERIFY(untouched == WizardPara());
+    QCOMPARE(LoadWidgetValue(*raw, untouched), 0);
+    // What Confirm reads: the camera values are already in the edit copy,
+    // the mode-4 rows only while mode 4 runs.
+    QVERIFY(!ReadAtConfirm(*FindField("exposure"), SystemModeStandard));
+    QVERIFY(!ReadAtConfirm(*FindField("hMirror"), SystemModeStandard));
+    QVERIFY(ReadAtConfirm(*FindField("detectDelay", 1), SystemModeStandard));
+    QVERIFY(!ReadAtConfirm(*FindField("detectDelay", 2), SystemModeStandard));
+    QVERIFY(ReadAtConfirm(*FindField("detectDelay", 2), SystemModeMultiDetect));
+    QVERIFY(ReadAtConfirm(*FindField("outputInvert", 3), SystemModeTwoColor));
+    QVERIFY(!ReadAtConfirm(*FindField("outputInvert", 4), SystemModeTwoColor));
+    QVERIFY(ReadAtConfirm(*FindField("outputInvert", 8), SystemModeMultiDetect));
     // Each page has fields, in page order.
     int lastPage = 0;
     for (const ParamField& f : ParamFields()) {
