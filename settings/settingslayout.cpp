@@ -131,5 +131,9 @@ QString WrapText(const QString& text, const QFont& font, int width)
 
 void FitCheckBox(CheckBox* box, int width)
 {
+    // The small dialog's columns are narrow: its check boxes take a size
+    // below the kit's small row.
+    if (settingsMetrics().form == SettingsMetrics::Small)
+        box->setFont(MicroHei(12));
     box->setText(WrapText(box->text(), box->font(), width - box->indicatorSide - 20));
 }

@@ -376,12 +376,11 @@ void WizardParaWidget::ReadPages()
 {
     if (!gpWParaBak || !gpWPara)
         return;
-    const bool multi = gpWPara->systemMode == SystemModeMultiDetect;
     for (const SettingsControl& c : controls) {
         if (!c.field)
             continue;
         // The camera values and mirrors are in the edit copy already.
-        if (c.field->read == paramfields::Read::Never || (c.field->read == paramfields::Read::MultiDetect && !multi))
+        if (!paramfields::ReadAtConfirm(*c.field, gpWPara->systemMode))
             continue;
         StoreControl(c, *gpWParaBak);
     }

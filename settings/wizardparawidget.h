@@ -10,6 +10,7 @@
 // headers and the drawn labels are painted from the geometry of the rows
 // they head.  Every field is one SettingsControl: its widget, its page, the
 // parameter it loads and writes back, and its visibility rule.
+#include "confirmplan.h"
 #include "onekeyexposure.h"
 #include "paramfields.h"
 #include "settingspage.h"
@@ -47,33 +48,6 @@ enum SettingsPageIndex {
 
 // What Confirm ended with.
 enum class ConfirmOutcome { Refused, Unchanged, Discarded, Saved, SaveFailed };
-
-// What changed between the live record and the edit copy, as Confirm acts on it.
-struct ChangeFlags {
-    bool camera[8] = {};
-    bool positioning = false;
-    bool productDetectEnabled = false, moldSameAsProduct = false, templateCount = false, ngImageKeep = false,
-         okImageKeep = false, differenceMultiplier = false, captureSpeed = false, serialPort = false,
-         colorCamera = false, grayChannel = false, noLensOptimize = false, externalTrigger = false,
-         showManualSnapshot = false, moldSelect = false, maxOffset = false, statisticsEnabled = false;
-};
-
-// Confirm's decisions, made before anything changes.
-struct CommitPlan {
-    WizardPara candidate;
-    ChangeFlags flags;
-    QString recordText;
-    int leftPairActive = 0;
-    int detections = 0;
-    bool multiBookkeeping = false;   // function 4 chosen and running
-    bool relabel = false;            // the status strip's labels follow the steps
-    bool functionPending = false;    // the chosen function waits for the next start
-    std::vector<int> copyAreas;      // cameras whose partner areas are copied
-    std::vector<std::pair<int, int>> createShape;   // (camera, detection)
-    std::vector<std::pair<int, int>> varTrain;
-};
-CommitPlan PlanCommit(const WizardPara& live, const WizardPara& edit, int leftPairActive, int detections,
-                      int cameras);
 
 struct SettingsControl {
     enum Kind { Number, Box, Combo, Button, Other };
@@ -276,10 +250,8 @@ private:
     void ReapplyCameras(const WizardPara& running, const WizardPara& other, bool all);
 
     ConfirmOutcome commitEdits();
-    ParamStoreResult SaveCandidate(const WizardPara& candidate, QSqlDatabase db);
     // Retraining with its progress box.
-    void RunTraining(const std::vector<std::pair<int, int>>& createShape,
-                     const std::vector<std::pair<int, int>>& varTrain);
+    void RunTraining(const confirmplan::RetrainPlan& plan);
 
     SettingsHost* host_;
     std::unique_ptr<SettingsHost> ownedHost_;

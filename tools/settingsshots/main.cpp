@@ -15,6 +15,7 @@
 #include "messages.h"
 #include "mojuwizard.h"
 #include "operationrecord.h"
+#include "progressbox.h"
 #include "settingspage.h"
 #include "startup.h"
 #include "warnbox.h"
@@ -84,8 +85,12 @@ void drive(const QString& state)
         showBox(gpChooseBox, 234);
     else if (state == QLatin1String("failed"))
         showBox(gpWarnBox, 160);
-    else if (state == QLatin1String("progress"))
-        showBox(gpWarnBox, 529, QStringLiteral("%1\n%2 / %3").arg(Msg(529)).arg(3).arg(16));
+    else if (state == QLatin1String("progress")) {
+        auto* box = new ProgressBox;   // as the retraining shows it
+        box->setText(Msg(529), 529);
+        box->setProgress(3, 16);
+        box->show();
+    }
 }
 
 }  // namespace
