@@ -33,7 +33,7 @@ SettingsMetrics compute()
         m.titleHeight = 50;
         m.headerHeight = 40;
         m.rowHeight = 50;
-        m.rowSpacing = 6;
+        m.rowSpacing = 10;
         m.fontPx = 25;
         m.boxFontPx = 28;
         m.indicator = 32;
@@ -56,7 +56,7 @@ SettingsMetrics compute()
     m.titleHeight = 40;
     m.headerHeight = 30;
     m.rowHeight = 38;
-    m.rowSpacing = 4;
+    m.rowSpacing = 8;
     m.fontPx = 20;
     m.boxFontPx = 18;
     m.indicator = 24;
@@ -91,6 +91,8 @@ void FitEditBox(EditBox* box)
     // The medium row fits its caption itself; the others wrap a long one.
     if (box->rowSize != KitRowSize::Medium)
         box->captionLabel->setWordWrap(true);
+    // The column's spacing separates the rows, not the row's own margins.
+    box->rowLayout->setContentsMargins(0, 0, 0, 0);
 }
 
 QString WrapText(const QString& text, const QFont& font, int width)

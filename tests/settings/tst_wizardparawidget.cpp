@@ -212,25 +212,48 @@ private slots:
     {
         QTest::addColumn<QSize>("screen");
         QTest::addColumn<QSize>("expected");
-        QTest::newRow("1920x1080") << QSize(1920, 1080) << QSize(1800, 950);
-        QTest::newRow("1280x800") << QSize(1280, 800) << QSize(1280, 800);
-        QTest::newRow("1024x600") << QSize(1024, 600) << QSize(700, 500);
+        QTest::addColumn<bool>("multi");   // mode 4, eight steps, factory fields
+        for (bool multi : {false, true}) {
+            const char* m = multi ? " mode 4" : "";
+            QTest::newRow(qPrintable(QStringLiteral("1920x1080%1").arg(m))) << QSize(1920, 1080) << QSize(1800, 950) << multi;
+            QTest::newRow(qPrintable(QStringLiteral("1280x800%1").arg(m))) << QSize(1280, 800) << QSize(1280, 800) << multi;
+            QTest::newRow(qPrintable(QStringLiteral("1024x600%1").arg(m))) << QSize(1024, 600) << QSize(700, 500) << multi;
+        }
     }
     void dialogNeverLargerThanTheScreen()
     {
         QFETCH(QSize, screen);
         QFETCH(QSize, expected);
-        Dialog d({}, screen);
+        QFETCH(bool, multi);
+        Dialog d(
+            [&](WizardPara& p) {
+                if (!multi)
+                    return;
+                p.systemMode = p.systemModePending = SystemModeMultiDetect;
+                p.multiDetectCount = 8;
+                p.showFactoryParams = 1;
+                p.showAlgorithmDetails = 0;
+            },
+            screen);
         QCOMPARE(d.w->size(), expected);
         d.open();
         for (int page : {int(SettingsPageCommon), int(SettingsPageCamera), int(SettingsPageIO), int(SettingsPageAdvanced)}) {
             d.w->currentPage = page;
             d.w->DoChangePage();
-            d.w->grab();   // lays the page out
+            QCoreApplication::processEvents();   // lays the page out
+            d.w->grab();
+            QList<QPair<QRect, QString>> placed;
+            for (ColorButton* b : d.w->pageButtons)
+                placed << qMakePair(QRect(b->mapTo(d.w.get(), QPoint(0, 0)), b->size()), QStringLiteral("page button"));
             for (const SettingsControl& c : d.w->controls) {
                 if (c.page != page || !c.row || !c.row->isVisibleTo(d.w.get()))
                     continue;
                 const QRect r(c.row->mapTo(d.w.get(), QPoint(0, 0)), c.row->size());
+                const QString name = c.field ? QString::fromLatin1(c.field->name) : QStringLiteral("control");
+                for (const auto& [other, otherName] : placed)
+                    QVERIFY2(!other.intersects(r), qPrintable(QStringLiteral("page %1: %2 overlaps %3")
+                                                                  .arg(page).arg(name, otherName)));
+                placed << qMakePair(r, name);
                 QVERIFY2(QRect(QPoint(0, 0), d.w->size()).contains(r),
                          qPrintable(QStringLiteral("page %1 %2 at %3,%4 %5x%6")
                                         .arg(page)
