@@ -12,7 +12,6 @@
 #include "wizardpara.h"
 
 #include <QHBoxLayout>
-#include <QTimer>
 #include <QVBoxLayout>
 
 void WizardParaWidget::BuildCameraPage()

@@ -3,7 +3,6 @@
 #include "cameraglobals.h"
 #include "checkbox.h"
 #include "colorbutton.h"
-#include "cycletimer.h"
 #include "combobox.h"
 #include "edit.h"
 #include "editbox.h"
@@ -22,14 +21,9 @@
 #include <QLabel>
 #include <QPainter>
 #include <QTextStream>
-#include <QTimer>
 #include <QVBoxLayout>
 
-QString SettingsCaption(int id)
-{
-    const QString& text = Msg(id);
-    return text.isEmpty() ? Msg(id, LanSimplifiedChinese) : text;
-}
+QString SettingsCaption(int id) { return paramfields::CaptionText(id, gLan); }
 
 WizardParaWidget::WizardParaWidget(SettingsHost* host, bool ownHost, QWidget* parent)
     : QWidget(parent), host_(host)
@@ -232,8 +226,8 @@ QWidget* WizardParaWidget::AddField(QBoxLayout* column, int pageIndex, const par
         break;
     }
     case Widget::Combo: {
-        ComboBox* combo = AddCombo(column, pageIndex, ItemTexts(f, gLan), f.caption >= 0 ? caption : QString(),
-                                   f.caption >= 0 ? labelWidth : 0);
+        AddCombo(column, pageIndex, ItemTexts(f, gLan), f.caption >= 0 ? caption : QString(),
+                 f.caption >= 0 ? labelWidth : 0);
         SettingsControl& added = controls.back();
         added.field = &f;
         return added.row;

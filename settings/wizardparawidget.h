@@ -16,9 +16,6 @@
 #include "settingspage.h"
 #include "wizardpara.h"
 
-#include <QSqlDatabase>
-
-#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -32,7 +29,6 @@ class ComboBox;
 class Edit;
 class EditBox;
 class QBoxLayout;
-class QTimer;
 class QVBoxLayout;
 class SettingsHost;
 class WizardPara;
