@@ -82,41 +82,55 @@ void WizardParaWidget::BuildAdvancedPage()
         row->addStretch();
         left->addLayout(row);
     }
+    // Password: the two fields on one row under the groups, labelled.
+    AddHeader(left, P, 225);
+    {
+        auto* row = new QHBoxLayout;
+        row->setSpacing(m.margin);
+        const QFontMetrics fm(MicroHei(m.labelPx));
+        // The change button ends the row, except in the small dialog.
+        const bool onRow = m.form != SettingsMetrics::Small;
+        for (int k = 0; k < 2; ++k) {
+            const QString label = SettingsCaption(k == 0 ? 226 : 227);
+            const int labelWidth = fm.horizontalAdvance(label) + 8;
+            auto* half = new QWidget(page);
+            auto* h = new QHBoxLayout(half);
+            h->setContentsMargins(0, 0, 0, 0);
+            h->setSpacing(0);
+            h->addSpacing(labelWidth);
+            passwordEdits[k] = new Edit(0, half);
+            passwordEdits[k]->setEchoMode(QLineEdit::Password);
+            passwordEdits[k]->setFont(MicroHei(m.fontPx));
+            const int room = m.numberWidth - (onRow ? m.actionButton.width() + 2 * m.margin : m.margin);
+            passwordEdits[k]->setFixedSize(qMax(50, room / 2 - labelWidth), m.rowHeight);
+            h->addWidget(passwordEdits[k]);
+            row->addWidget(half);
+            AnchorHeaders(left, half);
+            PaintedText t;
+            t.page = P;
+            t.anchor = half;
+            t.text = label;
+            t.header = false;
+            t.width = labelWidth;
+            texts.push_back(t);
+            SettingsControl c;
+            c.page = P;
+            c.row = half;
+            AddControl(c);
+        }
+        if (onRow)
+            pendingButtons.push_back(AddButton(row, P, SettingsCaption(171)));
+        row->addStretch();
+        left->addLayout(row);
+    }
     left->addStretch();
 
     middle->addStretch();
 
-    // Password: two fields, the change button.
-    AddHeader(right, P, 225);
-    for (int k = 0; k < 2; ++k) {
-        auto* row = new QWidget(page);
-        auto* h = new QHBoxLayout(row);
-        h->setContentsMargins(0, 0, 0, 0);
-        const QFontMetrics fm(MicroHei(m.labelPx));
-        const int labelWidth =
-            qMax(fm.horizontalAdvance(SettingsCaption(226)), fm.horizontalAdvance(SettingsCaption(227))) + 8;
-        h->addSpacing(labelWidth);
-        passwordEdits[k] = new Edit(0, row);
-        passwordEdits[k]->setEchoMode(QLineEdit::Password);
-        passwordEdits[k]->setFont(MicroHei(m.fontPx));
-        passwordEdits[k]->setFixedSize(boxWidth - labelWidth - m.margin, m.rowHeight);
-        h->addWidget(passwordEdits[k]);
-        h->addStretch();
-        right->addWidget(row);
-        AnchorHeaders(right, row);
-        PaintedText t;
-        t.page = P;
-        t.anchor = row;
-        t.text = SettingsCaption(k == 0 ? 226 : 227);
-        t.header = false;
-        t.width = labelWidth;
-        texts.push_back(t);
-        SettingsControl c;
-        c.page = P;
-        c.row = row;
-        AddControl(c);
-    }
-    pendingButtons.push_back(AddButton(right, P, SettingsCaption(171)));
+    // The change-password button: under the right column's boxes in the
+    // small dialog, at the end of the password row elsewhere.
+    if (m.form == SettingsMetrics::Small)
+        pendingButtons.push_back(AddButton(right, P, SettingsCaption(171)));
     right->addStretch();
 
     // The maintenance entries at the right edge.
