@@ -648,6 +648,15 @@ void TestConfirmPlan::retrainingBounds()
     for (const TrainStep& s : bounded.steps)
         QCOMPARE(s.detection, 2);
     QVERIFY(PlanRetraining(ComputeChangeFlags(live, e), c, 0).empty());
+    // The same parameters set but no pairing switch changed: no copy.
+    WizardPara amplify = live;
+    amplify.differenceMultiplier = live.differenceMultiplier + 1;
+    const RetrainPlan varOnly =
+        PlanRetraining(ComputeChangeFlags(live, amplify), MakeCandidate(live, amplify, ctx), 2);
+    QVERIFY(!varOnly.copyAreas);
+    QCOMPARE(int(varOnly.steps.size()), 4);   // left pair: detections 0 and 1
+    for (const TrainStep& s : varOnly.steps)
+        QVERIFY(!s.createShape && s.varTrain && s.detection < 2);
 }
 
 void TestConfirmPlan::notes_data()
