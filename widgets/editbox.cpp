@@ -25,7 +25,8 @@ RowMetrics rowMetrics(KitRowSize size)
     case KitRowSize::Large:
         return {27, {160, 50}, {127, 50}, {137, 50}, 10, 27, 50, true};
     case KitRowSize::Medium:
-        return {20, {120, 38}, {80, 38}, {100, 38}, 6, 18, 38, true};
+        // Five characters ("999.9", "10000") beside a two-letter unit.
+        return {20, {120, 38}, {80, 38}, {110, 38}, 6, 16, 38, true};
     default:
         return {12, {65, 28}, {40, 28}, {50, 28}, 5, 10, 30, false};
     }

@@ -8,6 +8,7 @@
 #include "testenv.h"
 #include "virtualscheduler.h"
 
+#include <QImage>
 #include <QtTest>
 
 #include <optional>
@@ -42,6 +43,7 @@ private slots:
     void hideEndsRun();
     void newRunEndsTheRunning();
     void closedCameraStoresNothing();
+    void followsTheStreamingCamera();
     void timerOnlyForOtherKinds_data();
     void timerOnlyForOtherKinds();
 
@@ -235,6 +237,40 @@ void TestOneKeyExposure::closedCameraStoresNothing()
     sched_->advanceBy(OneKeyExposure::kRunMs);
     QVERIFY(results_.isEmpty());
     QVERIFY(!run_->running());
+}
+
+// With the grab thread taking frames, the stand-in's automatic exposure
+// moves the camera during the run; what it holds at the timeout is what is
+// handed over, and nothing moves it once the run has ended.
+void TestOneKeyExposure::followsTheStreamingCamera()
+{
+    QImage scene(64, 48, QImage::Format_Grayscale8);
+    scene.fill(qRgb(60, 60, 60));
+    QVERIFY(scene.save(QStringLiteral("grey.png")));
+    QVERIFY(camsim::bus().loadJson(R"({"devices":[{"family":"mindvision","serial":"CAM0000000","width":64,
+        "height":48,"fps":200,"source":{"kind":"files","files":["grey.png"]}}]})"));
+    CheckCameraID();
+    applyGeometry();
+    host_ = std::make_unique<FakeCameraHost>();
+    host_->settingsVisible = true;
+    host_->buildSlots();   // opened and streaming
+    QVERIFY(host_->cameraOpened[0]);
+    auto dev = device(0);
+    const double startGain = dev->value(QStringLiteral("AnalogGain"));
+    run_->start(0, host_->cams[0].get());
+    // Too much gain for the scene: the automatic exposure takes it back.
+    QTRY_VERIFY_WITH_TIMEOUT(dev->value(QStringLiteral("AnalogGain")) < startGain, 5000);
+    sched_->advanceBy(OneKeyExposure::kRunMs);
+    QCOMPARE(results_.size(), 1);
+    const double us = dev->value(QStringLiteral("ExposureTime"));
+    const int gain = int(dev->value(QStringLiteral("AnalogGain")));
+    QCOMPARE(results_[0].exposure, int(us / 1000));
+    QVERIFY(results_[0].gainKnown);
+    QCOMPARE(results_[0].gain, (gain - 16) * 64 / (128 - 16));
+    const uint64_t frames = host_->cams[0]->framesDelivered();
+    QTRY_VERIFY_WITH_TIMEOUT(host_->cams[0]->framesDelivered() > frames + 5, 5000);
+    QCOMPARE(dev->value(QStringLiteral("ExposureTime")), us);
+    QCOMPARE(int(dev->value(QStringLiteral("AnalogGain"))), gain);
 }
 
 void TestOneKeyExposure::timerOnlyForOtherKinds_data()

@@ -216,11 +216,11 @@ void TestInputFields::mediumRow()
     QCOMPARE(box.rowSize, KitRowSize::Medium);
     QCOMPARE(box.captionLabel->size(), QSize(120, 38));
     QCOMPARE(box.plusFiveButton->size(), QSize(80, 38));
-    QCOMPARE(box.valueField->size(), QSize(100, 38));
+    QCOMPARE(box.valueField->size(), QSize(110, 38));
     QCOMPARE(box.rowLayout->spacing(), 6);
     QCOMPARE(box.valueField->font().pixelSize(), 20);
     QCOMPARE(box.captionLabel->font().pixelSize(), 20);   // a short caption keeps the row's font
-    QCOMPARE(box.valueField->unitLabel->size(), QSize(18 * 2 + 10, 38));
+    QCOMPARE(box.valueField->unitLabel->size(), QSize(16 * 2 + 10, 38));
 
     const int screenW = gShowW;
     gShowW = 1280;
@@ -239,8 +239,8 @@ void TestInputFields::mediumRow()
         QVERIFY2(fm.horizontalAdvance(b->text()) <= b->width() - 4, qPrintable(b->text()));
         QVERIFY(fm.height() <= b->height());
     }
-    // Four digits (a decimal point with tenths) beside the unit.
-    box.setValue(scale > 1 ? 99999 : 9999);
+    // The longest numbers of the settings pages ("999.9", "10000") beside the unit.
+    box.setValue(scale > 1 ? 9999 : 10000);
     const QFontMetrics fm(box.valueField->font());
     const int room = box.valueField->width() - box.valueField->textMargins().right();
     QVERIFY2(fm.horizontalAdvance(box.valueField->text()) <= room,
