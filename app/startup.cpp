@@ -10,6 +10,7 @@
 #include "kitfonts.h"
 #include "globals.h"
 #include "messages.h"
+#include "mojuwizardsettingshost.h"
 #include "mojuwizard.h"
 #include "paneldevice.h"
 #include "paths.h"
@@ -40,6 +41,7 @@ StartupParts Startup::ProgramParts()
     };
     static RecordsSeam records;
     p.records = &records;
+    p.settingsPage = MakeSettingsDialog;
     p.makeMainWindow = [] { return new MoJuWizard(nullptr); };
     p.netEnabled = [] { return gpWPara && gpWPara->netEnabled != 0; };
     p.logInfo = [](const QString& line) { LOG(INFO) << line.toStdString(); };
@@ -103,6 +105,7 @@ void Startup::InstallCameraServices()
 QWidget* Startup::MakeMainWindow()
 {
     setRecordsPort(parts_.records);
+    setSettingsPageFactory(parts_.settingsPage);
     QWidget* window = parts_.makeMainWindow();
     if (parts_.netEnabled() && RelayReady(false)) {
         parts_.startRelay(gpNet);
