@@ -5,23 +5,66 @@
 #include <QProcess>
 #include <glog/logging.h>
 
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+
 namespace {
 
-// A real program: merged output handed over as it is read.
+QString signalName(int signal)
+{
+    switch (signal) {
+    case SIGTERM: return QStringLiteral("SIGTERM");
+    case SIGKILL: return QStringLiteral("SIGKILL");
+    case SIGINT: return QStringLiteral("SIGINT");
+    case SIGHUP: return QStringLiteral("SIGHUP");
+    case SIGSEGV: return QStringLiteral("SIGSEGV");
+    case SIGABRT: return QStringLiteral("SIGABRT");
+    case SIGBUS: return QStringLiteral("SIGBUS");
+    case SIGPIPE: return QStringLiteral("SIGPIPE");
+    default: return QString();
+    }
+}
+
+// A real program, never through a shell.
 class ProcessCommand : public RunningCommand {
 public:
-    ProcessCommand(const QString& program, const QStringList& args, QObject* parent)
-        : RunningCommand(parent), process_(new QProcess(this))
+    ProcessCommand(const QString& program, const QString& executable, const QStringList& args,
+                   const StartOptions& options, QObject* parent)
+        : RunningCommand(program, 0, parent), process_(new QProcess(this)),
+          captured_(options.output == StartOptions::Output::Captured)
     {
-        process_->setProcessChannelMode(QProcess::MergedChannels);
-        connect(process_, &QProcess::readyReadStandardOutput, this,
-                [this] { emit output(process_->readAllStandardOutput()); });
+        if (captured_) {
+            process_->setProcessChannelMode(QProcess::MergedChannels);
+            connect(process_, &QProcess::readyReadStandardOutput, this,
+                    [this] { emit output(process_->readAllStandardOutput()); });
+        } else {
+            // The child writes to our own descriptors: nothing piles up here.
+            process_->setProcessChannelMode(QProcess::ForwardedChannels);
+        }
+        if (!options.directory.isEmpty())
+            process_->setWorkingDirectory(options.directory);
+        // Runs in the child between fork and exec: only async-signal-safe
+        // calls.  The parent-death signal follows the forking thread; if we
+        // died before it was set, the child is already orphaned and ends.
+        const pid_t parentPid = ::getpid();
+        process_->setChildProcessModifier([parentPid] {
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (::getppid() != parentPid)
+                ::raise(SIGTERM);
+        });
         connect(process_, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
                 [this](int code, QProcess::ExitStatus status) {
-                    const QByteArray rest = process_->readAllStandardOutput();
-                    if (!rest.isEmpty())
-                        emit output(rest);
-                    emit finished(status == QProcess::NormalExit ? code : -1);
+                    if (captured_) {
+                        const QByteArray rest = process_->readAllStandardOutput();
+                        if (!rest.isEmpty())
+                            emit output(rest);
+                    }
+                    // On a crash exit QProcess gives the signal as the code.
+                    if (status == QProcess::NormalExit)
+                        reportEnd(code, 0);
+                    else
+                        reportEnd(-1, code > 0 ? code : SIGKILL);
                 });
         // Queued: a program that is not there fails inside start(), before
         // the caller could connect to us.
@@ -29,38 +72,116 @@ public:
             if (error == QProcess::FailedToStart) {
                 LOG(WARNING) << "could not start " << process_->program().toStdString() << ": "
                              << process_->errorString().toStdString();
-                emit finished(-1);
+                // What was forked never became the program (and is reaped).
+                setPid(0);
+                reportEnd(-1, 0);
             }
         }, Qt::QueuedConnection);
-        process_->start(program, args);
+        process_->start(executable, args);
+        setPid(process_->processId());
     }
     ~ProcessCommand() override
     {
-        if (process_->state() != QProcess::NotRunning) {
+        // The owner is going away: nobody to tell, but the end is still
+        // logged and the child reaped.
+        blockSignals(true);
+        if (running()) {
             process_->kill();
             process_->waitForFinished(1000);
         }
     }
     bool running() const override { return process_->state() != QProcess::NotRunning; }
 
+protected:
+    // QProcess signals only a child it has not reaped yet, so a pid that was
+    // reused by now is never hit.
+    void sendSignal(int signal) override
+    {
+        if (signal == SIGKILL)
+            process_->kill();
+        else if (signal == SIGTERM)
+            process_->terminate();
+    }
+
+public:
+    bool waitForEnd(int ms) override
+    {
+        if (running())
+            process_->waitForFinished(ms);
+        return !running();
+    }
+
 private:
     QProcess* process_;
+    bool captured_;
 };
 
 // A program that only "runs" until someone delivers its end.
 class ScriptedCommand : public RunningCommand {
 public:
-    explicit ScriptedCommand(QObject* parent) : RunningCommand(parent)
-    {
-        connect(this, &RunningCommand::finished, this, [this] { running_ = false; });
-    }
-    bool running() const override { return running_; }
+    ScriptedCommand(const QString& program, qint64 pid, QObject* parent) : RunningCommand(program, pid, parent) {}
+    bool running() const override { return !hasEnded(); }
+    bool waitForEnd(int) override { return hasEnded(); }
 
-private:
-    bool running_ = true;
+protected:
+    void sendSignal(int) override {}
 };
 
 }  // namespace
+
+// ---------------------------------------------------------------- handle
+RunningCommand::RunningCommand(const QString& program, qint64 pid, QObject* parent)
+    : QObject(parent), program_(program), pid_(pid)
+{
+}
+
+void RunningCommand::terminate()
+{
+    if (!running())
+        return;
+    emit signalSent(SIGTERM);
+    sendSignal(SIGTERM);
+}
+
+void RunningCommand::kill()
+{
+    if (!running())
+        return;
+    emit signalSent(SIGKILL);
+    sendSignal(SIGKILL);
+}
+
+void RunningCommand::terminateAndWait(int graceMs)
+{
+    terminate();
+    if (waitForEnd(graceMs))
+        return;
+    kill();
+    waitForEnd(2000);
+}
+
+QString RunningCommand::endText() const
+{
+    if (!ended_)
+        return QStringLiteral("running");
+    if (exitSignal_ == 0)
+        return QStringLiteral("exit code %1").arg(exitCode_);
+    const QString name = signalName(exitSignal_);
+    return name.isEmpty() ? QStringLiteral("signal %1").arg(exitSignal_)
+                          : QStringLiteral("signal %1 (%2)").arg(exitSignal_).arg(name);
+}
+
+void RunningCommand::reportEnd(int exitCode, int signal)
+{
+    if (ended_)
+        return;
+    ended_ = true;
+    exitCode_ = signal == 0 ? exitCode : -1;
+    exitSignal_ = signal;
+    if (pid_ != 0)
+        LOG(INFO) << program_.toStdString() << " (pid " << pid_ << ") ended: " << endText().toStdString();
+    emit finished(exitCode_);
+}
 
 QString CommandCall::line() const
 {
@@ -116,9 +237,10 @@ bool RealCommandRunner::startDetached(const QString& program, const QStringList&
     return QProcess::startDetached(program, args);
 }
 
-RunningCommand* RealCommandRunner::start(const QString& program, const QStringList& args, QObject* parent)
+RunningCommand* RealCommandRunner::start(const QString& program, const QStringList& args,
+                                         const StartOptions& options, QObject* parent)
 {
-    return new ProcessCommand(program, args, parent);
+    return new ProcessCommand(program, program, args, options, parent);
 }
 
 // ---------------------------------------------------------------- dry run
@@ -153,12 +275,22 @@ QStringList DryRunCommandRunner::ownPrograms()
     return {QStringLiteral("./cnt_net/xls")};
 }
 
-RunningCommand* DryRunCommandRunner::start(const QString& program, const QStringList& args, QObject* parent)
+bool DryRunCommandRunner::startsForReal(const QString& program, const QStringList& args)
 {
     if (ownPrograms().contains(program))
-        return new ProcessCommand(program, args, parent);
-    logRefused(CommandCall{program, args, true}, "started");
-    auto* command = new ScriptedCommand(parent);
+        return true;
+    // The user named this program to stand in for the relay.
+    const QString relay = qEnvironmentVariable("MOULDMON_RELAY");
+    return !relay.isEmpty() && program == relay && args.isEmpty();
+}
+
+RunningCommand* DryRunCommandRunner::start(const QString& program, const QStringList& args,
+                                           const StartOptions& options, QObject* parent)
+{
+    if (startsForReal(program, args))
+        return new ProcessCommand(program, program, args, options, parent);
+    logRefused(CommandCall{program, args, true, options.directory}, "started");
+    auto* command = new ScriptedCommand(program, 0, parent);
     QMetaObject::invokeMethod(command, [command] { command->deliverFinished(0); }, Qt::QueuedConnection);
     return command;
 }
@@ -184,18 +316,47 @@ bool RecordingCommandRunner::startDetached(const QString& program, const QString
     return true;
 }
 
-RunningCommand* RecordingCommandRunner::start(const QString& program, const QStringList& args, QObject* parent)
+struct RecordingCommandRunner::SignalLog {
+    QMutex mutex;
+    std::vector<QList<int>> perStart;
+};
+
+RecordingCommandRunner::RecordingCommandRunner() : signals_(std::make_shared<SignalLog>()) {}
+RecordingCommandRunner::~RecordingCommandRunner() = default;
+
+RunningCommand* RecordingCommandRunner::start(const QString& program, const QStringList& args,
+                                              const StartOptions& options, QObject* parent)
 {
     QMutexLocker lock(&mutex_);
-    calls_.push_back({program, args, true});
+    calls_.push_back({program, args, true, options.directory,
+                      options.output == StartOptions::Output::Forwarded});
     RunningCommand* command = nullptr;
     for (const auto& p : passThrough_)
-        if (p.first == program)
-            command = new ProcessCommand(p.second, args, parent);
+        if (!command && p.first == program)
+            command = new ProcessCommand(program, p.second, args, options, parent);
     if (!command)
-        command = new ScriptedCommand(parent);
+        command = new ScriptedCommand(program, nextFakePid_++, parent);
     started_ << QPointer<RunningCommand>(command);
+    // Kept beside the program object, which the code under test may delete.
+    std::size_t index;
+    {
+        QMutexLocker logLock(&signals_->mutex);
+        index = signals_->perStart.size();
+        signals_->perStart.emplace_back();
+    }
+    QObject::connect(command, &RunningCommand::signalSent, command, [log = signals_, index](int signal) {
+        QMutexLocker logLock(&log->mutex);
+        log->perStart[index] << signal;
+    });
     return command;
+}
+
+QList<int> RecordingCommandRunner::signalsSent(int index) const
+{
+    QMutexLocker logLock(&signals_->mutex);
+    if (index < 0 || std::size_t(index) >= signals_->perStart.size())
+        return {};
+    return signals_->perStart[std::size_t(index)];
 }
 
 void RecordingCommandRunner::passThroughStart(const QString& program, const QString& executable)
