@@ -575,22 +575,19 @@ void TestRelayIntegration::faults()
 void TestRelayIntegration::callsFromOtherThreadsKeepTheirOrder()
 {
     LinkRig rig;
-    QThread writer;
-    QObject worker;
-    worker.moveToThread(&writer);
-    writer.start();
-    // The fail-image writer's pair, and the I/O thread's counting, from
-    // another thread: posted in order, records touched on the link's thread.
-    QMetaObject::invokeMethod(&worker, [&] {
+    // The fail-image writer's pair, and the I/O thread's counting, from a
+    // plain thread of their own: posted in order, records touched on the
+    // link's thread only.
+    std::unique_ptr<QThread> writer(QThread::create([&] {
         for (int i = 0; i < 20; ++i) {
             rig.net->ChkandAddStaticticsItem(0, 1, i);
             rig.net->CNT_SendRecord(QDateTime::fromMSecsSinceEpoch(kNowMs, QTimeZone::utc()), QStringLiteral("A"),
                                     QString::number(i));
         }
         rig.net->CNT_SendStatistics(QStringLiteral("null"));
-    }, Qt::BlockingQueuedConnection);
-    writer.quit();
-    writer.wait();
+    }));
+    writer->start();
+    QVERIFY(writer->wait(10000));
     QTRY_COMPARE(rig.net->queued().size(), 21);
     const QList<QByteArray> frames = rig.net->queued();
     for (int i = 0; i < 20; ++i)
