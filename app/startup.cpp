@@ -11,6 +11,7 @@
 #include "mainwindowrelayhost.h"
 #include "globals.h"
 #include "messages.h"
+#include "mojuwizardsettingshost.h"
 #include "mojuwizard.h"
 #include "paneldevice.h"
 #include "paths.h"
@@ -46,6 +47,7 @@ StartupParts Startup::ProgramParts()
     };
     static RecordsSeam records;
     p.records = &records;
+    p.settingsPage = MakeSettingsDialog;
     p.makeMainWindow = [] {
         auto* window = new MoJuWizard(nullptr);
         // The messages read the window from now on, and never after it is gone.
@@ -117,6 +119,7 @@ void Startup::InstallCameraServices()
 QWidget* Startup::MakeMainWindow()
 {
     setRecordsPort(parts_.records);
+    setSettingsPageFactory(parts_.settingsPage);
     QWidget* window = parts_.makeMainWindow();
     if (parts_.netEnabled() && RelayReady(false)) {
         parts_.startRelay(gpNet);

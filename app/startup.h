@@ -4,6 +4,8 @@
 #include <QString>
 #include <functional>
 
+#include "settingspage.h"
+
 class QWidget;
 class RecordsPort;
 class RelayLink;
@@ -16,6 +18,9 @@ struct StartupParts {
     // The records subsystem, installed just before the main window is built
     // (the window opens the user store while it is built); null: none.
     RecordsPort* records = nullptr;
+    // The settings dialog's factory, installed with the records subsystem
+    // (the window builds the dialog while it is built); null: none.
+    SettingsPageFactory settingsPage;
     // The main window (step 13).
     std::function<QWidget*()> makeMainWindow;
     // Whether the remote system is on in the live parameters.

@@ -214,3 +214,25 @@ void CameraBackend::applyCaptureSpeed(int speed)
     if (isOpen())
         driver_->setCaptureSpeed(speed);
 }
+
+bool CameraBackend::canOneKeyExposure() const
+{
+    return isOpen() && driver_ && driver_->capabilities().oneKeyExposure;
+}
+
+bool CameraBackend::beginOneKeyExposure()
+{
+    return canOneKeyExposure() && driver_->beginAutoExposure();
+}
+
+bool CameraBackend::endOneKeyExposure(AutoExposureReading* reading)
+{
+    if (!canOneKeyExposure())
+        return false;
+    const bool read = driver_->endAutoExposure(reading) && reading;
+    if (!read) {
+        SetExposeTime();
+        SetAdjustPlus();
+    }
+    return read;
+}

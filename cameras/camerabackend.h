@@ -47,6 +47,16 @@ public:
     // Frame rate of this slot (part of CameraSetSpeed).
     void applyCaptureSpeed(int speed);
 
+    // One-key exposure (CameraCapabilities::oneKeyExposure).  begin: the
+    // camera's automatic exposure on; false when the camera is closed or its
+    // family has none.  end: automatic exposure off; with reading, what it
+    // settled on, for the caller to store and apply.  Without reading, or
+    // when nothing could be read (false), the camera runs its parameter
+    // record's exposure and gain again, so that nothing unstored stays on it.
+    bool canOneKeyExposure() const;
+    bool beginOneKeyExposure();
+    bool endOneKeyExposure(AutoExposureReading* reading);
+
     // One iteration of the grab thread for the polled families; true when a
     // frame was handed over.  Returns at once for the callback families.
     bool grabOnce();

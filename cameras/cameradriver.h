@@ -34,6 +34,17 @@ struct CameraCapabilities {
     // Frames come from grab() on the slot's grab thread; otherwise the SDK
     // calls back on its own thread and grab() has nothing to do.
     bool polled = false;
+    // The camera's own automatic exposure can run for a while and be read
+    // back (one-key exposure: beginAutoExposure, endAutoExposure).
+    bool oneKeyExposure = false;
+};
+
+// What a camera's automatic exposure settled on, in the SDK's units.
+struct AutoExposureReading {
+    double exposureUs = 0;
+    int gain = 0;
+    int gainMin = 0;
+    int gainMax = 0;
 };
 
 class CameraDriver {
@@ -71,6 +82,12 @@ public:
     // Loads the camera's defaults and stores what it reads back in the edit
     // copy, starting from back; families without defaults keep their settings.
     virtual void restoreDefaults(CameraValues back) {}
+    // One-key exposure (capabilities().oneKeyExposure): the camera's
+    // automatic exposure on with the run's target and ranges; then off again,
+    // reading back what it settled on when reading is given.  false: the
+    // camera did not answer and reading holds nothing usable.
+    virtual bool beginAutoExposure() { return false; }
+    virtual bool endAutoExposure(AutoExposureReading* reading) { return false; }
     // The serial kept in SN.db; false when the family's serial is not read.
     virtual bool readSerial(QByteArray* serial) { return false; }
 

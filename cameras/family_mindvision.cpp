@@ -103,7 +103,7 @@ class MindVisionDriver : public CameraDriver {
 public:
     using CameraDriver::CameraDriver;
 
-    CameraCapabilities capabilities() const override { return {true}; }
+    CameraCapabilities capabilities() const override { return {true, true}; }
 
     bool open() override
     {
@@ -258,6 +258,23 @@ public:
         host.storeEditCameraValues(slot_.camIndex, back);
         slot_.backend->CameraStart();
         CameraSetSpeed();
+    }
+
+    // Target brightness 120 within 0..100 ms, anti-flicker on: the settings
+    // the one-key exposure has always run with.
+    bool beginAutoExposure() override
+    {
+        return mv::CameraSetAeState(cam_, 1) == 0 && mv::CameraSetAeTarget(cam_, 120) == 0
+               && mv::CameraSetAeExposureRange(cam_, 0, 100000) == 0 && mv::CameraSetAntiFlick(cam_, 1) == 0;
+    }
+
+    bool endAutoExposure(AutoExposureReading* r) override
+    {
+        const bool off = mv::CameraSetAeState(cam_, 0) == 0;
+        if (!r)
+            return off;
+        return mv::CameraGetExposureTime(cam_, &r->exposureUs) == 0 && mv::CameraGetAnalogGain(cam_, &r->gain) == 0
+               && mv::CameraGetAeAnalogGainRange(cam_, &r->gainMin, &r->gainMax) == 0;
     }
 
     bool readSerial(QByteArray* serial) override

@@ -64,10 +64,22 @@ public:
     // read sets unreadRows and is reported, and the record is then not saved.
     ParamStoreResult LoadDatafromFile(QSqlDatabase paramDb, QSqlDatabase serialDb,
                                       int& leftPairActive);
-    // Writes every stored field in one transaction; nothing is committed
-    // unless every row was written.  Refused for a record whose load could
-    // not read every row: it would write values over rows it never saw.
-    ParamStoreResult SaveDatatoFile(QSqlDatabase paramDb) const;
+    // Who tells the relay link that the parameters changed.
+    enum class RelayNotice {
+        AfterSave,   // the save, once its rows are written
+        Caller,      // the caller, once the running system holds the record (NotifyRelay)
+    };
+    // Writes every stored field in one transaction (a savepoint, so it also
+    // nests inside a caller's transaction: the caller's commit or rollback
+    // then decides); nothing is kept unless every row was written.  Refused
+    // for a record whose load could not read every row: it would write values
+    // over rows it never saw.  A caller that nests the save should leave the
+    // relay notice to itself, since only its commit makes the rows final.
+    ParamStoreResult SaveDatatoFile(QSqlDatabase paramDb,
+                                    RelayNotice notice = RelayNotice::AfterSave) const;
+    // Sends the parameters to the relay when netEnabled is set and the link
+    // is ready.
+    void NotifyRelay() const;
     // Makes sure row name exists in table "sysparam" (inserted as "0").
     static bool SaveChkDBItem(QSqlDatabase paramDb, const QString& name);
     // Writes paramGroupIndex to sysadd.txt.

@@ -363,9 +363,8 @@ void DefaultDetectionMethod(WizardPara& p)
         p.defectEnabled = 1;
 }
 
-void DeriveStandardLayout(WizardPara& p)
+DetectionLayout DeriveStandardLayout(WizardPara& p, int leftPairActive)
 {
-    gDNum = 2;
     p.statusLampCount = 4;
     p.detectEnabled[0] = p.productDetectEnabled;
     p.detectEnabled[1] = 1;
@@ -374,12 +373,12 @@ void DeriveStandardLayout(WizardPara& p)
     const int areaOutputsInverted = (!p.productNgPulseNoAlarm && !p.productOkNgOutputs) ? 1 : 0;
     for (int o = 4; o <= 7; ++o)
         p.outputInvert[o] = areaOutputsInverted;
+    return {2, leftPairActive};
 }
 
 // Two-colour and turntable machines: a left and a right pair of detections.
-void DerivePairLayout(WizardPara& p, int& leftPairActive)
+DetectionLayout DerivePairLayout(WizardPara& p, int leftPairActive)
 {
-    gDNum = 4;
     p.statusLampCount = 4;
     if (unsigned(p.moldSelect) > 3)
         p.moldSelect = 0;
@@ -407,11 +406,11 @@ void DerivePairLayout(WizardPara& p, int& leftPairActive)
         trig[1] = twoColor ? 255 : (semi ? 2 : 255);
         break;
     }
+    return {4, leftPairActive};
 }
 
-void DeriveMultiDetectLayout(WizardPara& p)
+DetectionLayout DeriveMultiDetectLayout(WizardPara& p, int leftPairActive)
 {
-    gDNum = p.multiDetectCount;
     p.statusLampCount = p.multiDetectCount;
     for (int d = 0; d < kDetections; ++d) {
         bool inUse = false;
@@ -432,23 +431,24 @@ void DeriveMultiDetectLayout(WizardPara& p)
         p.detectEnabled[d] = inUse ? 1 : 0;
         p.detectTriggerInput[d] = trigger;
     }
+    return {p.multiDetectCount, leftPairActive};
 }
 
-void DeriveLayout(WizardPara& p, int& leftPairActive)
+}  // namespace
+
+DetectionLayout DeriveLayout(WizardPara& p, int leftPairActive)
 {
     switch (p.systemMode) {
     case SystemModeStandard:
     case SystemModeAutoParts:
-        DeriveStandardLayout(p);
-        break;
+        return DeriveStandardLayout(p, leftPairActive);
     case SystemModeTwoColor:
     case SystemModeTurntable:
-        DerivePairLayout(p, leftPairActive);
-        break;
+        return DerivePairLayout(p, leftPairActive);
     case SystemModeMultiDetect:
-        DeriveMultiDetectLayout(p);
-        break;
+        return DeriveMultiDetectLayout(p, leftPairActive);
     }
+    return {gDNum, leftPairActive};   // not reached: the load keeps the mode in 0..4
 }
 
 void FillDefaultLabels(const WizardPara& p)
@@ -485,6 +485,8 @@ void FillDefaultLabels(const WizardPara& p)
             gaName[i] = Msg(ids[i]);
     }
 }
+
+namespace {
 
 void LoadLabels(const WizardPara& p)
 {
@@ -682,7 +684,9 @@ ParamStoreResult WizardPara::LoadDatafromFile(QSqlDatabase paramDb, QSqlDatabase
     // 3.-5. Range checks, method default, detection layout.
     CheckRanges(*this);
     DefaultDetectionMethod(*this);
-    DeriveLayout(*this, leftPairActive);
+    const DetectionLayout layout = DeriveLayout(*this, leftPairActive);
+    gDNum = layout.detections;
+    leftPairActive = layout.leftPairActive;
 
     // 6. Status-strip labels.
     LoadLabels(*this);
@@ -715,7 +719,7 @@ ParamStoreResult WizardPara::LoadDatafromFile(QSqlDatabase paramDb, QSqlDatabase
     return result;
 }
 
-ParamStoreResult WizardPara::SaveDatatoFile(QSqlDatabase paramDb) const
+ParamStoreResult WizardPara::SaveDatatoFile(QSqlDatabase paramDb, RelayNotice notice) const
 {
     ParamStoreResult result;
     auto fail = [&result](const QString& what) {
@@ -727,10 +731,12 @@ ParamStoreResult WizardPara::SaveDatatoFile(QSqlDatabase paramDb) const
     };
     if (unreadRows > 0)
         return fail(QStringLiteral("PARAM.db: not saved: %1 rows could not be read at start-up").arg(unreadRows));
-    if (!paramDb.transaction())
-        return fail(QStringLiteral("PARAM.db: no transaction: %1").arg(paramDb.lastError().text()));
-
     QString error;
+    // A savepoint: the outermost one is a transaction of its own, an inner
+    // one joins the caller's.
+    if (!Exec(paramDb, QStringLiteral("savepoint sysparam_save"), {}, &error))
+        return fail(QStringLiteral("PARAM.db: no transaction: %1").arg(error));
+
     bool written = Exec(paramDb, kCreateTable, {}, &error);
     QString failedRow = QStringLiteral("(table sysparam)");
     for (const ParamRow* row : SysParamSaveOrder()) {
@@ -749,20 +755,30 @@ ParamStoreResult WizardPara::SaveDatatoFile(QSqlDatabase paramDb) const
         if (!written)
             failedRow = name;
     }
+    auto undo = [&paramDb] {
+        QString ignored;
+        Exec(paramDb, QStringLiteral("rollback to sysparam_save"), {}, &ignored);
+        Exec(paramDb, QStringLiteral("release sysparam_save"), {}, &ignored);
+    };
     if (!written) {
-        paramDb.rollback();
+        undo();
         return fail(QStringLiteral("PARAM.db row %1 not saved: %2").arg(failedRow, error));
     }
-    if (!paramDb.commit()) {
-        const QString why = paramDb.lastError().text();
-        paramDb.rollback();
-        return fail(QStringLiteral("PARAM.db: commit failed: %1").arg(why));
+    if (!Exec(paramDb, QStringLiteral("release sysparam_save"), {}, &error)) {
+        undo();
+        return fail(QStringLiteral("PARAM.db: commit failed: %1").arg(error));
     }
 
-    // Only what is committed goes to the relay.
+    // Only what is written goes to the relay.
+    if (notice == RelayNotice::AfterSave)
+        NotifyRelay();
+    return result;
+}
+
+void WizardPara::NotifyRelay() const
+{
     if (netEnabled && RelayReady(true))
         gpNet->CNT_SendParam();
-    return result;
 }
 
 bool WizardPara::SaveChkDBItem(QSqlDatabase paramDb, const QString& name)

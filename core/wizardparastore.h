@@ -43,5 +43,23 @@ const char (&ParamText(const WizardPara& para, std::size_t offset))[kParamTextLe
 // The stored text of a row for this record (what the save writes).
 QString SysParamRowValue(const WizardPara& para, const ParamRow& row);
 
+// The detection layout a record's function gives.
+struct DetectionLayout {
+    int detections;       // detections per cycle (gDNum) under this function
+    int leftPairActive;   // the main window's left-pair flag after the derivation
+};
+// Derives the record's detection layout fields (detectEnabled,
+// detectTriggerInput, statusLampCount, the area outputs' inversion in the
+// standard functions, the multi-detection rows in force) from its systemMode,
+// mould selection, product and semi-auto switches and step table.  A single
+// mould of the two-colour and turntable functions chooses the pair; every
+// other case hands leftPairActive back unchanged.  Writes no global: the load
+// and the settings' Confirm apply the result.
+DetectionLayout DeriveLayout(WizardPara& p, int leftPairActive);
+
+// The status-strip labels gaName of the record's function in the run's
+// language (the multi-detection function names them after its I/O names).
+void FillDefaultLabels(const WizardPara& p);
+
 // Message shown when the parameters cannot be read or written.
 constexpr int kMsgSystemParamFileError = 160;

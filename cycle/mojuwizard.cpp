@@ -1,4 +1,5 @@
 #include "mojuwizard.h"
+#include "settingspage.h"
 
 #include "cameragrid.h"
 #include "cameraprobe.h"
@@ -282,6 +283,8 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     MakeStatusStrip();
     MakeSideBar();
     MakeAreaPage();
+    if (const SettingsPageFactory& makeSettings = settingsPageFactory())
+        settingsPage = makeSettings(*this);
     OpenUserStore();
 
     panX = 0;
@@ -387,6 +390,10 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
 
 MoJuWizard::~MoJuWizard()
 {
+    // The dialog goes first: its hide puts the live camera values back and
+    // reads the parameter records, which go before the window's children.
+    delete settingsPage;
+    settingsPage = nullptr;
     // The window lives as long as the program; this only matters to tests.
     // Nothing is published on the way out: the board keeps the last word
     // until the next start blocks mould closing.
@@ -707,8 +714,9 @@ CameraBackend* MoJuWizard::cameraBackend(int slot)
     return slot >= 0 && slot < kCameraSlots ? cameraViews[slot] : nullptr;
 }
 
-// The settings dialog joins with its subsystem; until then it is never shown.
-bool MoJuWizard::settingsPageVisible() const { return false; }
+// The dialog's own flag (set by its show event, cleared by its hide event),
+// so the camera setters never depend on the window being on screen.
+bool MoJuWizard::settingsPageVisible() const { return settingsPage && settingsPage->pageShown(); }
 
 CameraValues MoJuWizard::cameraValues(int slot, bool editCopy) const
 {
@@ -824,7 +832,11 @@ void MoJuWizard::showNoInputBox(const QString& text)
 void MoJuWizard::hideNoInputBox() { noInputBox->hide(); }
 
 void MoJuWizard::hideHelpPage() {}
-void MoJuWizard::hideSettingsPage() {}
+void MoJuWizard::hideSettingsPage()
+{
+    if (settingsPage)
+        settingsPage->hidePage();
+}
 void MoJuWizard::repaintWindow() { update(); }
 void MoJuWizard::CameraCheck(int camera) { ::CameraCheck(camera); }
 void MoJuWizard::CameraRestart() { ::CameraRestart(); }

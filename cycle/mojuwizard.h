@@ -31,6 +31,7 @@ class OperationRecord;
 class PasswordDialog;
 class QTimer;
 class SaveFialImageThread;
+class SettingsPage;
 class TouchHost;
 class WarnBox;
 class WizardPara;
@@ -58,13 +59,14 @@ public:
     CammerWidget* cameraViews[kCameraSlots] = {};
 
     // The pages and dialogs of the subsystems still to come stay null until
-    // they exist; every use checks.  Status strip, side bar and area page
-    // are built; the settings page with its help page, renumbering, other-network, I/O
-    // name, cavity and hardware-configuration dialogs, statistics page.
+    // they exist; every use checks.  Status strip, side bar, area page and
+    // the settings dialog (when start-up installed its factory) are built;
+    // the help page, renumbering, other-network, I/O name, cavity and
+    // hardware-configuration dialogs, statistics page.
     class IOStatusWidget* statusStrip = nullptr;
     class IndexButton* sideBar = nullptr;
     DrawROIWidget* areaPage = nullptr;
-    QWidget* settingsPage = nullptr;
+    SettingsPage* settingsPage = nullptr;   // a child of the window
     QWidget* helpPage = nullptr;
     QWidget* cameraNumberDialog = nullptr;
     QWidget* otherNetDialog = nullptr;

@@ -14,6 +14,8 @@
 #include "operationrecord.h"
 #include "pixmaps.h"
 #include "recordsport.h"
+#include "relaylink.h"
+#include "settingspage.h"
 #include "wizardpara.h"
 
 #include <QPixmap>
@@ -25,6 +27,11 @@ constexpr int kZoomFoldMs = 30000;
 bool visible(const QWidget* page)
 {
     return page && page->isVisible();
+}
+
+bool visible(const SettingsPage* page)
+{
+    return page && page->pageShown();
 }
 }
 
@@ -227,15 +234,14 @@ void MoJuWizard::SlotSystemPara()
         return;
     // The settings pages edit a copy; only their Confirm makes it live.
     *gpWParaBak = *gpWPara;
-    // The relay link's edited network-card copy comes with the relay link.
+    if (gpNet)
+        gpNet->netCardEdit = gpNet->netCard;
     // The bar goes while the settings are open; a press on a camera view
     // brings it back.
     if (sideBar)
         sideBar->SlotShowHideTimeout();
-    if (settingsPage) {
-        settingsPage->show();
-        settingsPage->raise();
-    }
+    if (settingsPage)
+        settingsPage->showPage();
 }
 
 void MoJuWizard::SlotFPS()

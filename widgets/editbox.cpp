@@ -3,24 +3,53 @@
 #include "colorbutton.h"
 #include "kitlayout.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <climits>
 
-EditParam::EditParam(EditBox* box, const QString& unit)
+namespace {
+// Pixel sizes of one row size.
+struct RowMetrics {
+    int font;            // caption and number
+    QSize caption, button, field;
+    int spacing;
+    int unitChar;        // unit font size and width of one unit character
+    int unitHeight;
+    bool unitPadClear;   // the unit's side padding is kept free of the text too
+};
+
+RowMetrics rowMetrics(KitRowSize size)
+{
+    switch (size) {
+    case KitRowSize::Large:
+        return {27, {160, 50}, {127, 50}, {137, 50}, 10, 27, 50, true};
+    case KitRowSize::Medium:
+        // Five characters ("999.9", "10000") beside a two-letter unit.
+        return {20, {120, 38}, {80, 38}, {110, 38}, 6, 16, 38, true};
+    default:
+        return {12, {65, 28}, {40, 28}, {50, 28}, 5, 10, 30, false};
+    }
+}
+
+// A medium caption never drawn smaller than this; it wraps first.
+constexpr int kMediumCaptionMinFont = 12;
+}
+
+EditParam::EditParam(EditBox* box, const QString& unit, KitRowSize size)
     : Edit(9, box, 1), box(box)
 {
-    const bool large = IsLargeLayout();
+    const RowMetrics m = rowMetrics(ResolveRowSize(size));
     if (!unit.isEmpty()) {
-        unitCharWidth = large ? 27 : 10;
+        unitCharWidth = m.unitChar;
         unitLabel = new QLabel(unit, this);
-        unitLabel->setFixedSize(unitCharWidth * int(unit.length()) + 10, large ? 50 : 30);
+        unitLabel->setFixedSize(unitCharWidth * int(unit.length()) + 10, m.unitHeight);
         unitLabel->setFont(MicroHei(unitCharWidth));
         unitLabel->setAlignment(Qt::AlignCenter);
         // The typed text never runs under the unit.  The small field is too
         // narrow to also keep the label's side padding free: there only the
         // unit's characters are kept clear, or "99.9" would not show whole.
-        setTextMargins(0, 0, large ? unitLabel->width() : unitCharWidth * int(unit.length()), 0);
+        setTextMargins(0, 0, m.unitPadClear ? unitLabel->width() : unitCharWidth * int(unit.length()), 0);
         auto* row = new QHBoxLayout(this);
         row->setSpacing(0);
         row->setContentsMargins(0, 0, 0, 0);
@@ -53,24 +82,25 @@ void EditParam::focusOutEvent(QFocusEvent* event)
 }
 
 EditBox::EditBox(int min, int max, QWidget* parent, const QString& caption, QString unit, int type,
-                 int scale)
+                 int scale, KitRowSize size)
     : QWidget(parent), rangeMin(min), rangeMax(max), currentValue(min), scale(qMax(1, scale)),
-      type(type)
+      type(type), rowSize(ResolveRowSize(size))
 {
-    const bool large = IsLargeLayout();
-    const QFont font = MicroHei(large ? 27 : 12);
+    const RowMetrics m = rowMetrics(rowSize);
+    const QFont font = MicroHei(m.font);
 
     captionLabel = new QLabel(caption, this);
-    captionLabel->setFixedSize(large ? 160 : 65, large ? 50 : 28);
+    captionLabel->setFixedSize(m.caption);
     captionLabel->setFont(font);
     SetTextColor(captionLabel, Qt::yellow);
     captionLabel->setAlignment(Qt::AlignCenter);
+    fitCaption();
 
     auto stepButton = [&](const QString& sign, int units) {
         const QString label = QStringLiteral("%1 %2").arg(sign, QString::number(double(units) / this->scale, 'g', 6));
         auto* b = new ColorButton(label, this, ColorButtonSizeNormal);
         b->SetRepeat();
-        b->setFixedSize(large ? 127 : 40, large ? 50 : 28);
+        b->setFixedSize(m.button);
         return b;
     };
     minusFiveButton = stepButton(QStringLiteral("-"), 5);
@@ -82,13 +112,13 @@ EditBox::EditBox(int min, int max, QWidget* parent, const QString& caption, QStr
     connect(plusOneButton, &QPushButton::clicked, this, &EditBox::AddOne);
     connect(plusFiveButton, &QPushButton::clicked, this, &EditBox::AddFive);
 
-    valueField = new EditParam(this, unit);
-    valueField->setFixedSize(large ? 137 : 50, large ? 50 : 28);
+    valueField = new EditParam(this, unit, rowSize);
+    valueField->setFixedSize(m.field);
     valueField->setFont(font);
     connect(valueField, &EditParam::focusOut, this, qOverload<>(&EditBox::CheckRange));
 
     rowLayout = new QHBoxLayout(this);
-    rowLayout->setSpacing(large ? 10 : 5);
+    rowLayout->setSpacing(m.spacing);
     rowLayout->addWidget(captionLabel);
     rowLayout->addWidget(minusFiveButton);
     rowLayout->addWidget(minusOneButton);
@@ -145,4 +175,25 @@ void EditBox::CheckRange()
 void EditBox::setText(const QString& text)
 {
     captionLabel->setText(text);
+    fitCaption();
+}
+
+// The medium row is for pages fitted to a smaller screen: a caption that
+// does not fit its label wraps, and is drawn smaller while even the wrapped
+// text does not fit.  The small and large rows keep their fixed font.
+void EditBox::fitCaption()
+{
+    if (rowSize != KitRowSize::Medium)
+        return;
+    const QRect room(QPoint(0, 0), captionLabel->size());
+    const QString text = captionLabel->text();
+    QFont font = MicroHei(rowMetrics(rowSize).font);
+    auto fits = [&](const QFont& f) {
+        const QRect need = QFontMetrics(f).boundingRect(room, Qt::AlignCenter | Qt::TextWordWrap, text);
+        return need.width() <= room.width() && need.height() <= room.height();
+    };
+    while (font.pixelSize() > kMediumCaptionMinFont && !fits(font))
+        font.setPixelSize(font.pixelSize() - 1);
+    captionLabel->setWordWrap(QFontMetrics(font).horizontalAdvance(text) > room.width());
+    captionLabel->setFont(font);
 }

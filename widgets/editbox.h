@@ -3,6 +3,7 @@
 // value is a raw integer kept inside [min, max]; it is shown as is or
 // divided by a scale.
 #include "edit.h"
+#include "kitlayout.h"
 
 #include <QWidget>
 
@@ -18,7 +19,7 @@ enum EditBoxType { EditBoxTypeInt = 0, EditBoxTypeScaled = 2 };
 class EditParam : public Edit {
     Q_OBJECT
 public:
-    EditParam(EditBox* box, const QString& unit);
+    EditParam(EditBox* box, const QString& unit, KitRowSize size = KitRowSize::Layout);
     ~EditParam() override;
 
     EditBox* box = nullptr;
@@ -39,8 +40,9 @@ protected:
 class EditBox : public QWidget {
     Q_OBJECT
 public:
+    // size: the screen's layout unless a page asks for another row size.
     EditBox(int min, int max, QWidget* parent, const QString& caption, QString unit = QString(),
-            int type = EditBoxTypeInt, int scale = 1);
+            int type = EditBoxTypeInt, int scale = 1, KitRowSize size = KitRowSize::Layout);
     ~EditBox() override;
 
     void setUse0(bool on) { use0 = on; }
@@ -51,6 +53,7 @@ public:
     bool use0 = false;
     int scale = 1;
     int type = EditBoxTypeInt;
+    KitRowSize rowSize = KitRowSize::Small;   // resolved: Small, Medium or Large
 
     QLabel* captionLabel = nullptr;
     ColorButton* minusFiveButton = nullptr;
@@ -76,4 +79,5 @@ public slots:
 
 private:
     void step(int delta);
+    void fitCaption();
 };

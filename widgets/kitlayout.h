@@ -14,6 +14,18 @@ inline bool IsLargeLayout()
     return gShowW > 1024;
 }
 
+// Row size of a field widget (EditBox, CheckBox).  Layout follows the screen
+// as every widget of the kit does; Medium lies between the small and the
+// large rows, for a page fitted to a screen on which the large rows do not fit.
+enum class KitRowSize { Layout, Small, Medium, Large };
+
+inline KitRowSize ResolveRowSize(KitRowSize size)
+{
+    if (size != KitRowSize::Layout)
+        return size;
+    return IsLargeLayout() ? KitRowSize::Large : KitRowSize::Small;
+}
+
 // The kit's fonts are requested by family and pixel size.
 inline QFont KitFont(const QString& family, int pixelSize)
 {

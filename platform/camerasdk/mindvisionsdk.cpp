@@ -2,6 +2,8 @@
 
 #include "simsession.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace simsdk::mv {
@@ -15,6 +17,9 @@ struct MvSession : Session {
     ConnectionCallback cb = nullptr;
     void* cbContext = nullptr;
     CameraHandle handle = 0;
+    // Held by an automatic-exposure step and by switching it on or off, so
+    // that no step lands after CameraSetAeState(0) has returned.
+    std::mutex ae;
 };
 
 HandleTable gHandles;
@@ -44,6 +49,80 @@ Range range(const Device& d, const char* name)
 {
     const Feature f = d.feature(QString::fromLatin1(name));
     return Range{static_cast<int>(f.min), static_cast<int>(f.max)};
+}
+
+// ---------------------------------------------------------------- automatic exposure
+
+constexpr double kReferenceUs = 10000;   // the exposure the simulated pictures stand for
+constexpr double kGainPerFactor = 16;    // analog gain units per 1x above the minimum
+constexpr double kFlickerUs = 10000;     // half a 50 Hz mains period
+
+const QString kAeState = QStringLiteral("AeState");
+const QString kAeTarget = QStringLiteral("AeTarget");
+const QString kAeMin = QStringLiteral("AeExposureMin");
+const QString kAeMax = QStringLiteral("AeExposureMax");
+const QString kAntiFlick = QStringLiteral("AntiFlick");
+const QString kExposure = QStringLiteral("ExposureTime");
+const QString kGain = QStringLiteral("AnalogGain");
+
+// The automatic-exposure settings are the stand-in's own features; a
+// device configuration may override them, and the factory defaults bring
+// them back.
+void defineAeFeatures(Device& d)
+{
+    auto def = [&d](const QString& name, double v, double lo, double hi) {
+        if (!d.hasFeature(name))
+            d.defineFeature(name, v, lo, hi);
+    };
+    def(kAeTarget, 120, 0, 255);
+    def(kAeMin, 50, 0, 10000000);
+    def(kAeMax, 1000000, 0, 10000000);
+    def(kAntiFlick, 0, 0, 1);
+}
+
+// Mean grey of a frame (every fourth byte; the frame stamp of the first
+// eight bytes left out).
+double frameMean(const Frame& f)
+{
+    const size_t n = f.data.size();
+    const size_t first = n > 8 ? 8 : 0;
+    uint64_t sum = 0;
+    size_t count = 0;
+    for (size_t i = first; i < n; i += 4) {
+        sum += f.data[i];
+        ++count;
+    }
+    return count ? double(sum) / double(count) : 0;
+}
+
+// One step of the automatic exposure on a frame just taken; s.ae held.
+void aeStep(Device& d, const Frame& f)
+{
+    if (d.value(kAeState) == 0)
+        return;
+    const Feature exposure = d.feature(kExposure);
+    const Feature gain = d.feature(kGain);
+    // Effective exposure at the minimum gain, now and for the target.
+    const double now = exposure.value * (1 + (gain.value - gain.min) / kGainPerFactor);
+    const double want = kReferenceUs * d.value(kAeTarget) / std::max(1.0, frameMean(f));
+    double step = (want - now) / 2;
+    if (std::abs(step) < 1)
+        step = want - now;
+    if (step == 0)
+        return;
+    const double next = now + step;
+    const double lo = std::max(exposure.min, d.value(kAeMin));
+    const double hi = std::max(lo, std::min(exposure.max, d.value(kAeMax)));
+    double e = std::clamp(next, lo, hi);
+    if (d.value(kAntiFlick) != 0 && e >= kFlickerUs) {
+        const double whole = std::floor(e / kFlickerUs) * kFlickerUs;
+        if (whole >= lo)
+            e = whole;
+    }
+    e = std::max(lo, std::floor(e));
+    const double g = std::clamp(gain.min + (next / e - 1) * kGainPerFactor, gain.min, gain.max);
+    d.setValue(kExposure, e);
+    d.setValue(kGain, std::round(g));
 }
 }
 
@@ -87,6 +166,7 @@ int CameraInit(const DeviceInfo* info, int paramLoad, int team, CameraHandle* h)
         return CAMERA_STATUS_NO_DEVICE_FOUND;
     if (const int rc = openDevice(*d, CAMERA_STATUS_NO_DEVICE_FOUND, CAMERA_STATUS_ACCESS_DENY))
         return rc;
+    defineAeFeatures(*d);
     auto* s = new MvSession(d);
     s->handle = gHandles.add(s);
     *h = s->handle;
@@ -221,6 +301,10 @@ int CameraGetImageBuffer(CameraHandle h, FrameHead* head, uint8_t** raw, unsigne
     head->mediaType = s->held.format == PixelFormat::Rgb24 ? CAMERA_MEDIA_TYPE_RGB8 : CAMERA_MEDIA_TYPE_MONO8;
     head->number = s->held.number;
     *raw = s->held.data.data();
+    {
+        std::lock_guard<std::mutex> lk(s->ae);
+        aeStep(*s->dev, s->held);
+    }
     return CAMERA_STATUS_SUCCESS;
 }
 
@@ -240,7 +324,44 @@ int CameraReleaseImageBuffer(CameraHandle h, uint8_t*)
     return CAMERA_STATUS_SUCCESS;
 }
 
-int CameraSetAeState(CameraHandle h, int on) { return setFeature(h, "CameraSetAeState", "AeState", on); }
+int CameraSetAeState(CameraHandle h, int on)
+{
+    MvSession* s = get(h);
+    if (!s) {
+        log(QStringLiteral("CameraSetAeState %1").arg(on));
+        return CAMERA_STATUS_FAILED;
+    }
+    std::lock_guard<std::mutex> lk(s->ae);
+    return setFeature(h, "CameraSetAeState", "AeState", on ? 1 : 0);
+}
+
+int CameraGetAeState(CameraHandle h, int* on) { return getFeature(h, "AeState", on); }
+int CameraSetAeTarget(CameraHandle h, int target) { return setFeature(h, "CameraSetAeTarget", "AeTarget", target); }
+int CameraGetAeTarget(CameraHandle h, int* target) { return getFeature(h, "AeTarget", target); }
+
+int CameraSetAeExposureRange(CameraHandle h, double minUs, double maxUs)
+{
+    log(QStringLiteral("CameraSetAeExposureRange %1 %2").arg(minUs).arg(maxUs));
+    MvSession* s = get(h);
+    if (!s || minUs > maxUs)
+        return CAMERA_STATUS_FAILED;
+    s->dev->setValue(kAeMin, minUs);
+    s->dev->setValue(kAeMax, maxUs);
+    return CAMERA_STATUS_SUCCESS;
+}
+
+int CameraGetAeExposureRange(CameraHandle h, double* minUs, double* maxUs)
+{
+    MvSession* s = get(h);
+    if (!s)
+        return CAMERA_STATUS_FAILED;
+    *minUs = s->dev->value(kAeMin);
+    *maxUs = s->dev->value(kAeMax);
+    return CAMERA_STATUS_SUCCESS;
+}
+
+int CameraSetAntiFlick(CameraHandle h, int on) { return setFeature(h, "CameraSetAntiFlick", "AntiFlick", on ? 1 : 0); }
+int CameraGetAntiFlick(CameraHandle h, int* on) { return getFeature(h, "AntiFlick", on); }
 int CameraSetExposureTime(CameraHandle h, double us) { return setFeature(h, "CameraSetExposureTime", "ExposureTime", us); }
 
 int CameraGetExposureTime(CameraHandle h, double* us)
@@ -299,8 +420,11 @@ int CameraLoadParameter(CameraHandle h, int team)
     MvSession* s = get(h);
     if (!s)
         return CAMERA_STATUS_FAILED;
-    if (team == 0xFF)
+    if (team == 0xFF) {
+        std::lock_guard<std::mutex> lk(s->ae);
         s->dev->resetFeatures();
+        defineAeFeatures(*s->dev);
+    }
     return CAMERA_STATUS_SUCCESS;
 }
 

@@ -2,6 +2,17 @@
 // Our stand-in for the MindVision camera SDK on the simulated bus.  Frames
 // are polled with CameraGetImageBuffer; the connection callback runs on the
 // bus's thread of the camera.
+//
+// Automatic exposure is emulated.  The simulated pictures do not change with
+// the exposure, so the camera models the brightness it would see: the mean
+// grey of a frame as taken at 10 ms and the minimum analog gain, times the
+// exposure over 10 ms, times 1 + (gain - gain minimum) / 16.  While it is on
+// (CameraSetAeState 1), every frame taken with CameraGetImageBuffer moves the
+// exposure and gain half-way towards the target brightness (the last step
+// lands on it), exposure first within the automatic-exposure range, gain for
+// the rest.  With anti-flicker on, an exposure of 10 ms or more is a whole
+// multiple of 10 ms (50 Hz mains).  The result depends only on the pictures
+// and the number of frames taken, never on timing.
 #include <cstdint>
 
 namespace simsdk::mv {
@@ -90,6 +101,13 @@ int CameraGetImageBuffer(CameraHandle h, FrameHead* head, uint8_t** raw, unsigne
 int CameraImageProcess(CameraHandle h, const uint8_t* raw, uint8_t* out, FrameHead* head);
 int CameraReleaseImageBuffer(CameraHandle h, uint8_t* raw);
 int CameraSetAeState(CameraHandle h, int on);
+int CameraGetAeState(CameraHandle h, int* on);
+int CameraSetAeTarget(CameraHandle h, int target);               // mean grey 0..255
+int CameraGetAeTarget(CameraHandle h, int* target);
+int CameraSetAeExposureRange(CameraHandle h, double minUs, double maxUs);
+int CameraGetAeExposureRange(CameraHandle h, double* minUs, double* maxUs);
+int CameraSetAntiFlick(CameraHandle h, int on);
+int CameraGetAntiFlick(CameraHandle h, int* on);
 int CameraSetExposureTime(CameraHandle h, double us);
 int CameraGetExposureTime(CameraHandle h, double* us);
 int CameraGetAeAnalogGainRange(CameraHandle h, int* min, int* max);

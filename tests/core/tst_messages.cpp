@@ -35,6 +35,8 @@ private slots:
     void cavityNames();
     void identicalPairs_data();
     void identicalPairs();
+    void mendedBoxCaptions_data();
+    void mendedBoxCaptions();
     void everyFilledRowIsComplete();
     void placeholderParity();
     void msgFollowsRunLanguage();
@@ -178,6 +180,29 @@ void TestMessages::identicalPairs()
         QVERIFY(!Msg(a, language).isEmpty());
         QCOMPARE(Msg(a, language), Msg(b, language));
     }
+}
+
+// Two boxes of the I/O page once repeated the English caption of another box
+// of the same page with a different effect; each now says what it does.
+void TestMessages::mendedBoxCaptions_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<int>("other");
+    QTest::addColumn<QString>("en");
+    QTest::newRow("642, not 190") << 642 << 190 << "Clamp pulse when NG in mold, don't alarm";
+    QTest::newRow("645, not 202") << 645 << 202 << "OK pulses clamp, NG pulses ejector";
+}
+
+void TestMessages::mendedBoxCaptions()
+{
+    QFETCH(int, id);
+    QFETCH(int, other);
+    QFETCH(QString, en);
+    QCOMPARE(Msg(id, LanEnglish), en);
+    for (int language = 0; language < 3; ++language)
+        QVERIFY2(Msg(id, language) != Msg(other, language), qPrintable(QString::number(language)));
+    // The box the caption was taken from keeps its own text.
+    QVERIFY(!Msg(other, LanEnglish).isEmpty());
 }
 
 void TestMessages::everyFilledRowIsComplete()

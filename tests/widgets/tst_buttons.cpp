@@ -26,6 +26,7 @@ private slots:
     void checkBoxValue();
     void checkBoxLook_data();
     void checkBoxLook();
+    void mediumCheckBoxFitsItsText();
     void comboPressEmitsClicked();
     void comboItemHeight();
     void pixmapsLoad();
@@ -163,20 +164,54 @@ void TestButtons::checkBoxLook_data()
     QTest::addColumn<int>("screenW");
     QTest::addColumn<int>("fontPx");
     QTest::addColumn<int>("indicator");
-    QTest::newRow("large") << 1280 << 28 << 32;
-    QTest::newRow("small") << 1024 << 14 << 16;
+    QTest::addColumn<int>("size");   // KitRowSize; Layout is what every caller without one gets
+    QTest::newRow("large") << 1280 << 28 << 32 << int(KitRowSize::Layout);
+    QTest::newRow("small") << 1024 << 14 << 16 << int(KitRowSize::Layout);
+    QTest::newRow("medium on a large screen") << 1280 << 20 << 24 << int(KitRowSize::Medium);
+    QTest::newRow("medium on a small screen") << 1024 << 20 << 24 << int(KitRowSize::Medium);
+    QTest::newRow("small asked for on a large screen") << 1280 << 14 << 16 << int(KitRowSize::Small);
+    QTest::newRow("large asked for on a small screen") << 1024 << 28 << 32 << int(KitRowSize::Large);
 }
 
 void TestButtons::checkBoxLook()
 {
     TestEnv env;
     KitScreen screen(FETCHED(int, screenW), 600);
-    CheckBox box(nullptr, QStringLiteral("Beep"));
+    const auto size = KitRowSize(FETCHED(int, size));
+    std::unique_ptr<CheckBox> made;
+    if (size == KitRowSize::Layout)
+        made = std::make_unique<CheckBox>(nullptr, QStringLiteral("Beep"));
+    else
+        made = std::make_unique<CheckBox>(nullptr, QStringLiteral("Beep"), size);
+    CheckBox& box = *made;
     QCOMPARE(box.font().pixelSize(), FETCHED(int, fontPx));
     QCOMPARE(box.palette().color(QPalette::Active, QPalette::WindowText), QColor(Qt::yellow));
     const int side = FETCHED(int, indicator);
     QVERIFY(box.styleSheet().contains(QStringLiteral("width: %1px; height: %1px;").arg(side)));
     QVERIFY(box.styleSheet().contains(QStringLiteral("url(images/check.png)")));
+    QCOMPARE(box.indicatorSide, side);
+}
+
+// The medium box sits in a medium number row (38 px) and shows its caption
+// whole: the size it asks for holds the indicator and the text.
+void TestButtons::mediumCheckBoxFitsItsText()
+{
+    TestEnv env;
+    KitScreen screen(1280, 800);
+    const QString text = QStringLiteral("Clamp pulse when NG in mold, don't alarm");
+    CheckBox medium(nullptr, text, KitRowSize::Medium);
+    CheckBox small(nullptr, text, KitRowSize::Small);
+    CheckBox large(nullptr, text);
+    medium.show();
+    const QSize hint = medium.sizeHint();
+    const QFontMetrics fm(medium.font());
+    QVERIFY2(hint.width() >= medium.indicatorSide + fm.horizontalAdvance(text),
+             qPrintable(QString("%1 < %2").arg(hint.width()).arg(medium.indicatorSide + fm.horizontalAdvance(text))));
+    QVERIFY(hint.height() >= fm.height());
+    QVERIFY(hint.height() >= medium.indicatorSide);
+    QVERIFY(hint.height() <= 38);
+    QVERIFY(small.sizeHint().width() < hint.width());
+    QVERIFY(hint.width() < large.sizeHint().width());
 }
 
 void TestButtons::comboPressEmitsClicked()

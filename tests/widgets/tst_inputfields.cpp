@@ -25,6 +25,10 @@ private slots:
     void startsAtMinimum();
     void boxGeometry_data();
     void boxGeometry();
+    void mediumRow_data();
+    void mediumRow();
+    void mediumCaptionFits_data();
+    void mediumCaptionFits();
     void unitLabelFollowsText_data();
     void unitLabelFollowsText();
     void ipGeometry_data();
@@ -187,6 +191,88 @@ void TestInputFields::boxGeometry()
     QVERIFY(box.minusOneButton->x() < box.valueField->x());
     QVERIFY(box.valueField->x() < box.plusOneButton->x());
     QVERIFY(box.plusOneButton->x() < box.plusFiveButton->x());
+}
+
+void TestInputFields::mediumRow_data()
+{
+    QTest::addColumn<int>("screenW");
+    QTest::addColumn<int>("scale");
+    QTest::newRow("large screen") << 1280 << 1;
+    QTest::newRow("large screen, tenths") << 1280 << 10;
+    QTest::newRow("small screen") << 1024 << 1;
+}
+
+// The medium row lies between the small and the large rows, whatever the
+// screen, and everything it shows fits: step labels, the longest number
+// with its unit, the caption.
+void TestInputFields::mediumRow()
+{
+    TestEnv env;
+    KitScreen screen(FETCHED(int, screenW), 600);
+    const int scale = FETCHED(int, scale);
+    const int type = scale > 1 ? EditBoxTypeScaled : EditBoxTypeInt;
+    EditBox box(0, 99999, nullptr, QStringLiteral("Exposure"), QStringLiteral("ms"), type, scale, KitRowSize::Medium);
+    box.show();
+    QCOMPARE(box.rowSize, KitRowSize::Medium);
+    QCOMPARE(box.captionLabel->size(), QSize(120, 38));
+    QCOMPARE(box.plusFiveButton->size(), QSize(80, 38));
+    QCOMPARE(box.valueField->size(), QSize(110, 38));
+    QCOMPARE(box.rowLayout->spacing(), 6);
+    QCOMPARE(box.valueField->font().pixelSize(), 20);
+    QCOMPARE(box.captionLabel->font().pixelSize(), 20);   // a short caption keeps the row's font
+    QCOMPARE(box.valueField->unitLabel->size(), QSize(16 * 2 + 10, 38));
+
+    const int screenW = gShowW;
+    gShowW = 1280;
+    EditBox big(0, 99999, nullptr, QStringLiteral("Exposure"), QStringLiteral("ms"), type, scale);
+    gShowW = 1024;
+    EditBox little(0, 99999, nullptr, QStringLiteral("Exposure"), QStringLiteral("ms"), type, scale);
+    gShowW = screenW;
+    QVERIFY(little.sizeHint().width() < box.sizeHint().width());
+    QVERIFY(box.sizeHint().width() < big.sizeHint().width());
+    QVERIFY(little.sizeHint().height() < box.sizeHint().height());
+    QVERIFY(box.sizeHint().height() < big.sizeHint().height());
+
+    // The step labels at the button font, unshrunk.
+    for (ColorButton* b : {box.minusFiveButton, box.minusOneButton, box.plusOneButton, box.plusFiveButton}) {
+        const QFontMetrics fm(ColorButton::labelFont(b->sizeClass));
+        QVERIFY2(fm.horizontalAdvance(b->text()) <= b->width() - 4, qPrintable(b->text()));
+        QVERIFY(fm.height() <= b->height());
+    }
+    // The longest numbers of the settings pages ("999.9", "10000") beside the unit.
+    box.setValue(scale > 1 ? 9999 : 10000);
+    const QFontMetrics fm(box.valueField->font());
+    const int room = box.valueField->width() - box.valueField->textMargins().right();
+    QVERIFY2(fm.horizontalAdvance(box.valueField->text()) <= room,
+             qPrintable(QString("%1: %2 > %3").arg(box.valueField->text()).arg(fm.horizontalAdvance(box.valueField->text())).arg(room)));
+}
+
+void TestInputFields::mediumCaptionFits_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<bool>("wraps");
+    QTest::newRow("short") << "Gain" << false;
+    QTest::newRow("long") << "Detection delay of the third step" << true;
+}
+
+void TestInputFields::mediumCaptionFits()
+{
+    TestEnv env;
+    KitScreen screen(1280, 800);
+    EditBox box(0, 100, nullptr, QStringLiteral("x"), QString(), EditBoxTypeInt, 1, KitRowSize::Medium);
+    const QString caption = FETCHED(QString, caption);
+    box.setText(caption);   // the captions are set again when the language changes
+    QLabel* label = box.captionLabel;
+    QCOMPARE(label->wordWrap(), FETCHED(bool, wraps));
+    const QRect room(QPoint(0, 0), label->size());
+    const QRect need = QFontMetrics(label->font()).boundingRect(room, Qt::AlignCenter | Qt::TextWordWrap, caption);
+    QVERIFY2(need.width() <= room.width() && need.height() <= room.height(),
+             qPrintable(QString("%1 x %2 at %3 px").arg(need.width()).arg(need.height()).arg(label->font().pixelSize())));
+    QVERIFY(label->font().pixelSize() >= 12);
+    // The large row keeps its fixed caption font and never wraps.
+    EditBox large(0, 100, nullptr, caption);
+    QCOMPARE(large.captionLabel->font().pixelSize(), 27);
+    QVERIFY(!large.captionLabel->wordWrap());
 }
 
 void TestInputFields::unitLabelFollowsText_data()

@@ -1,0 +1,266 @@
+#pragma once
+// The system-settings dialog: pages of fields over the edit copy gpWParaBak,
+// a row of page buttons and Confirm.  Nothing reaches the live record but
+// through Confirm; the camera page's image values are applied to the
+// cameras as they are typed, and the cameras run them only while the dialog
+// is shown.
+//
+// The pages are built with layouts in columns (numbers on the left, check
+// boxes in the middle and right, actions at the right edge); the section
+// headers and the drawn labels are painted from the geometry of the rows
+// they head.  Every field is one SettingsControl: its widget, its page, the
+// parameter it loads and writes back, and its visibility rule.
+#include "confirmplan.h"
+#include "onekeyexposure.h"
+#include "paramfields.h"
+#include "settingspage.h"
+#include "wizardpara.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class CheckBox;
+class ColorButton;
+class ComboBox;
+class Edit;
+class EditBox;
+class QBoxLayout;
+class QVBoxLayout;
+class SettingsHost;
+class WizardPara;
+
+enum SettingsPageIndex {
+    SettingsPageCommon = 0,
+    SettingsPageCamera = 1,
+    SettingsPageNetwork = 2,
+    SettingsPageIO = 3,
+    SettingsPageAdvanced = 4,
+    SettingsPageRecord = 5,
+};
+
+// What Confirm ended with.
+enum class ConfirmOutcome { Refused, Unchanged, Discarded, Saved, SaveFailed };
+
+struct SettingsControl {
+    enum Kind { Number, Box, Combo, Button, Other };
+    Kind kind = Other;
+    int page = SettingsPageCommon;
+    QWidget* row = nullptr;        // what shows and hides (the widget or its row)
+    EditBox* edit = nullptr;
+    CheckBox* check = nullptr;
+    ComboBox* combo = nullptr;
+    ColorButton* button = nullptr;
+    // The field the control loads and writes back; null: a control of code.
+    const paramfields::ParamField* field = nullptr;
+    std::function<bool()> shown;   // controls of code: null = always on its page
+};
+
+// A text the dialog paints: a section header above its anchor row (with the
+// separator line) or a label left of its row.
+struct PaintedText {
+    int page = SettingsPageCommon;
+    QWidget* anchor = nullptr;
+    QString text;
+    QString note;                  // unit note right of a header
+    bool header = true;
+    int width = 0;                 // a label's width
+    std::function<bool()> shown;
+};
+
+class WizardParaWidget : public QWidget, public SettingsPage {
+    Q_OBJECT
+public:
+    // host: the window's services (owned when ownHost).  parent: the window.
+    WizardParaWidget(SettingsHost* host, bool ownHost, QWidget* parent);
+    ~WizardParaWidget() override;
+
+    // SettingsPage.
+    void showPage() override;
+    void hidePage() override;
+    bool pageShown() const override { return shown_; }
+    void acceptPage() override { accept(); }
+    QWidget* pageWidget() override { return this; }
+
+    // Confirm with its outcome (the slot accept() only runs it).
+    ConfirmOutcome confirm();
+    // Writes the widgets back into the edit copy (Confirm's reading step,
+    // without the forcing rules).
+    void ReadPages();
+
+    // The large or small layout the dialog was built in, and its fitted
+    // size class for the field widgets.
+    bool large() const { return large_; }
+
+    // The network-page hook: writes the network files and returns the change
+    // bits; nothing until the network page exists.
+    std::function<int()> SaveNetParam;
+
+    int currentPage = SettingsPageCommon;
+    int tunedCamera = 0;
+    bool simpleDisplay = false;
+    bool keepPage = false;
+    QString titleText;
+    bool multiDetectBuilt = false;  // the live mode was 4 at construction
+
+    // The controls, in page order.
+    std::vector<SettingsControl> controls;
+    std::vector<PaintedText> texts;
+
+    // Page buttons: common, camera, network, I/O, advanced, Confirm.
+    ColorButton* pageButtons[6] = {};
+
+    // Fields the slots and the rules name.
+    EditBox* delayBoxes[8] = {};
+    EditBox* recheckBox = nullptr;
+    EditBox* filterSizeBox = nullptr;
+    EditBox* filterAreaBox = nullptr;
+    CheckBox* motionBox = nullptr;
+    ComboBox* languageCombo = nullptr;
+    ColorButton* resetCountButton = nullptr;
+    ColorButton* shutDownButton = nullptr;
+
+    EditBox* exposureBox = nullptr;
+    EditBox* gainBox = nullptr;
+    EditBox* sharpBox = nullptr;
+    EditBox* contrastBox = nullptr;
+    EditBox* gammaBox = nullptr;
+    EditBox* speedBox = nullptr;
+    CheckBox* shadingBox = nullptr;
+    CheckBox* showDetailsBox = nullptr;
+    CheckBox* hMirrorBox = nullptr;
+    CheckBox* vMirrorBox = nullptr;
+    ColorButton* simpleDisplayButton = nullptr;
+    ColorButton* switchCameraButton = nullptr;
+    ColorButton* autoExposeButton = nullptr;
+    ColorButton* restoreButton = nullptr;
+    ColorButton* reorderButton = nullptr;
+
+    ComboBox* outputCombos[9] = {};
+    int outputCombosBuilt = 4;
+    ComboBox* sysFunCombo = nullptr;
+    ComboBox* moldSelectCombo = nullptr;
+    ColorButton* customIoButton = nullptr;
+    ColorButton* ioNameButton = nullptr;
+
+    EditBox* offsetBox = nullptr;
+    EditBox* screenOffBox = nullptr;
+    CheckBox* factoryBox = nullptr;
+    CheckBox* saveRawBox = nullptr;
+    Edit* groupNameEdit = nullptr;
+    ComboBox* groupCombo = nullptr;
+    Edit* passwordEdits[2] = {};
+    ColorButton* detectCycleButton = nullptr;
+    std::vector<ColorButton*> pendingButtons;   // built, not connected yet
+
+    // One-key exposure: the camera of the run in progress, -1 none.
+    int autoExposeCamera = -1;
+
+    // Repaints of the retraining progress box (k / n), for tests.
+    std::function<void(int done, int total)> progressShown;
+
+public slots:
+    void accept();
+    void WizardParaInit();
+    void DoChangePage();
+    void SetEnable(bool on);
+    void SlotToCommon();
+    void SlotToCamera();
+    void SlotToNetwork();
+    void SlotToIO();
+    void SlotToAdvance();
+
+    // Common page.
+    void ResetTotal();
+    void ResetEBoxTrigDelayPos(int count);
+    void ResetReCheck1Text(const QString& text);
+
+    // Camera page.
+    void SetExposeTime(int v);
+    void SetAdjust(int v);
+    void SetSharp(int v);
+    void SetContrast(int v);
+    void SetGamma(int v);
+    void SetHMirror();
+    void SetVMirror();
+    void SetAutoWDR(int state);
+    void SlotChangeCamera();
+    void SlotRestoreDefaultSettings();
+    void SlotAutoExposeTime();
+    void SlotAutoExposeTimeTimeout(const OneKeyExposureResult& result);
+
+    // I/O page.
+    void SlotChangeSysFun(int index);
+
+    // Advanced page.
+    void SlotShowDetectCycle();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    // Construction, page by page (settings/*page.cpp).
+    void BuildCommonPage();
+    void BuildCameraPage();
+    void BuildIOPage();
+    void BuildAdvancedPage();
+    void BuildButtonRow();
+
+    // Building blocks in the dialog's size class.  The fields of a page
+    // come from the field table; place says which column takes each.
+    void AddFields(paramfields::Page page, int pageIndex, const std::function<QBoxLayout*(const paramfields::ParamField&)>& place,
+                   int boxWidth, int labelWidth);
+    QWidget* AddField(QBoxLayout* column, int pageIndex, const paramfields::ParamField& f, int boxWidth, int labelWidth);
+    ComboBox* AddCombo(QBoxLayout* column, int page, const QStringList& items, const QString& label, int labelWidth);
+    ColorButton* AddButton(QBoxLayout* column, int page, const QString& text);
+    void AddHeader(QBoxLayout* column, int page, int textId, const QString& note = QString());
+    paramfields::VisibilityContext Visibility() const;
+    paramfields::CaptionContext Captions() const;
+    // The control of a field by member name and element.
+    SettingsControl* Control(const char* name, int index = 0);
+    // The header pending for the next row added to column.
+    struct PendingHeader {
+        QBoxLayout* column;
+        size_t text;
+    };
+    std::vector<PendingHeader> pendingHeaders_;
+    void AnchorHeaders(QBoxLayout* column, QWidget* row);
+    SettingsControl& AddControl(SettingsControl c);
+    SettingsControl* ControlOf(QWidget* w);
+
+    QWidget* pageArea(int page) const;
+
+    // Loading and writing back one control.
+    void LoadControl(SettingsControl& c, const WizardPara& from);
+    void StoreControl(const SettingsControl& c, WizardPara& to) const;
+    // The five per-camera values and the mirrors of tunedCamera.
+    void LoadCameraFields();
+    void CancelAutoExpose();
+    // Cameras whose values differ between the records get from's values.
+    void ReapplyCameras(const WizardPara& running, const WizardPara& other, bool all);
+
+    ConfirmOutcome commitEdits();
+    // Retraining with its progress box.
+    void RunTraining(const confirmplan::RetrainPlan& plan);
+
+    SettingsHost* host_;
+    std::unique_ptr<SettingsHost> ownedHost_;
+    bool large_ = false;
+    int rowHeight_ = 28;
+    int fontPx_ = 16;
+    int headerHeight_ = 26;
+    int titleHeight_ = 30;
+    bool shown_ = false;
+    QWidget* pages_[6] = {};
+    QVBoxLayout* outer_ = nullptr;
+};
+
+// Message text with the Simplified Chinese one where the run's language has
+// none.
+QString SettingsCaption(int id);

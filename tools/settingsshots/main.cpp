@@ -1,0 +1,132 @@
+// mm_settings_shots: the monitor on a demo program directory (the working
+// directory, laid out by mm_make_demo) with the settings dialog opened from
+// the side bar's slot and one page shown, then the screen photographed.
+//
+//   mm_settings_shots --state S --lang L --out FILE
+//
+// States: common, common_multi (mode 4, eight steps), camera, camera_factory,
+// io, io_multi (mode 4, eight steps, factory fields), advanced, refusal
+// (message 232 over the dialog), question (234), failed (160), progress
+// (the retraining box).  Run by shots.sh beside it, under Xvfb with the
+// board simulator.
+#include "checkbox.h"
+#include "demolayout.h"
+#include "mapplication.h"
+#include "messages.h"
+#include "mojuwizard.h"
+#include "operationrecord.h"
+#include "progressbox.h"
+#include "settingspage.h"
+#include "startup.h"
+#include "warnbox.h"
+#include "choosebox.h"
+#include "wizardpara.h"
+#include "wizardparawidget.h"
+
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+const QStringList kStates = {"common", "common_multi", "camera", "camera_factory", "io", "io_multi",
+                             "advanced", "refusal", "question", "failed", "progress"};
+
+bool writeParameters(const QString& state, int language)
+{
+    const bool multi = state.endsWith(QLatin1String("_multi"));
+    return demo::writeParameters(language, [&](WizardPara& p) {
+        p.ioLostAlarm = 0;
+        p.showFactoryParams = state == QLatin1String("camera_factory") || state == QLatin1String("io_multi") ? 1 : 0;
+        if (multi) {
+            p.systemMode = SystemModeMultiDetect;
+            p.systemModePending = SystemModeMultiDetect;
+            p.multiDetectCount = 8;
+            for (int d = 0; d < 8; ++d) {
+                p.multiDetectRow[d] = d;
+                p.multiRowTrigger[d] = 0;
+            }
+        }
+    });
+}
+
+WizardParaWidget* dialog()
+{
+    return gpWin && gpWin->settingsPage ? dynamic_cast<WizardParaWidget*>(gpWin->settingsPage->pageWidget()) : nullptr;
+}
+
+// A box shown without waiting, as exec() would show it.
+void showBox(KitBox* box, int id, const QString& text = QString())
+{
+    box->setText(text.isEmpty() ? Msg(id) : text, id);
+    box->show();
+    box->raise();
+}
+
+void drive(const QString& state)
+{
+    gpWin->SlotSystemPara();
+    WizardParaWidget* d = dialog();
+    if (!d)
+        return;
+    gpWin->accessLevel = AccessLevelAdvanced;   // the service gate is open
+    if (state.startsWith(QLatin1String("camera")))
+        d->SlotToCamera();
+    else if (state.startsWith(QLatin1String("io")))
+        d->SlotToIO();
+    else if (state == QLatin1String("advanced"))
+        d->SlotToAdvance();
+    else if (state == QLatin1String("refusal"))
+        showBox(gpWarnBox, 232);
+    else if (state == QLatin1String("question"))
+        showBox(gpChooseBox, 234);
+    else if (state == QLatin1String("failed"))
+        showBox(gpWarnBox, 160);
+    else if (state == QLatin1String("progress")) {
+        auto* box = new ProgressBox;   // as the retraining shows it
+        box->setText(Msg(529), 529);
+        box->setProgress(3, 16);
+        box->show();
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Startup::OpenPanelDevice();
+    MApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    auto option = [&](const char* name) {
+        const int i = args.indexOf(QLatin1String(name));
+        return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : QString();
+    };
+    const QString state = option("--state");
+    const QString out = option("--out");
+    if (!kStates.contains(state) || out.isEmpty()) {
+        std::fprintf(stderr, "usage: mm_settings_shots --state %s --lang L --out FILE\n",
+                     qPrintable(kStates.join('|')));
+        return 2;
+    }
+    if (!writeParameters(state, option("--lang").toInt())) {
+        std::fputs("mm_settings_shots: cannot write PARAM.db\n", stderr);
+        return 1;
+    }
+    Startup startup(Startup::ProgramParts());
+    startup.BeforeMainWindow(argv);
+    QWidget* window = startup.MakeMainWindow();
+    window->showMaximized();
+    QTimer::singleShot(5000, [&] {
+        drive(state);
+        QTimer::singleShot(800, [&] {
+            const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
+            const bool saved = shot.save(out);
+            std::printf("mm_settings_shots: %s %s\n", saved ? "saved" : "could not save", qPrintable(out));
+            app.exit(saved ? 0 : 1);
+        });
+    });
+    return app.exec();
+}
