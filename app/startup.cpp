@@ -8,6 +8,7 @@
 #include "gige_addressrepair.h"
 #include "glog.h"
 #include "kitfonts.h"
+#include "mainwindowrelayhost.h"
 #include "globals.h"
 #include "messages.h"
 #include "mojuwizardsettingshost.h"
@@ -33,7 +34,12 @@ Startup::Startup(StartupParts parts) : parts_(std::move(parts)) {}
 StartupParts Startup::ProgramParts()
 {
     StartupParts p;
-    p.makeNet = [] { return new CNT_Net(nullptr); };
+    p.makeNet = [] {
+        CntNetOptions options;
+        // The relay is the link's own child: one at a time, ended with the link.
+        options.relayCommand = [] { return RelayProcess::currentCommand(); };
+        return new CNT_Net(options);
+    };
     p.startRelay = [](RelayLink* link) {
         if (auto* net = dynamic_cast<CNT_Net*>(link))
             net->CNT_FirstInit();
@@ -42,7 +48,15 @@ StartupParts Startup::ProgramParts()
     static RecordsSeam records;
     p.records = &records;
     p.settingsPage = MakeSettingsDialog;
-    p.makeMainWindow = [] { return new MoJuWizard(nullptr); };
+    p.makeMainWindow = [] {
+        auto* window = new MoJuWizard(nullptr);
+        // The messages read the window from now on, and never after it is gone.
+        if (auto* net = dynamic_cast<CNT_Net*>(gpNet)) {
+            net->setRelayHost(std::make_shared<MainWindowRelayHost>(*window));
+            QObject::connect(window, &QObject::destroyed, net, [net] { net->setRelayHost(nullptr); });
+        }
+        return window;
+    };
     p.netEnabled = [] { return gpWPara && gpWPara->netEnabled != 0; };
     p.logInfo = [](const QString& line) { LOG(INFO) << line.toStdString(); };
     return p;

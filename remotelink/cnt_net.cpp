@@ -1,6 +1,8 @@
 #include "cnt_net.h"
 
 #include "clock.h"
+#include "netcardinfo.h"
+#include "relayhost.h"
 #include "storedints.h"
 
 #include <QDir>
@@ -10,6 +12,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTcpSocket>
+#include <QThread>
 #include <glog/logging.h>
 
 namespace {
@@ -75,8 +78,10 @@ CNT_Net::CNT_Net(QObject* parent, quint16 port) : CNT_Net(withPort(port), parent
 CNT_Net::CNT_Net(const CntNetOptions& options, QObject* parent) : QTcpServer(parent), options_(options)
 {
     sendEnabled_.fill(true);
-    // netCard and netCardEdit are filled here by the network-card reader,
-    // with the link on or off.
+    // The device id of every message and the network page's copy, with the
+    // link on or off.
+    netCard = options_.readNetCard ? options_.readNetCard() : ReadNetCard();
+    netCardEdit = netCard;
     const std::optional<int> netSwitch = readSwitch(options_.paramDbPath);
     if (!netSwitch) {
         LOG(INFO) << "ErrorOpen";
@@ -96,18 +101,28 @@ CNT_Net::CNT_Net(const CntNetOptions& options, QObject* parent) : QTcpServer(par
     lastHeartMs_ = appClock().monotonicMs();
     heartTimer_ = timers.create([this] { heartTick(); });
     heartTimer_->start(options_.heartbeatMs);
+    if (!options_.startRelay && options_.relayCommand) {
+        RelayProcess::Options supervision;
+        supervision.minStartGapMs = options_.graceMs;
+        supervision.killAfterMs = options_.graceMs;
+        relayProcess_ = std::make_unique<RelayProcess>(timers, options_.relayCommand, supervision);
+    }
     linkAlive_ = false;
     memoryInfoSent_ = false;
     memoryInfoReady_ = false;
     serverConfigChanged = false;
-    // The manual-stop and statistics records are loaded here (their loaders
-    // run on this thread).
+    records_.InitManualStop();
+    records_.InitStatistics();
     serverOpen_ = true;
     getWhichSend();
 }
 
 CNT_Net::~CNT_Net()
 {
+    // No relay outlives its link: the child is ended (and reaped) first,
+    // whether the link or the installed starter owns it.
+    relayProcess_.reset();
+    options_.startRelay = nullptr;
     if (relaySocket_) {
         relaySocket_->disconnect(this);
         relaySocket_->abort();
@@ -146,6 +161,8 @@ void CNT_Net::CNT_ReStart()
     restartPending_ = false;
     if (options_.startRelay)
         options_.startRelay();
+    else if (relayProcess_)
+        relayProcess_->restart();
     else
         LOG(INFO) << "relay not started off the panel";
 }
@@ -203,15 +220,202 @@ void CNT_Net::enqueue(SendType type, const QByteArray& utf8Body)
     sendWorker_->post(int(type), encodeFrame(int(type), utf8Body));
 }
 
-void CNT_Net::CNT_SendGetProduct() { enqueue(SendTypeGetProduct, QByteArray()); }
+void CNT_Net::CNT_SendGetProduct()
+{
+    onLinkThread([this] {
+        if (wants(SendTypeGetProduct))
+            enqueue(SendTypeGetProduct, cnt::EmptyBody());
+    });
+}
 
-void CNT_Net::CNT_SendGetRemindList() { enqueue(SendTypeGetRemindList, QByteArray()); }
+void CNT_Net::CNT_SendGetRemindList()
+{
+    onLinkThread([this] {
+        if (wants(SendTypeGetRemindList))
+            enqueue(SendTypeGetRemindList, cnt::EmptyBody());
+    });
+}
 
 void CNT_Net::deliver(const QString& line)
 {
-    // The catalogue's bodies replace these lines; until then nothing of
-    // them goes to the relay.
-    LOG_EVERY_N(INFO, 1000) << "CNT: message without a body yet, not sent: " << line.left(40).toStdString();
+    // Every sender builds its own body; nothing arrives here.
+    LOG_EVERY_N(INFO, 1000) << "CNT: unexpected message line, not sent: " << line.left(40).toStdString();
+}
+
+void CNT_Net::onLinkThread(std::function<void()> work)
+{
+    if (QThread::currentThread() == thread()) {
+        work();
+        return;
+    }
+    // Events posted from one thread arrive in the order posted.
+    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+}
+
+bool CNT_Net::wants(SendType type) const { return serverOpen_ && sendWorker_ && sendEnabled(type); }
+
+CatalogueInputs CNT_Net::inputs() const
+{
+    return options_.inputs ? options_.inputs() : CatalogueInputs::live();
+}
+
+const RelayHost* CNT_Net::hostFor(const char* what)
+{
+    if (!host_)
+        logFault(QStringLiteral("message not sent before the main window exists"), QString::fromLatin1(what));
+    return host_.get();
+}
+
+void CNT_Net::CNT_SendRecord(const QDateTime& time, const QString& level, const QString& text)
+{
+    onLinkThread([this, time, level, text] {
+        if (wants(SendTypeRecord))
+            enqueue(SendTypeRecord, cnt::RecordBody(deviceId(), time, level, text));
+    });
+}
+
+void CNT_Net::CNT_SendParam()
+{
+    onLinkThread([this] {
+        if (wants(SendTypeParam))
+            enqueue(SendTypeParam, cnt::ParamBody(deviceId(), inputs()));
+    });
+}
+
+void CNT_Net::CNT_SendROIParam(int camera, int detection)
+{
+    onLinkThread([this, camera, detection] {
+        if (!wants(SendTypeROIParam))
+            return;
+        const RelayHost* host = hostFor("areas");
+        if (!host)
+            return;
+        // Empty for a slot without a saved set or a detection out of range.
+        const QByteArray body = cnt::RoiParamBody(deviceId(), *host, camera, detection);
+        if (!body.isEmpty())
+            enqueue(SendTypeROIParam, body);
+    });
+}
+
+void CNT_Net::CNT_SendTempPic(const QString& path)
+{
+    onLinkThread([this, path] {
+        if (wants(SendTypeTempPic))
+            enqueue(SendTypeTempPic, cnt::PathBody(path));
+    });
+}
+
+void CNT_Net::CNT_SendAlarmPic(const QString& path)
+{
+    onLinkThread([this, path] {
+        if (wants(SendTypeAlarmPic))
+            enqueue(SendTypeAlarmPic, cnt::PathBody(path));
+    });
+}
+
+void CNT_Net::CNT_SendDelTempPic(int camera, int detect, const QString& name)
+{
+    onLinkThread([this, camera, detect, name] {
+        if (wants(SendTypeDelTempPic))
+            enqueue(SendTypeDelTempPic, cnt::DelTempPicBody(deviceId(), camera, detect, name,
+                                                            records_.manualStopRecord.operator_id));
+    });
+}
+
+void CNT_Net::CNT_SendStatistics_Once(const QList<param_roi>& list, bool ng, int trigger)
+{
+    onLinkThread([this, list, ng, trigger] {
+        // Switched off, bindUtc keeps the time of the last one sent.
+        if (!wants(SendTypeStatisticsOnce))
+            return;
+        const RelayHost* host = hostFor("detection results");
+        if (!host)
+            return;
+        const cnt::StatisticsOnce once = cnt::StatisticsOnceBody(deviceId(), *host, inputs(), list, ng, trigger);
+        bindUtc_ = once.utc;
+        enqueue(SendTypeStatisticsOnce, once.body);
+    });
+}
+
+void CNT_Net::CNT_SendSaveNgVideo(int camera, int isng)
+{
+    onLinkThread([this, camera, isng] {
+        if (wants(SendTypeSaveNgVideo))
+            enqueue(SendTypeSaveNgVideo, cnt::SaveNgVideoBody(deviceId(), camera,
+                                                              records_.statisticsRecord.product_name, isng));
+    });
+}
+
+void CNT_Net::CNT_SendTelInfo(int detection, int count)
+{
+    onLinkThread([this, detection, count] {
+        if (wants(SendTypeTelInfo))
+            enqueue(SendTypeTelInfo, cnt::TelInfoBody(deviceId(), detection, count, *inputs().para));
+    });
+}
+
+void CNT_Net::CNT_SendCancle()
+{
+    onLinkThread([this] {
+        if (!wants(SendTypeCancle))
+            return;
+        const RelayHost* host = hostFor("alarm release");
+        if (!host)
+            return;
+        enqueue(SendTypeCancle, cnt::CancleBody(deviceId(), bindUtc_, *host, *inputs().para));
+    });
+}
+
+void CNT_Net::ChkandAddStaticticsItem(int camera, int detection, int area)
+{
+    onLinkThread([this, camera, detection, area] {
+        if (serverOpen_)
+            records_.ChkandAddStaticticsItem(camera, detection, area);
+    });
+}
+
+void CNT_Net::CNT_AddNgTimes(int ms)
+{
+    onLinkThread([this, ms] {
+        if (serverOpen_)
+            records_.CNT_AddNgTimes(ms);
+    });
+}
+
+void CNT_Net::CNT_SendStatistics(const QString& image)
+{
+    onLinkThread([this, image] {
+        // Switched off: no figure changes and no file is written.
+        if (!wants(SendTypeStatistics))
+            return;
+        const RelayHost* host = hostFor("statistics");
+        if (!host)
+            return;
+        const RecordInputs in = RecordInputs::Capture(*host, *inputs().para, deviceId());
+        const QByteArray body = records_.CNT_SendStatistics(image, in, true);
+        if (!body.isEmpty())
+            enqueue(SendTypeStatistics, body);
+    });
+}
+
+void CNT_Net::CNT_SendManualStop()
+{
+    onLinkThread([this] {
+        if (!wants(SendTypeManualStop))
+            return;
+        const RelayHost* host = hostFor("manual stop");
+        if (!host)
+            return;
+        const RecordInputs in = RecordInputs::Capture(*host, *inputs().para, deviceId());
+        const QByteArray body = records_.CNT_SendManualStop(in, true);
+        if (!body.isEmpty())
+            enqueue(SendTypeManualStop, body);
+    });
+}
+
+void CNT_Net::CNT_SendMemoryInfo()
+{
+    // The share description waits for the live-video share.
 }
 
 QList<QByteArray> CNT_Net::queued() const { return sendWorker_ ? sendWorker_->queued() : QList<QByteArray>(); }

@@ -4,9 +4,12 @@
 // by CNT_Thread; the relay's acks, heartbeats, restart requests and query
 // answers come back as batches.  Everything runs on the link's thread;
 // senders on other threads are posted to it.
+#include "cntcatalogue.h"
 #include "cntframe.h"
+#include "cntrecords.h"
 #include "cntsender.h"
 #include "relaylink.h"
+#include "relayprocess.h"
 #include "sendtype.h"
 
 #include <QHash>
@@ -29,12 +32,25 @@ struct CntNetOptions {
     CntSendLimits send;
     // Null: QTimers owned by the link.
     CycleTimerFactory* timers = nullptr;
-    // Starts (or restarts) the relay process.  Null: logs that none is
-    // started (the program installs the supervision here).
+    // Starts (or restarts) the relay process.  Null: the link supervises
+    // its own child when relayCommand is set (RelayProcess, spaced and
+    // ended by graceMs, ended with the link), else logs that none is started.
     std::function<void()> startRelay;
+    // What the supervised child is; asked at every start.
+    RelayProcess::CommandSource relayCommand;
     QString paramDbPath = QStringLiteral("PARAM.db");
+    // The parameter record and counters the bodies read; null: the
+    // program's own (CatalogueInputs::live()).  Called on the link's thread.
+    std::function<CatalogueInputs()> inputs;
+    // The interfaces and host name; null: ReadNetCard().
+    std::function<NetCard()> readNetCard;
 };
 
+// The senders run on the link's thread, which is the GUI thread (the link
+// is made there, before the main window): what a body reads of the main
+// window, the parameter record and the counters is read there.  A sender
+// called on another thread (the I/O thread, the fail-image writer) is
+// posted there with copies of its arguments, in the order of the calls.
 class CNT_Net : public QTcpServer, public RelayLink {
     Q_OBJECT
 public:
@@ -71,8 +87,37 @@ public:
     // One batch from the relay (as read from the socket).
     void ParsingBackBuf(const QByteArray& batch);
 
+    // The message catalogue (see RelayLink).  A type switched off in the
+    // enable table does nothing at all.
+    void CNT_SendRecord(const QDateTime& time, const QString& level, const QString& text) override;
+    void CNT_SendParam() override;
+    void CNT_SendROIParam(int camera, int detection) override;
+    void CNT_SendTempPic(const QString& path) override;
+    void CNT_SendDelTempPic(int camera, int detect, const QString& name) override;
+    void CNT_SendStatistics_Once(const QList<param_roi>& list, bool ng, int trigger) override;
+    void CNT_SendSaveNgVideo(int camera, int isng) override;
+    void CNT_SendTelInfo(int detection, int count) override;
+    void ChkandAddStaticticsItem(int camera, int detection, int area) override;
+    void CNT_SendStatistics(const QString& image) override;
+    void CNT_AddNgTimes(int ms) override;
+    void CNT_SendCancle() override;
+    void CNT_SendAlarmPic(const QString& path) override;
+    void CNT_SendManualStop() override;
+    // Nothing until the live-video share exists.
+    void CNT_SendMemoryInfo() override;
+
     void CNT_AddUseMemory(int id, int width, int height, void* frame) override;
     QList<VideoShareRegistration> videoShares() const { return videoShares_; }
+
+    // What the bodies read of the main window; installed once the window
+    // exists (null before: the senders that need it log and send nothing).
+    void setRelayHost(std::shared_ptr<const RelayHost> host) { host_ = std::move(host); }
+    const RelayHost* relayHost() const { return host_.get(); }
+    // Link's thread only.
+    const RelayRecords& records() const { return records_; }
+    qint64 bindUtc() const { return bindUtc_; }
+    // The supervised relay child, null unless relayCommand is set and the link on.
+    const RelayProcess* relayProcess() const { return relayProcess_.get(); }
 
     // Framed messages waiting, oldest first; the sender, for inspection.
     QList<QByteArray> queued() const;
@@ -105,6 +150,14 @@ private:
     bool tryListen();
     void setLinkAlive(bool alive);
     void getWhichSend();
+    // Runs work on the link's thread: at once there, else posted (order kept).
+    void onLinkThread(std::function<void()> work);
+    // The link is on and the type switched on.
+    bool wants(SendType type) const;
+    QString deviceId() const { return netCard.hostName; }
+    CatalogueInputs inputs() const;
+    // The main window's host, or null with a log line naming what was not sent.
+    const RelayHost* hostFor(const char* what);
     // At most one line per kind every 10 s, with the count of those left out.
     void logFault(const QString& kind, const QString& detail);
     static std::optional<int> readSwitch(const QString& paramDbPath);
@@ -129,4 +182,8 @@ private:
     };
     QHash<QString, FaultCount> faults_;
     QList<VideoShareRegistration> videoShares_;
+    std::shared_ptr<const RelayHost> host_;
+    RelayRecords records_;
+    qint64 bindUtc_ = 0;
+    std::unique_ptr<RelayProcess> relayProcess_;
 };

@@ -16,6 +16,7 @@
 #include <QtTest>
 #include <glog/logging.h>
 
+#include <csignal>
 #include <memory>
 #include <vector>
 
@@ -133,6 +134,8 @@ private slots:
     void enableTable();
     void realAckTime();
     void keepsOneVideoSharePerCamera();
+    void superviseItsRelayChild();
+    void windowMessagesWaitForTheWindow();
 };
 
 void TestCntNet::remoteSwitch_data()
@@ -405,5 +408,56 @@ void TestCntNet::keepsOneVideoSharePerCamera()
     QVERIFY(net.queued().isEmpty());
 }
 
+void TestCntNet::superviseItsRelayChild()
+{
+    TestEnv env;
+    VirtualScheduler sched{env.clock};
+    writeParamDb(env.path(QStringLiteral("PARAM.db")), QStringLiteral("1 0 0"));
+    CntNetOptions o;
+    o.port = 0;
+    o.timers = &sched;
+    o.relayCommand = [] {
+        RelayCommand c;
+        c.program = QStringLiteral("relay");
+        return c;
+    };
+    auto net = std::make_unique<CNT_Net>(o);
+    QVERIFY(net->relayProcess());
+    net->CNT_ReStart();
+    QCOMPARE(env.runner->started().size(), 1);
+    QCOMPARE(env.runner->started().front()->program(), QStringLiteral("relay"));
+    // The link's end is its child's end.
+    net.reset();
+    QVERIFY(env.runner->signalsSent(0).contains(SIGTERM));
+
+    // Off: no supervisor, nothing started.
+    writeParamDb(env.path(QStringLiteral("off.db")), QStringLiteral("0"));
+    o.paramDbPath = env.path(QStringLiteral("off.db"));
+    net = std::make_unique<CNT_Net>(o);
+    QVERIFY(!net->relayProcess());
+    net->CNT_ReStart();
+    QCOMPARE(env.runner->started().size(), 1);
+}
+
+void TestCntNet::windowMessagesWaitForTheWindow()
+{
+    Rig rig;
+    // Before the main window exists: what reads it is not sent, and the
+    // records keep their files as they were.
+    rig.net->CNT_SendROIParam(0, 0);
+    rig.net->CNT_SendStatistics_Once({}, true, 1);
+    rig.net->CNT_SendCancle();
+    rig.net->CNT_SendStatistics(QStringLiteral("null"));
+    rig.net->CNT_SendManualStop();
+    QVERIFY(rig.net->queued().isEmpty());
+    QVERIFY(!QFile::exists(QStringLiteral("cnt_net/data/Statistics")));
+    QVERIFY(!QFile::exists(QStringLiteral("cnt_net/data/ManualStop")));
+    QCOMPARE(rig.net->bindUtc(), qint64(0));
+    // What does not read it goes out.
+    rig.net->CNT_SendTempPic(QStringLiteral("/tmp/x.bmp"));
+    QCOMPARE(rig.net->queued().size(), 1);
+}
+
 QTEST_GUILESS_MAIN(TestCntNet)
 #include "tst_cntnet.moc"
+
