@@ -183,7 +183,14 @@ struct LinkRig {
         o.freshnessMs = o.heartbeatMs - 1000;
         o.startRelay = [] {};
         o.paramDbPath = env.path(QStringLiteral("PARAM.db"));
+        o.inputs = [this] { return inputs.inputs(); };
+        o.readNetCard = [] {
+            NetCard card;
+            card.hostName = kDeviceId;
+            return card;
+        };
         net = std::make_unique<CNT_Net>(o);
+        net->setRelayHost(std::shared_ptr<const RelayHost>(&host, [](const RelayHost*) {}));
         if (!net->listening()) {
             error = QStringLiteral("the link does not listen");
             return;
@@ -216,12 +223,11 @@ struct LinkRig {
     {
         return spinUntil([&] { return peer->messageCount() >= messages && idle(); }, timeoutMs);
     }
-    // What the sender does: the body from the main window's state and the
-    // detection's list, then framing and queueing on the link.
+    // The program's sender: the body from the main window's state and the
+    // detection's list, then framing, queueing and the write.
     void sendStatisticsOnce(const QList<param_roi>& list, bool ng, int trigger)
     {
-        const cnt::StatisticsOnce once = cnt::StatisticsOnceBody(kDeviceId, host, inputs.inputs(), list, ng, trigger);
-        net->enqueue(SendTypeStatisticsOnce, once.body);
+        net->CNT_SendStatistics_Once(list, ng, trigger);
     }
     // Empty when the peer decoded exactly `messages` of `type` and nothing
     // else, without a violation.
