@@ -833,3 +833,26 @@ void CycleController::ResetRun()
         s.delayCountdownTenths[k] = 0;
     std::fill(std::begin(s.areaOutputFlags), std::end(s.areaOutputFlags), false);
 }
+
+void CycleController::ResetStepCount(int steps, int currentDetect, const std::array<bool, kDetections>& clearPending,
+                                     int cameras)
+{
+    CycleState& s = *p_.state;
+    steps = std::clamp(steps, 0, kDetections);
+    cameras = std::clamp(cameras, 0, kCameraSlots);
+    for (int d = 0; d < steps; ++d) {
+        if (clearPending[size_t(d)])
+            s.pendingCameraMask[d] = 0;
+        s.detectionArmed[d] = 0;
+    }
+    for (int c = 0; c < cameras; ++c) {
+        for (int d = 0; d < steps; ++d) {
+            if (cameras_[c])
+                cameras_[c]->slotState().skipMould[d] = 0;
+            s.failImageState[c][d] = 0;
+        }
+        s.cycleFirstRun[c] = false;
+        s.roiNgCountPending[c] = false;
+    }
+    s.currentDetect = std::clamp(currentDetect, 0, kDetections - 1);
+}

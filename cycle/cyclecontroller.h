@@ -8,6 +8,8 @@
 #include "cycleports.h"
 #include "cyclestate.h"
 
+#include <array>
+
 class Clock;
 class ControlPort;
 class RelayLink;
@@ -69,6 +71,16 @@ public:
     // Shape models and matchers of every enabled detection on every camera
     // built anew from the templates.
     void RebuildEnabledModels();
+
+    // The multi-detection step count became steps (the settings' Confirm):
+    // the cycle forgets what it held of the old count, so no step waits for
+    // a camera or a picture of a layout that is gone.  For d below steps,
+    // clearPending[d] drops the pending-camera mask; on the cameras below
+    // cameras the skip, fail-image and armed entries of those steps and the
+    // first-run and NG-count flags are cleared.  currentDetect becomes the
+    // given step (the last one, so the next input starts at the first).
+    void ResetStepCount(int steps, int currentDetect, const std::array<bool, kDetections>& clearPending,
+                        int cameras);
 
 private:
     Ports p_;

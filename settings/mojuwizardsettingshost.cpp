@@ -3,6 +3,8 @@
 #include "cameraglobals.h"
 #include "cameraprobe.h"
 #include "cammerwidget.h"
+#include "confirmplan.h"
+#include "cyclecontroller.h"
 #include "detectcyclewidget.h"
 #include "drawroiwidget.h"
 #include "indexbutton.h"
@@ -145,24 +147,10 @@ void MoJuWizardSettingsHost::changeDetectNum(int count)
         w_.areaPage->ChangeDetectNum(count);
 }
 
-void MoJuWizardSettingsHost::resetCycleForDetectCount(int n)
+void MoJuWizardSettingsHost::resetCycleForDetectCount(const confirmplan::StepCountChange& change)
 {
-    // The cycle forgets what it held of the old step count: nothing armed,
-    // no picture pending, no camera waited for, the last step current.
-    for (int c = 0; c < numCamera && c < kCameraSlots; ++c) {
-        CammerWidget* v = w_.cameraSlot(c);
-        for (int d = 0; d < n && d < kDetections; ++d) {
-            if (gpWParaBak && gpWParaBak->detectEnabled[d])
-                w_.pendingCameraMask[d] = 0;
-            if (v)
-                v->skipMould[d] = 0;
-            w_.failImageState[c][d] = 0;
-            w_.detectionArmed[d] = 0;
-        }
-        w_.cycleFirstRun[c] = false;
-        w_.roiNgCountPending[c] = false;
-    }
-    w_.currentDetect = n - 1;
+    if (CycleController* cycle = w_.cycle())
+        cycle->ResetStepCount(change.steps, change.currentDetect, change.clearPendingMask, change.cameras);
 }
 
 void MoJuWizardSettingsHost::sideBarShowHide(int mode)

@@ -42,7 +42,7 @@ public:
     void dropCopiedAreas() override;
     QSqlDatabase paramDatabase() override;
     void changeDetectNum(int count) override;
-    void resetCycleForDetectCount(int count) override;
+    void resetCycleForDetectCount(const confirmplan::StepCountChange& change) override;
     void sideBarShowHide(int mode) override;
     void sideBarResetManualTrig() override;
     void sideBarResetCaptureMode() override;

@@ -9,6 +9,10 @@
 
 #include <functional>
 
+namespace confirmplan {
+struct StepCountChange;
+}
+
 // The live camera settings one setter applies to a camera view.
 enum class CameraSetting { Exposure, Gain, Sharpness, Contrast, Gamma, HMirror, VMirror };
 
@@ -67,7 +71,8 @@ public:
     // The area page's detection list and the cycle's bookkeeping for a new
     // detection count in the multi-detection mode.
     virtual void changeDetectNum(int count) = 0;
-    virtual void resetCycleForDetectCount(int count) = 0;
+    // change is the plan's bookkeeping (run set); the cycle applies it as is.
+    virtual void resetCycleForDetectCount(const confirmplan::StepCountChange& change) = 0;
 
     // The side bar: shown children, manual-trigger choice, capture mode.
     virtual void sideBarShowHide(int mode) = 0;

@@ -162,7 +162,7 @@ ConfirmOutcome WizardParaWidget::commitEdits()
     host_->setLeftPairActive(candidate.leftPairActive);
     if (candidate.stepCount.run) {
         host_->changeDetectNum(candidate.stepCount.steps);
-        host_->resetCycleForDetectCount(candidate.stepCount.steps);
+        host_->resetCycleForDetectCount(candidate.stepCount);
     }
     gDNum = candidate.detections;
     if (candidate.rewriteLabels)

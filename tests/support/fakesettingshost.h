@@ -3,6 +3,7 @@
 // the window's switches as plain fields, the service gate and the camera
 // count as the test sets them.  applyCameraSetting also records the value
 // the camera code would read now (the edit copy while the dialog is shown).
+#include "confirmplan.h"
 #include "settingshost.h"
 #include "wizardpara.h"
 
@@ -97,7 +98,10 @@ public:
     void dropCopiedAreas() override { calls << QStringLiteral("dropAreas"); }
     QSqlDatabase paramDatabase() override { return db; }
     void changeDetectNum(int n) override { calls << QStringLiteral("ChangeDetectNum %1").arg(n); }
-    void resetCycleForDetectCount(int n) override { calls << QStringLiteral("resetCycle %1").arg(n); }
+    void resetCycleForDetectCount(const confirmplan::StepCountChange& s) override
+    {
+        calls << QStringLiteral("resetCycle %1").arg(s.steps);
+    }
     void sideBarShowHide(int mode) override { calls << QStringLiteral("ShowHide %1").arg(mode); }
     void sideBarResetManualTrig() override { calls << QStringLiteral("ResetComboChooseManualTrig"); }
     void sideBarResetCaptureMode() override { calls << QStringLiteral("ReSetCaptureMode"); }
