@@ -99,6 +99,9 @@ void FitEditBox(EditBox* box)
             font.setPixelSize(font.pixelSize() - 1);
             label->setFont(font);
         }
+        // Still too long at the smallest size: the row grows to its lines.
+        if (label->heightForWidth(label->width()) > label->height())
+            label->setFixedHeight(label->heightForWidth(label->width()));
     }
     // The column's spacing separates the rows, not the row's own margins.
     box->rowLayout->setContentsMargins(0, 0, 0, 0);
