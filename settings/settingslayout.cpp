@@ -89,8 +89,20 @@ void resetSettingsMetrics() { gValid = false; }
 void FitEditBox(EditBox* box)
 {
     // The medium row fits its caption itself; the others wrap a long one.
-    if (box->rowSize != KitRowSize::Medium)
-        box->captionLabel->setWordWrap(true);
+    if (box->rowSize != KitRowSize::Medium) {
+        QLabel* label = box->captionLabel;
+        label->setWordWrap(true);
+        // The caption's box is fixed: a caption that wraps into more lines
+        // than it holds is set smaller instead of cut at the bottom.
+        QFont font = label->font();
+        while (font.pixelSize() > 10 && label->heightForWidth(label->width()) > label->height()) {
+            font.setPixelSize(font.pixelSize() - 1);
+            label->setFont(font);
+        }
+        // Still too long at the smallest size: the row grows to its lines.
+        if (label->heightForWidth(label->width()) > label->height())
+            label->setFixedHeight(label->heightForWidth(label->width()));
+    }
     // The column's spacing separates the rows, not the row's own margins.
     box->rowLayout->setContentsMargins(0, 0, 0, 0);
 }
@@ -138,4 +150,20 @@ void FitCheckBox(CheckBox* box, int width)
     if (settingsMetrics().form == SettingsMetrics::Small)
         box->setFont(MicroHei(12));
     box->setText(WrapText(box->text(), box->font(), width - box->indicatorSide - 20));
+    // Every line of a wrapped caption shows: the column gives the box the
+    // height of its lines.
+    const int lines = int(box->text().count(QLatin1Char('\n'))) + 1;
+    box->setMinimumHeight(lines * QFontMetrics(box->font()).height());
+}
+
+QFont FitFont(QFont font, const QString& text, const QSize& room, int flags)
+{
+    const QRect all(QPoint(0, 0), room);
+    while (font.pixelSize() > 9) {
+        const QRect need = QFontMetrics(font).boundingRect(all, flags, text);
+        if (need.width() <= room.width() && need.height() <= room.height())
+            break;
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    return font;
 }

@@ -49,3 +49,5 @@ void FitEditBox(EditBox* box);
 void FitCheckBox(CheckBox* box, int width);
 // text broken into lines no wider than width in font.
 QString WrapText(const QString& text, const QFont& font, int width);
+// font, made smaller (not below 9 px) until text laid out with flags fits room.
+QFont FitFont(QFont font, const QString& text, const QSize& room, int flags);

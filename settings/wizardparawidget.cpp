@@ -531,7 +531,9 @@ void WizardParaWidget::paintEvent(QPaintEvent*)
             if (text.contains(QLatin1String("%1")))
                 text = text.arg(tunedCamera + 1);   // "Param C%1"
             p.setPen(QColor(0, 255, 255));
-            p.setFont(MicroHei(m.headerPx));
+            // A header longer than its column in another language is set
+            // smaller rather than cut at the column's edge.
+            p.setFont(FitFont(MicroHei(m.headerPx), text, QSize(hr.width(), 10000), Qt::AlignLeft));
             p.drawText(hr.adjusted(0, 0, 0, -2), Qt::AlignLeft | Qt::AlignVCenter, text);
             if (!t.note.isEmpty()) {
                 const int w = QFontMetrics(p.font()).horizontalAdvance(text);
@@ -543,9 +545,11 @@ void WizardParaWidget::paintEvent(QPaintEvent*)
                 p.drawPixmap(QRect(hr.left(), hr.bottom() - 1, hr.width(), 2), *gpPixmapLine);
         } else {
             p.setPen(Qt::yellow);
-            p.setFont(MicroHei(m.labelPx));
-            p.drawText(QRect(r.left(), r.top(), t.width - 4, r.height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
-                       t.text);
+            // A label that wraps past its row's height is set smaller.
+            const QRect lr(r.left(), r.top(), t.width - 4, r.height());
+            const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap;
+            p.setFont(FitFont(MicroHei(m.labelPx), t.text, lr.size(), flags));
+            p.drawText(lr, flags, t.text);
         }
     }
     if (simpleDisplay)

@@ -48,13 +48,23 @@ void ColorButton::paintEvent(QPaintEvent*)
     }
     DrawPixmap(p, all, gpPixmapButton[isDown() ? 1 : 0]);
     p.setPen(Qt::white);
-    // A label too wide for its key in another language, or too tall for a
-    // key scaled down with its page, is drawn smaller rather than cut off.
-    QFont font = labelFont(sizeClass);
-    const int room = width() - 4;
-    while (font.pixelSize() > 8 && (QFontMetrics(font).horizontalAdvance(text()) > room ||
-                                    QFontMetrics(font).height() > height()))
-        font.setPixelSize(font.pixelSize() - 1);
-    p.setFont(font);
+    p.setFont(paintFont());
     p.drawText(all, Qt::AlignCenter, text());
+}
+
+QFont ColorButton::paintFont() const
+{
+    // A label too wide for its key in another language, or too tall for a
+    // key scaled down with its page, is drawn smaller rather than cut off;
+    // a label of two lines needs the height of both.
+    QFont font = labelFont(sizeClass);
+    const QRect all(0, 0, width(), height());
+    const int room = width() - 4;
+    while (font.pixelSize() > 8) {
+        const QRect need = QFontMetrics(font).boundingRect(all, Qt::AlignCenter, text());
+        if (need.width() <= room && need.height() <= height())
+            break;
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    return font;
 }

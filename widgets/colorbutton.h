@@ -18,6 +18,8 @@ public:
 
     // Label font for a size class in the current layout and language.
     static QFont labelFont(int sizeClass);
+    // The label's font as painted: labelFont, made smaller until the label fits.
+    QFont paintFont() const;
 
     int sizeClass = ColorButtonSizeNormal;
     bool pictureOnly = false;

@@ -6,8 +6,9 @@
 //
 // States: common, common_multi (mode 4, eight steps), camera, camera_factory,
 // io, io_multi (mode 4, eight steps, factory fields), advanced, refusal
-// (message 232 over the dialog), question (234), failed (160), progress
-// (the retraining box).  Run by shots.sh beside it, under Xvfb with the
+// (message 232 over the dialog), question (234), failed (160), restart (418),
+// note276, note309, note277 (the notes after a save), progress (the
+// retraining box).  Run by shots.sh beside it, under Xvfb with the
 // board simulator.
 #include "checkbox.h"
 #include "demolayout.h"
@@ -33,7 +34,8 @@
 namespace {
 
 const QStringList kStates = {"common", "common_multi", "camera", "camera_factory", "io", "io_multi",
-                             "advanced", "refusal", "question", "failed", "progress"};
+                             "advanced", "refusal", "question", "failed", "restart", "note276", "note309",
+                             "note277", "progress"};
 
 bool writeParameters(const QString& state, int language)
 {
@@ -85,6 +87,10 @@ void drive(const QString& state)
         showBox(gpChooseBox, 234);
     else if (state == QLatin1String("failed"))
         showBox(gpWarnBox, 160);
+    else if (state == QLatin1String("restart"))
+        showBox(gpWarnBox, 418);
+    else if (state.startsWith(QLatin1String("note")))
+        showBox(gpWarnBox, state.mid(4).toInt());
     else if (state == QLatin1String("progress")) {
         auto* box = new ProgressBox;   // as the retraining shows it
         box->setText(Msg(529), 529);

@@ -2,7 +2,8 @@
 # Screenshots of the settings dialog on the simulated machine, under Xvfb at each
 # screen size and in each language: every page (the camera page with and
 # without the factory fields, the I/O page in mode 0 and in mode 4 with
-# eight steps) and the boxes of Confirm over the dialog.
+# eight steps) and the boxes of Confirm over the dialog (refusal 232, question
+# 234, failure 160, restart 418, the notes 276, 309 and 277, the progress).
 # Usage: tools/settingsshots/shots.sh OUTDIR [SIZE [LANG [STATE]]]   (needs xvfb)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -10,7 +11,7 @@ OUT=$(realpath -m "${1:?usage: tools/settingsshots/shots.sh OUTDIR}")
 mkdir -p "$OUT"
 DISP=${SETTINGSSHOTS_DISPLAY:-:71}
 BUILD=$(realpath build)
-STATES="common common_multi camera camera_factory io io_multi advanced refusal question failed progress"
+STATES="common common_multi camera camera_factory io io_multi advanced refusal question failed restart note276 note309 note277 progress"
 
 run_case() {   # size lang state
   local size=$1 lang=$2 state=$3
