@@ -248,9 +248,10 @@ void CNT_Net::onLinkThread(std::function<void()> work)
         work();
         return;
     }
-    // Events posted from one thread arrive in the order posted.
-    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+    inbox_.post(std::move(work));
 }
+
+void CNT_Net::drainInbox() { inbox_.drain(); }
 
 bool CNT_Net::wants(SendType type) const { return serverOpen_ && sendWorker_ && sendEnabled(type); }
 

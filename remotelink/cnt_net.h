@@ -8,6 +8,7 @@
 #include "cntframe.h"
 #include "cntrecords.h"
 #include "cntsender.h"
+#include "linkinbox.h"
 #include "relaylink.h"
 #include "relayprocess.h"
 #include "sendtype.h"
@@ -142,6 +143,7 @@ protected:
 private slots:
     void SlotDisConnetced();
     void SlotReadyRead();
+    void drainInbox();
 
 private:
     class SocketConnection;
@@ -152,6 +154,7 @@ private:
     void getWhichSend();
     // Runs work on the link's thread: at once there, else posted (order kept).
     void onLinkThread(std::function<void()> work);
+    LinkInbox inbox_{this, "drainInbox"};
     // The link is on and the type switched on.
     bool wants(SendType type) const;
     QString deviceId() const { return netCard.hostName; }

@@ -24,9 +24,11 @@ void CNT_Thread::post(int type, const QByteArray& frame)
         append(type, frame);
         return;
     }
-    // Copies go along; events from one thread arrive in the order posted.
-    QMetaObject::invokeMethod(this, [this, type, frame] { append(type, frame); }, Qt::QueuedConnection);
+    // Copies go along, in the order posted.
+    inbox_.post([this, type, frame] { append(type, frame); });
 }
+
+void CNT_Thread::drainInbox() { inbox_.drain(); }
 
 void CNT_Thread::append(int type, const QByteArray& frame)
 {

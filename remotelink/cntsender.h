@@ -9,6 +9,8 @@
 #include <QByteArray>
 #include <QList>
 #include <QMutex>
+#include "linkinbox.h"
+
 #include <QObject>
 
 #include <functional>
@@ -68,7 +70,11 @@ public:
     int aborts() const { return aborts_; }
     const CntSendLimits& limits() const { return limits_; }
 
+private slots:
+    void drainInbox();
+
 private:
+    LinkInbox inbox_{this, "drainInbox"};
     struct Item {
         int type;
         QByteArray frame;

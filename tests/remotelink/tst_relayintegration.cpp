@@ -5,6 +5,7 @@
 #include "childprobe.h"
 #include "cnt_net.h"
 #include "fakerelayhost.h"
+#include "linkinbox.h"
 #include "relaypeer.h"
 #include "testenv.h"
 #include "wizardpara.h"
@@ -23,6 +24,7 @@
 #include <cstring>
 #include <thread>
 #include <functional>
+#include <future>
 #include <memory>
 
 using relaypeer::RelayPeer;
@@ -182,6 +184,15 @@ struct LinkRig {
     }
 };
 
+// Runs calls on the thread it lives on.  The calls cross through the inbox's
+// mutex, which the race checker sees, not as functors through Qt's queue.
+class ThreadCalls : public QObject {
+    Q_OBJECT
+public:
+    LinkInbox inbox{this, "drain"};
+    Q_INVOKABLE void drain() { inbox.drain(); }
+};
+
 // The peer library on a thread of its own, connecting to the link's port.
 class PeerRig {
 public:
@@ -196,6 +207,7 @@ public:
             tweak(o);
         peer = new RelayPeer(o);
         peer->moveToThread(&thread);
+        calls.moveToThread(&thread);
         thread.start();
         on([this] { peer->start(); });
     }
@@ -204,11 +216,22 @@ public:
         on([this] { delete peer; });
         thread.quit();
         thread.wait();
+        // Read under the inbox's lock: the peer thread's last drain comes
+        // before whatever reuses this memory.
+        if (!calls.inbox.empty())
+            qWarning("peer thread ended with calls not run");
     }
+    // Runs f on the peer's thread and waits for it.
     template <class F>
     void on(F f)
     {
-        QMetaObject::invokeMethod(peer, f, Qt::BlockingQueuedConnection);
+        std::promise<void> done;
+        std::future<void> finished = done.get_future();
+        calls.inbox.post([&] {
+            f();
+            done.set_value();
+        });
+        finished.wait();
     }
     bool waitMessages(int n, int ms = 20000)
     {
@@ -247,6 +270,7 @@ public:
         return peer->isConnected();
     }
     QThread thread;
+    ThreadCalls calls;
     RelayPeer* peer = nullptr;
 };
 
