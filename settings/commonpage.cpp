@@ -23,17 +23,12 @@ void WizardParaWidget::BuildCommonPage()
     const SettingsMetrics& m = settingsMetrics();
     const int P = SettingsPageCommon;
     QWidget* page = pageArea(P);
-    auto* columns = new QHBoxLayout(page);
-    columns->setContentsMargins(0, 0, 0, 0);
-    columns->setSpacing(m.margin);
-    auto* left = new QVBoxLayout;
-    auto* middle = new QVBoxLayout;
-    auto* right = new QVBoxLayout;
-    auto* actions = new QVBoxLayout;
-    for (QVBoxLayout* col : {left, middle, right, actions})
-        col->setSpacing(m.rowSpacing);
-    const int rest = m.dialogSize.width() - 2 * m.margin - m.numberWidth - 3 * m.margin - m.actionButton.width();
-    const int boxWidth = qMax(120, rest / 2);
+    const PageColumns pc = MakePageColumns(page, m, 120);
+    QVBoxLayout* left = pc.left;
+    QVBoxLayout* middle = pc.middle;
+    QVBoxLayout* right = pc.right;
+    QVBoxLayout* actions = pc.actions;
+    const int boxWidth = pc.boxWidth;
 
     // Left: the delays, the re-detections, the uniform filter, each under
     // its header.  Second column: the switches, two to a row.
@@ -79,11 +74,6 @@ void WizardParaWidget::BuildCommonPage()
     pendingButtons.push_back(shutDownButton);
     actions->addStretch();
 
-    columns->addLayout(left);
-    columns->addLayout(middle);
-    columns->addLayout(right);
-    columns->addStretch();
-    columns->addLayout(actions);
 }
 
 void WizardParaWidget::ResetTotal()

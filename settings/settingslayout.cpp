@@ -6,6 +6,7 @@
 
 #include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <QLabel>
 #include <QStringList>
 
@@ -166,4 +167,22 @@ QFont FitFont(QFont font, const QString& text, const QSize& room, int flags)
         font.setPixelSize(font.pixelSize() - 1);
     }
     return font;
+}
+
+PageColumns MakePageColumns(QWidget* page, const SettingsMetrics& m, int minBoxWidth)
+{
+    auto* columns = new QHBoxLayout(page);
+    columns->setContentsMargins(0, 0, 0, 0);
+    columns->setSpacing(m.margin);
+    PageColumns c{new QVBoxLayout, new QVBoxLayout, new QVBoxLayout, new QVBoxLayout, 0};
+    for (QVBoxLayout* col : {c.left, c.middle, c.right, c.actions})
+        col->setSpacing(m.rowSpacing);
+    columns->addLayout(c.left);
+    columns->addLayout(c.middle);
+    columns->addLayout(c.right);
+    columns->addStretch();
+    columns->addLayout(c.actions);
+    const int rest = m.dialogSize.width() - 2 * m.margin - m.numberWidth - 3 * m.margin - m.actionButton.width();
+    c.boxWidth = qMax(minBoxWidth, rest / 2);
+    return c;
 }

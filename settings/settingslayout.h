@@ -42,6 +42,18 @@ struct SettingsMetrics {
 const SettingsMetrics& settingsMetrics();
 void resetSettingsMetrics();
 
+// The common and advanced pages' columns: three of fields and one of
+// action buttons side by side over the whole page.
+struct PageColumns {
+    class QVBoxLayout* left;
+    class QVBoxLayout* middle;
+    class QVBoxLayout* right;
+    class QVBoxLayout* actions;
+    // Width left to each of the two box columns beside a number column.
+    int boxWidth;
+};
+PageColumns MakePageColumns(class QWidget* page, const SettingsMetrics& m, int minBoxWidth);
+
 // A number row: a long caption wraps (the medium row fits its own).
 void FitEditBox(EditBox* box);
 // A check box whose caption wraps at width (line breaks at word or, for
