@@ -73,6 +73,7 @@ void WizardParaWidget::BuildAdvancedPage()
             ColorButton* b = AddButton(row, P, SettingsCaption(id));
             b->setFixedWidth(qMin(m.actionButton.width(), (m.numberWidth - m.margin) / 3));
             pendingButtons.push_back(b);
+            textButtons[id] = b;
         }
         row->addStretch();
         left->addLayout(row);
@@ -113,8 +114,10 @@ void WizardParaWidget::BuildAdvancedPage()
             c.row = half;
             AddControl(c);
         }
-        if (onRow)
+        if (onRow) {
             pendingButtons.push_back(AddButton(row, P, SettingsCaption(171)));
+            textButtons[171] = pendingButtons.back();
+        }
         row->addStretch();
         left->addLayout(row);
     }
@@ -124,8 +127,10 @@ void WizardParaWidget::BuildAdvancedPage()
 
     // The change-password button: under the right column's boxes in the
     // small dialog, at the end of the password row elsewhere.
-    if (m.form == SettingsMetrics::Small)
+    if (m.form == SettingsMetrics::Small) {
         pendingButtons.push_back(AddButton(right, P, SettingsCaption(171)));
+        textButtons[171] = pendingButtons.back();
+    }
     right->addStretch();
 
     // The maintenance entries at the right edge.
@@ -137,6 +142,7 @@ void WizardParaWidget::BuildAdvancedPage()
             connect(b, &QPushButton::clicked, this, &WizardParaWidget::SlotShowDetectCycle);
         } else {
             pendingButtons.push_back(b);
+            textButtons[id] = b;
         }
     }
     actions->addStretch();

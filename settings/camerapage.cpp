@@ -38,6 +38,7 @@ void WizardParaWidget::BuildCameraPage()
 
     simpleDisplayButton = AddButton(top, P, SettingsCaption(300));
     pendingButtons.push_back(simpleDisplayButton);
+    textButtons[300] = simpleDisplayButton;
     switchCameraButton = AddButton(top, P, SettingsCaption(163));
     connect(switchCameraButton, &QPushButton::clicked, this, &WizardParaWidget::SlotChangeCamera);
     autoExposeButton = AddButton(top, P, SettingsCaption(500));
@@ -54,6 +55,7 @@ void WizardParaWidget::BuildCameraPage()
               boxWidth, 0);
     reorderButton = AddButton(left, P, SettingsCaption(396));
     pendingButtons.push_back(reorderButton);
+    textButtons[396] = reorderButton;
     left->addStretch();
     middle->addStretch();
     right->addStretch();

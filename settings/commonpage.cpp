@@ -72,6 +72,7 @@ void WizardParaWidget::BuildCommonPage()
     languageCombo->setFixedWidth(m.actionButton.width());
     shutDownButton = AddButton(actions, P, SettingsCaption(209));
     pendingButtons.push_back(shutDownButton);
+    textButtons[209] = shutDownButton;
     actions->addStretch();
 
 }

@@ -89,7 +89,9 @@ void WizardParaWidget::BuildIOPage()
     ioNameButton = AddButton(function, P, SettingsCaption(498));
     controls.back().shown = multiChosen;
     pendingButtons.push_back(customIoButton);
+    textButtons[473] = customIoButton;
     pendingButtons.push_back(ioNameButton);
+    textButtons[498] = ioNameButton;
     function->addStretch();
     left->addStretch();
     rightArea->addLayout(boxes);

@@ -183,5 +183,10 @@ void MoJuWizardSettingsHost::showDetectCycle()
 
 SettingsPage* MakeSettingsDialog(MoJuWizard& window)
 {
-    return new WizardParaWidget(new MoJuWizardSettingsHost(window), true, &window);
+    auto* dialog = new WizardParaWidget(new MoJuWizardSettingsHost(window), true, &window);
+    // The window's own pages and dialogs of the settings subsystem (built
+    // hidden, children of the window).
+    MakeIoNameDialog(window, *dialog);
+    MakeWindowDialogs(window, *dialog);
+    return dialog;
 }

@@ -50,6 +50,21 @@ public:
     void countWrite() override;
     void showDetectCycle() override;
 
+    // <NETWORK> network page
+    // </NETWORK>
+
+    // <MULTIDETECT> multi-detection and I/O names
+    // </MULTIDETECT>
+
+    // <RECORD> record page and export
+    // </RECORD>
+
+    // <GROUPS> parameter groups and maintenance
+    // </GROUPS>
+
+    // <DIALOGS> window dialogs
+    // </DIALOGS>
+
 private:
     MoJuWizard& w_;
     // Area sets CopyPara rewrote and the save wrote, waiting for the commit.
@@ -66,3 +81,9 @@ private:
 // The settings dialog over window, with this host: the factory the program's
 // start-up installs (setSettingsPageFactory).
 SettingsPage* MakeSettingsDialog(MoJuWizard& window);
+class WizardParaWidget;
+// The I/O-name dialog (wizardparawidget_multidetect.cpp).
+void MakeIoNameDialog(MoJuWizard& window, WizardParaWidget& dialog);
+// The help page, the renumbering and cavity dialogs and the configuration
+// viewer (windowdialogs.cpp).
+void MakeWindowDialogs(MoJuWizard& window, WizardParaWidget& dialog);

@@ -85,4 +85,19 @@ public:
 
     // The cycle-time page, opened over the dialog.
     virtual void showDetectCycle() = 0;
+
+    // <NETWORK> network page
+    // </NETWORK>
+
+    // <MULTIDETECT> multi-detection and I/O names
+    // </MULTIDETECT>
+
+    // <RECORD> record page and export
+    // </RECORD>
+
+    // <GROUPS> parameter groups and maintenance
+    // </GROUPS>
+
+    // <DIALOGS> window dialogs
+    // </DIALOGS>
 };

@@ -58,6 +58,8 @@ WizardParaWidget::WizardParaWidget(SettingsHost* host, bool ownHost, QWidget* pa
     BuildCameraPage();
     BuildIOPage();
     BuildAdvancedPage();
+    BuildNetworkPage();
+    BuildRecordPage();
     BuildButtonRow();
 
 
@@ -74,6 +76,19 @@ WizardParaWidget::WizardParaWidget(SettingsHost* host, bool ownHost, QWidget* pa
     }
 
     SaveNetParam = [] { return 0; };
+
+    WireNetworkPage();
+    WireMultiDetect();
+    WireRecordPage();
+    WireGroups();
+    WireMaintenance();
+    WireWindowDialogs();
+}
+
+ColorButton* WizardParaWidget::buttonByText(int textId) const
+{
+    const auto it = textButtons.find(textId);
+    return it == textButtons.end() ? nullptr : it->second;
 }
 
 WizardParaWidget::~WizardParaWidget()

@@ -20,6 +20,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -155,6 +156,30 @@ public:
     Edit* passwordEdits[2] = {};
     ColorButton* detectCycleButton = nullptr;
     std::vector<ColorButton*> pendingButtons;   // built, not connected yet
+    // Action buttons by the message id of their caption (group buttons 182-184,
+    // change password 171, shut down 209, simple display 300, reordering 396,
+    // the maintenance entries 551, 568, 594, 206, 210, 401, 458, 325, 326).
+    std::map<int, ColorButton*> textButtons;
+    ColorButton* buttonByText(int textId) const;
+
+    // <NETWORK members> network page
+    // </NETWORK members>
+
+    // <MULTIDETECT members> multi-detection page and I/O names
+    // </MULTIDETECT members>
+
+    // <RECORD members> record page and data export
+    // </RECORD members>
+
+    // <GROUPS members> parameter groups
+    // </GROUPS members>
+
+    // <MAINTENANCE members> maintenance
+    // </MAINTENANCE members>
+
+    // <DIALOGS members> cavity names, configuration viewer, help, renumbering
+    // </DIALOGS members>
+
 
     // One-key exposure: the camera of the run in progress, -1 none.
     int autoExposeCamera = -1;
@@ -198,6 +223,25 @@ public slots:
     // Advanced page.
     void SlotShowDetectCycle();
 
+    // <NETWORK slots> network page
+    // </NETWORK slots>
+
+    // <MULTIDETECT slots> multi-detection page and I/O names
+    // </MULTIDETECT slots>
+
+    // <RECORD slots> record page and data export
+    // </RECORD slots>
+
+    // <GROUPS slots> parameter groups
+    // </GROUPS slots>
+
+    // <MAINTENANCE slots> maintenance
+    // </MAINTENANCE slots>
+
+    // <DIALOGS slots> cavity names, configuration viewer, help, renumbering
+    // </DIALOGS slots>
+
+
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -235,6 +279,36 @@ private:
     SettingsControl* ControlOf(QWidget* w);
 
     QWidget* pageArea(int page) const;
+
+    // The parts built in their own files: each builds what it needs and
+    // connects its controls at the end of construction.
+    void BuildNetworkPage();          // networkpage.cpp
+    void WireNetworkPage();
+    void WireMultiDetect();           // wizardparawidget_multidetect.cpp
+    void BuildRecordPage();           // recordpage.cpp
+    void WireRecordPage();
+    void WireGroups();                // wizardparawidget_groups.cpp
+    void WireMaintenance();           // wizardparawidget_maintenance.cpp
+    void WireWindowDialogs();         // windowdialogs.cpp
+
+    // <NETWORK private> network page
+    // </NETWORK private>
+
+    // <MULTIDETECT private> multi-detection page and I/O names
+    // </MULTIDETECT private>
+
+    // <RECORD private> record page and data export
+    // </RECORD private>
+
+    // <GROUPS private> parameter groups
+    // </GROUPS private>
+
+    // <MAINTENANCE private> maintenance
+    // </MAINTENANCE private>
+
+    // <DIALOGS private> cavity names, configuration viewer, help, renumbering
+    // </DIALOGS private>
+
 
     // Loading and writing back one control.
     void LoadControl(SettingsControl& c, const WizardPara& from);

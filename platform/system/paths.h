@@ -14,6 +14,9 @@ struct Paths {
     QString videoDevice = QStringLiteral("/dev/video%1");
     QString devDir = QStringLiteral("/dev");
     QString etcDir = QStringLiteral("/etc");
+    QString sysClassNet = QStringLiteral("/sys/class/net");
+    QString procNetDev = QStringLiteral("/proc/net/dev");
+    QString ipcKeyPath = QStringLiteral("/tmp");   // ftok path of the live-video shares
     QString glogDir = QStringLiteral("./cnt_net/cnt_log_app/");
     QString qtLogDir;  // empty: application directory + "/RECORD/LOG"
 };

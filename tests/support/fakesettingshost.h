@@ -109,6 +109,21 @@ public:
     void countWrite() override { calls << QStringLiteral("CountWrite"); }
     void showDetectCycle() override { calls << QStringLiteral("detectCycle"); }
 
+    // <NETWORK> network page
+    // </NETWORK>
+
+    // <MULTIDETECT> multi-detection and I/O names
+    // </MULTIDETECT>
+
+    // <RECORD> record page and export
+    // </RECORD>
+
+    // <GROUPS> parameter groups and maintenance
+    // </GROUPS>
+
+    // <DIALOGS> window dialogs
+    // </DIALOGS>
+
     // The calls starting with prefix.
     QStringList callsOf(const QString& prefix) const
     {

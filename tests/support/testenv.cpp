@@ -22,6 +22,9 @@ TestEnv::TestEnv()
     paths().videoDevice = path(QStringLiteral("dev/video%1"));
     paths().devDir = path(QStringLiteral("dev"));
     paths().etcDir = path(QStringLiteral("etc"));
+    paths().sysClassNet = path(QStringLiteral("sys/class/net"));
+    paths().procNetDev = path(QStringLiteral("proc/net/dev"));
+    paths().ipcKeyPath = path(QStringLiteral("ipckey"));
     oldRunner_ = setCommandRunner(runner);
     oldPanel_ = setPanelDevice(panel);
     oldClock_ = setAppClock(clock);

@@ -1,0 +1,4 @@
+#include "wizardparawidget.h"
+
+// Placeholder until this part is built.
+void WizardParaWidget::WireMaintenance() {}

@@ -1,0 +1,6 @@
+#include "wizardparawidget.h"
+#include "mojuwizardsettingshost.h"
+
+// Placeholder until this part is built.
+void WizardParaWidget::WireMultiDetect() {}
+void MakeIoNameDialog(MoJuWizard&, WizardParaWidget&) {}
