@@ -550,3 +550,6 @@ void CNT_Net::CNT_AddUseMemory(int id, int width, int height, void* frame)
     }
     videoShares_.append(share);
 }
+
+// <OTHERNET>
+// </OTHERNET>

@@ -131,6 +131,9 @@ public:
     // First number of the "CntNet" row of PARAM.db; 0 when absent or unreadable.
     static int ReadNetSwitch(const QString& paramDbPath = QStringLiteral("PARAM.db"));
 
+    // <OTHERNET> the other-network dialog's needs of the link
+    // </OTHERNET>
+
 signals:
     // Answers to the queries: session 14 the product list, 17 the memo list.
     void relayAnswer(int session, QByteArray body);
