@@ -13,6 +13,10 @@ CBlobResult::CBlobResult(const cv::Mat& image, const cv::Mat& mask, int backgrou
     cv::Mat fg = image != background;
     if (!mask.empty() && mask.size() == image.size() && mask.type() == CV_8UC1)
         fg &= mask != 0;
+    // Most areas of a good part have nothing marked: counting is far cheaper
+    // than labelling.
+    if (cv::countNonZero(fg) == 0)
+        return;
     cv::Mat labels, stats, centroids;
     const int n = cv::connectedComponentsWithStats(fg, labels, stats, centroids, 8, CV_32S);
     if (n <= 1)
