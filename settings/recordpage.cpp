@@ -12,6 +12,7 @@
 #include "colorbutton.h"
 #include "dataexport.h"
 #include "kitlayout.h"
+#include "operationrecord.h"
 #include "settingshost.h"
 #include "settingslayout.h"
 
@@ -163,11 +164,20 @@ void WizardParaWidget::UpdateRecord(QListWidgetItem* item)
 void WizardParaWidget::FitRecordColumns()
 {
     const int* widths = gShowW > 1024 ? kWideColumns : kNarrowColumns;
+    // The level texts are longer in English than the narrow column was
+    // made for; it widens to them while the operation column keeps 200 px.
+    const QFontMetrics fm(recordTable->font());
+    int levelWidth = widths[1];
+    for (int level : {AccessLevelNone, AccessLevelPrimary, AccessLevelAdvanced})
+        levelWidth = qMax(levelWidth, fm.horizontalAdvance(OperationRecord::LevelText(level)) + 12);
+    const int inside = recordTable->maximumWidth() - 2 * recordTable->frameWidth() - 32;
+    if (inside - widths[0] - levelWidth < 200)
+        levelWidth = widths[1];
     recordTable->setColumnWidth(0, widths[0]);
-    recordTable->setColumnWidth(1, widths[1]);
+    recordTable->setColumnWidth(1, levelWidth);
     // The operation text takes its width, but never reaches past the
     // table on a screen narrower than that width was made for.
-    const int room = recordTable->maximumWidth() - 2 * recordTable->frameWidth() - 32 - widths[0] - widths[1];
+    const int room = inside - widths[0] - levelWidth;
     recordTable->setColumnWidth(2, room >= 200 ? qMin(widths[2], room) : widths[2]);
 }
 

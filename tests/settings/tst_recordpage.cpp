@@ -6,6 +6,7 @@
 #include "colorbutton.h"
 #include "fakesettingshost.h"
 #include "messages.h"
+#include "operationrecord.h"
 #include "settingslayout.h"
 #include "sharedboxes.h"
 #include "testenv.h"
@@ -242,17 +243,27 @@ void TestRecordPage::removedArchiveShowsNothing()
 void TestRecordPage::tableLooks_data()
 {
     QTest::addColumn<QSize>("screen");
+    QTest::addColumn<int>("language");
     QTest::addColumn<QList<int>>("widths");
-    QTest::newRow("1920x1080") << QSize(1920, 1080) << QList<int>{120, 125, 1330};
-    QTest::newRow("1280x800") << QSize(1280, 800) << QList<int>{120, 125, 1330};
-    QTest::newRow("1024x600") << QSize(1024, 600) << QList<int>{70, 65, 405};
-    QTest::newRow("800x480") << QSize(800, 480) << QList<int>{70, 65, 405};
+    for (int lan : {0, 1, 2}) {
+        const QByteArray l = " lang" + QByteArray::number(lan);
+        QTest::newRow("1920x1080" + l) << QSize(1920, 1080) << lan << QList<int>{120, 125, 1330};
+        QTest::newRow("1280x800" + l) << QSize(1280, 800) << lan << QList<int>{120, 125, 1330};
+        QTest::newRow("1024x600" + l) << QSize(1024, 600) << lan << QList<int>{70, 65, 405};
+        QTest::newRow("800x480" + l) << QSize(800, 480) << lan << QList<int>{70, 65, 405};
+    }
 }
 
 void TestRecordPage::tableLooks()
 {
     QFETCH(QSize, screen);
+    QFETCH(int, language);
     QFETCH(QList<int>, widths);
+    struct LanguageFor {
+        int old = gLan;
+        explicit LanguageFor(int l) { gLan = l; }
+        ~LanguageFor() { gLan = old; }
+    } runLanguage(language);
     RecordDialog d(screen, {"09.00.00|A|a", "17.45.10|A|c", "10.15.00|A|b"});
     d.w->SlotToRecord();
     QTableView* t = d.w->recordTable;
@@ -263,11 +274,16 @@ void TestRecordPage::tableLooks()
         QCOMPARE(t->model()->headerData(c, Qt::Horizontal).toString(), Msg(288 + c));
     QCOMPARE(d.shownRows(), (QStringList{"17.45.10|A|c", "10.15.00|A|b", "09.00.00|A|a"}));
     QCOMPARE(t->columnWidth(0), widths[0]);
-    QCOMPARE(t->columnWidth(1), widths[1]);
+    // The level column is its width, or wider where a level text of the
+    // run's language needs it.
+    int levelWidth = widths[1];
+    for (int level : {AccessLevelNone, AccessLevelPrimary, AccessLevelAdvanced})
+        levelWidth = qMax(levelWidth, t->fontMetrics().horizontalAdvance(OperationRecord::LevelText(level)) + 12);
+    QCOMPARE(t->columnWidth(1), levelWidth);
     // The operation column keeps its width where the table has room for it
     // beside the 30 px scroll bar a full day shows, else it ends inside the
     // table.
-    const int room = t->viewport()->width() - 32 - widths[0] - widths[1];
+    const int room = t->viewport()->width() - 32 - widths[0] - levelWidth;
     if (room >= widths[2])
         QCOMPARE(t->columnWidth(2), widths[2]);
     else
