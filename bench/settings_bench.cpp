@@ -9,7 +9,13 @@
 //    multiplier and mould choice) on generated scenes with 10 templates x 50
 //    areas, answered yes: total, per (camera, detection), whether the
 //    progress box appeared;
-//  - the PARAM.db save of the record alone.
+//  - the PARAM.db save of the record alone;
+//  - the record page with a day of 10,000 records, today's (the window's
+//    connection) and an archived one ("dbList"): UpdateRecord to the first
+//    screen rendered; fetching every row reported as fetch_all_ms;
+//  - the data export's worker into a local folder standing in for the disk:
+//    MB/s of a program directory of 44 MB in 330 files (32 pictures of
+//    1.25 MB, 296 small files, two databases of 10,000 records).
 // Every case checks what it did and stops with an error otherwise.  Run by hand:
 //   build/bench/settings_bench --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
 #include "benchmain.h"
@@ -18,6 +24,7 @@
 #include "cammersingleton.h"
 #include "choosebox.h"
 #include "combobox.h"
+#include "dataexport.h"
 #include "editbox.h"
 #include "fakesettingshost.h"
 #include "kitfonts.h"
@@ -33,7 +40,13 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QImage>
+#include <QListWidget>
+#include <QSqlQuery>
+#include <QSqlTableModel>
+#include <QTableView>
 
 #include <opencv2/core.hpp>
 
@@ -377,6 +390,190 @@ void BM_ParamDbSave(benchmark::State& state)
     }
 }
 BENCHMARK(BM_ParamDbSave)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// ------------------------------------------------------------ record page
+
+constexpr int kRecordRows = 10000;
+
+QString recordTime(int i, int rows)
+{
+    return QTime(0, 0).addMSecs(qint64(i) * 86399000 / rows).toString(QStringLiteral("hh.mm.ss"));
+}
+QString lastRecordTime() { return recordTime(kRecordRows - 1, kRecordRows); }
+
+bool writeRecordDay(const QString& file, int rows)
+{
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("benchSeed"));
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery q(db);
+            ok = q.exec(QStringLiteral("CREATE TABLE RECORD(recordtime TEXT, recordpassword TEXT, remarks TEXT)")) &&
+                 db.transaction();
+            q.prepare(QStringLiteral("INSERT INTO RECORD VALUES(?, ?, ?)"));
+            for (int i = 0; ok && i < rows; ++i) {
+                q.addBindValue(recordTime(i, rows));
+                q.addBindValue(Msg(154));
+                q.addBindValue(QStringLiteral("Parameter %1 changed from %2 to %3").arg(i % 37).arg(i).arg(i + 1));
+                ok = q.exec();
+            }
+            ok = ok && db.commit();
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("benchSeed"));
+    return ok;
+}
+
+// The dialog on its record page over a day of today and an archived day.
+struct RecordScene {
+    TestEnv env;
+    WizardPara live;
+    WizardPara bak;
+    FakeSettingsHost host;
+    std::unique_ptr<WizardParaWidget> dialog;
+    int oldW = gShowW, oldH = gShowH;
+
+    bool build(benchmark::State& state)
+    {
+        gShowW = 1280;
+        gShowH = 800;
+        resetSettingsMetrics();
+        live = FirstStartParameters();
+        bak = live;
+        gpWPara = &live;
+        gpWParaBak = &bak;
+        QDir().mkpath(env.path(QStringLiteral("RECORD")));
+        if (!check(state, writeRecordDay(env.path(QStringLiteral("RECORD.db")), kRecordRows) &&
+                              writeRecordDay(env.path(QStringLiteral("RECORD/2024-01-01.db")), kRecordRows),
+                   "record days not written"))
+            return false;
+        host.recordDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("dbRecord"));
+        host.recordDb.setDatabaseName(env.path(QStringLiteral("RECORD.db")));
+        if (!check(state, host.recordDb.open(), "RECORD.db does not open"))
+            return false;
+        dialog = std::make_unique<WizardParaWidget>(&host, false, nullptr);
+        dialog->show();
+        dialog->SlotToRecord();
+        return check(state, dialog->recordDayList->count() == 2, "day list is not today and one archive");
+    }
+    ~RecordScene()
+    {
+        dialog.reset();
+        host.recordDb.close();
+        host.recordDb = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("dbRecord"));
+        gpWPara = nullptr;
+        gpWParaBak = nullptr;
+        gShowW = oldW;
+        gShowH = oldH;
+        resetSettingsMetrics();
+    }
+};
+
+void BM_RecordPageDay(benchmark::State& state)
+{
+    RecordScene scene;
+    if (!scene.build(state))
+        return;
+    const int row = int(state.range(0));
+    QListWidgetItem* item = scene.dialog->recordDayList->item(row);
+    double fetchMs = 0;
+    for (auto _ : state) {
+        scene.dialog->recordDayList->setCurrentRow(row);
+        scene.dialog->UpdateRecord(item);
+        QImage img(scene.dialog->size(), QImage::Format_ARGB32_Premultiplied);
+        scene.dialog->render(&img);
+        benchmark::DoNotOptimize(img.constBits());
+        state.PauseTiming();
+        QSqlTableModel* m = scene.dialog->recordModel;
+        if (!check(state, m && m->rowCount() > 0 && m->index(0, 0).data().toString() == lastRecordTime(),
+                   "the latest record is not on top"))
+            return;
+        const auto t0 = Clock::now();
+        while (m->canFetchMore())
+            m->fetchMore();
+        fetchMs += msSince(t0);
+        if (!check(state, m->rowCount() == kRecordRows, "not every record fetched"))
+            return;
+        state.ResumeTiming();
+    }
+    state.counters["fetch_all_ms"] = fetchMs / double(state.iterations());
+}
+BENCHMARK(BM_RecordPageDay)->Arg(0)->Arg(1)->ArgName("archived")->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// ------------------------------------------------------------- data export
+
+void BM_ExportLocalFolder(benchmark::State& state)
+{
+    TestEnv env;
+    // The disk: a folder outside the program directory, blkid and mount
+    // answered at once.
+    const QString program = env.path(QStringLiteral("program"));
+    paths().mountPoint = env.path(QStringLiteral("disk"));
+    QDir().mkpath(paths().mountPoint);
+    QByteArray mounts = "/dev/sda1 / ext4 rw 0 0\n";
+    env.writeFile(QStringLiteral("proc/mounts"), mounts);
+    env.runner->setScript([&](const CommandCall& c) {
+        CommandResult r;
+        if (c.program == QLatin1String("blkid"))
+            r.output = "/dev/sda1: TYPE=\"ext4\"\n/dev/sdb1: TYPE=\"vfat\"\n";
+        if (c.program == QLatin1String("mount"))
+            env.writeFile(QStringLiteral("proc/mounts"), mounts + "/dev/sdb1 " + paths().mountPoint.toLocal8Bit() + " vfat rw 0 0\n");
+        if (c.program == QLatin1String("umount"))
+            env.writeFile(QStringLiteral("proc/mounts"), mounts);
+        return r;
+    });
+    // 32 pictures of 1.25 MB, 296 small files, two databases.
+    qint64 expected = 0;
+    QByteArray picture(1280 * 1024, 0);
+    for (int i = 0; i < picture.size(); ++i)
+        picture[i] = char(i * 31 + i / 1280);
+    for (int k = 0; k < 32; ++k) {
+        const QString dir = program + QStringLiteral("/alarmimage/camera%1").arg(k % 8 + 1);
+        QDir().mkpath(dir);
+        QFile f(dir + QStringLiteral("/p%1.bmp").arg(k));
+        if (!check(state, f.open(QIODevice::WriteOnly) && f.write(picture) == picture.size(), "picture not written"))
+            return;
+        expected += picture.size();
+    }
+    for (int k = 0; k < 296; ++k) {
+        const QString dir = program + QStringLiteral("/paraGroup/g%1").arg(k % 8);
+        QDir().mkpath(dir);
+        QFile f(dir + QStringLiteral("/t%1.txt").arg(k));
+        const QByteArray text(4096 + k, char('a' + k % 26));
+        if (!check(state, f.open(QIODevice::WriteOnly) && f.write(text) == text.size(), "file not written"))
+            return;
+        expected += text.size();
+    }
+    QDir().mkpath(program + QStringLiteral("/RECORD"));
+    if (!check(state, writeRecordDay(program + QStringLiteral("/RECORD.db"), kRecordRows) &&
+                          writeRecordDay(program + QStringLiteral("/RECORD/2024-01-01.db"), kRecordRows),
+               "databases not written"))
+        return;
+    DataExport exporter;
+    DataExport::Job job;
+    job.programDir = program;
+    job.cameras = 0;   // nothing is emptied: every round copies the same
+    double bytes = 0;
+    int round = 0;
+    for (auto _ : state) {
+        job.stamp = QStringLiteral("round%1").arg(round++);
+        const DataExport::Outcome o = exporter.run(job, nullptr);
+        state.PauseTiming();
+        if (!check(state, o.result == DataExport::Result::Done && o.files == 32 + 296 + 2 && o.bytes > expected,
+                   "export did not finish: " + o.detail.toStdString()))
+            return;
+        bytes += double(o.bytes);
+        QDir(o.target).removeRecursively();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(int64_t(bytes));
+    state.counters["MB_per_s"] = benchmark::Counter(bytes / 1e6, benchmark::Counter::kIsRate);
+    state.counters["MB"] = bytes / 1e6 / double(state.iterations());
+}
+BENCHMARK(BM_ExportLocalFolder)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

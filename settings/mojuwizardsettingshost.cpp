@@ -190,3 +190,7 @@ SettingsPage* MakeSettingsDialog(MoJuWizard& window)
     MakeWindowDialogs(window, *dialog);
     return dialog;
 }
+
+// The record page reads today's records through the window's own connection.
+QSqlDatabase MoJuWizardSettingsHost::recordDatabase() { return w_.dbRecord; }
+QString MoJuWizardSettingsHost::recordDirectory() const { return w_.recordDir; }

@@ -57,6 +57,8 @@ public:
     // </MULTIDETECT>
 
     // <RECORD> record page and export
+    QSqlDatabase recordDatabase() override;
+    QString recordDirectory() const override;
     // </RECORD>
 
     // <GROUPS> parameter groups and maintenance

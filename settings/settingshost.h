@@ -93,6 +93,10 @@ public:
     // </MULTIDETECT>
 
     // <RECORD> record page and export
+    // The open connection to today's operation record ("dbRecord") and the
+    // folder of archived days ("./RECORD").
+    virtual QSqlDatabase recordDatabase() = 0;
+    virtual QString recordDirectory() const = 0;
     // </RECORD>
 
     // <GROUPS> parameter groups and maintenance

@@ -16,6 +16,7 @@
 #include "settingspage.h"
 #include "wizardpara.h"
 
+#include <QSqlDatabase>
 #include <QString>
 #include <QWidget>
 
@@ -25,6 +26,11 @@
 #include <vector>
 
 class CheckBox;
+class DataExport;
+class QListWidget;
+class QListWidgetItem;
+class QSqlTableModel;
+class QTableView;
 class ColorButton;
 class ComboBox;
 class Edit;
@@ -169,6 +175,16 @@ public:
     // </MULTIDETECT members>
 
     // <RECORD members> record page and data export
+    // Page 5: the days (today first, then the archives newest first) and
+    // the chosen day's records.
+    QListWidget* recordDayList = nullptr;
+    QTableView* recordTable = nullptr;
+    // The table's model (owned), or none before the first day is shown.
+    QSqlTableModel* recordModel = nullptr;
+    // "dbList": the archived day shown, opened read-only.
+    QSqlDatabase recordDb;
+    // The running or last export; made at the first press.
+    DataExport* dataExport = nullptr;
     // </RECORD members>
 
     // <GROUPS members> parameter groups
@@ -230,6 +246,9 @@ public slots:
     // </MULTIDETECT slots>
 
     // <RECORD slots> record page and data export
+    void SlotToRecord();
+    void UpdateRecord(QListWidgetItem* item);
+    void SlotExportData();
     // </RECORD slots>
 
     // <GROUPS slots> parameter groups
@@ -298,6 +317,7 @@ private:
     // </MULTIDETECT private>
 
     // <RECORD private> record page and data export
+    void FitRecordColumns();
     // </RECORD private>
 
     // <GROUPS private> parameter groups

@@ -116,6 +116,10 @@ public:
     // </MULTIDETECT>
 
     // <RECORD> record page and export
+    QSqlDatabase recordDb;                       // today's RECORD.db
+    QString recordDir = QStringLiteral("./RECORD");
+    QSqlDatabase recordDatabase() override { return recordDb; }
+    QString recordDirectory() const override { return recordDir; }
     // </RECORD>
 
     // <GROUPS> parameter groups and maintenance

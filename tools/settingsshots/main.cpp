@@ -8,8 +8,9 @@
 // io, io_multi (mode 4, eight steps, factory fields), advanced, refusal
 // (message 232 over the dialog), question (234), failed (160), restart (418),
 // note276, note309, note277 (the notes after a save), progress (the
-// retraining box).  Run by shots.sh beside it, under Xvfb with the
-// board simulator.
+// retraining box), record (the record page on today with an archived day
+// in the list), export (the data export's box over the advanced page).
+// Run by shots.sh beside it, under Xvfb with the board simulator.
 #include "checkbox.h"
 #include "demolayout.h"
 #include "mapplication.h"
@@ -24,6 +25,9 @@
 #include "wizardpara.h"
 #include "wizardparawidget.h"
 
+#include <QDate>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
@@ -35,7 +39,7 @@ namespace {
 
 const QStringList kStates = {"common", "common_multi", "camera", "camera_factory", "io", "io_multi",
                              "advanced", "refusal", "question", "failed", "restart", "note276", "note309",
-                             "note277", "progress"};
+                             "note277", "progress", "record", "export"};
 
 bool writeParameters(const QString& state, int language)
 {
@@ -91,7 +95,21 @@ void drive(const QString& state)
         showBox(gpWarnBox, 418);
     else if (state.startsWith(QLatin1String("note")))
         showBox(gpWarnBox, state.mid(4).toInt());
-    else if (state == QLatin1String("progress")) {
+    else if (state == QLatin1String("record")) {
+        // Yesterday's archive beside today's records.
+        QDir().mkpath(QStringLiteral("RECORD"));
+        QFile::copy(QStringLiteral("RECORD.db"),
+                    QStringLiteral("RECORD/%1.db").arg(QDate::currentDate().addDays(-1).toString(Qt::ISODate)));
+        for (int i = 0; i < 12; ++i)
+            gpWin->InsertRecord(Msg(i % 2 ? 249 : 325));
+        d->SlotToAdvance();
+        d->SlotToRecord();
+    } else if (state == QLatin1String("export")) {
+        d->SlotToAdvance();
+        auto* box = new ProgressBox;   // as the data export shows it
+        box->setProgress(1234, 4321);
+        box->show();
+    } else if (state == QLatin1String("progress")) {
         auto* box = new ProgressBox;   // as the retraining shows it
         box->setText(Msg(529), 529);
         box->setProgress(3, 16);
