@@ -515,6 +515,18 @@ void TestVideoShare::heldSemaphoreSkipsWithoutStalling()
         QVERIFY(rig.net->shareSet().waitIdle(5000));
         QCOMPARE(rig.net->shareSet().stats(0).copied, quint64(1));
         QCOMPARE(semValue(s.semid), 1);
+
+        // Frames handed over while the worker waits: each newer one
+        // replaces the one not yet taken; none queues up behind it.
+        QVERIFY(takeSem(s.semid));
+        for (int i = 0; i < 4; ++i)
+            rig.net->CNT_UpdateMemory(0, nullptr);
+        QVERIFY(rig.net->shareSet().waitIdle(5000));
+        const VideoShareStats after = rig.net->shareSet().stats(0);
+        QCOMPARE(after.copied, quint64(1));
+        QCOMPARE(after.replaced + after.skippedBusy - 1, quint64(4));
+        QVERIFY(after.replaced >= 2);
+        giveSem(s.semid);
     }
     NOTHING_LEFT();
 }
@@ -715,7 +727,10 @@ static int endProgram(int argc, char** argv, const QByteArray& how)
     CntNetOptions o;
     o.port = 0;
     o.startRelay = [] {};
-    auto* net = new CNT_Net(o);   // never deleted: the process's end removes the objects
+    // Never deleted (kept reachable, so not a leak): the process's end
+    // alone must remove the objects.
+    static CNT_Net* net = nullptr;
+    net = new CNT_Net(o);
     std::vector<quint32> view(64 * 48);
     net->CNT_AddUseMemory(0, 64, 48, view.data());
     std::printf("made %d\n", segmentsInNamespace() + semaphoresInNamespace());
