@@ -53,6 +53,8 @@ StartupParts Startup::ProgramParts()
         // The messages read the window from now on, and never after it is gone.
         if (auto* net = dynamic_cast<CNT_Net*>(gpNet)) {
             net->setRelayHost(std::make_shared<MainWindowRelayHost>(*window));
+            // The screen share grabs the main window.
+            net->setShareWindow(window);
             QObject::connect(window, &QObject::destroyed, net, [net] { net->setRelayHost(nullptr); });
         }
         return window;

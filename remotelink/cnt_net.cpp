@@ -1,14 +1,19 @@
 #include "cnt_net.h"
 
 #include "clock.h"
+#include "globals.h"
+#include "kitfonts.h"
 #include "netcardinfo.h"
 #include "relayhost.h"
+#include "paths.h"
 #include "storedints.h"
+#include "wizardpara.h"
 
 #include <QDir>
 #include <QFile>
 #include <QHostAddress>
 #include <QMetaMethod>
+#include <QPainter>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTcpSocket>
@@ -101,6 +106,10 @@ CNT_Net::CNT_Net(const CntNetOptions& options, QObject* parent) : QTcpServer(par
     lastHeartMs_ = appClock().monotonicMs();
     heartTimer_ = timers.create([this] { heartTick(); });
     heartTimer_->start(options_.heartbeatMs);
+    VideoShareSet::Options shareOptions;
+    shareOptions.takeLimitMs = options_.shareTakeLimitMs;
+    shareSet_ = std::make_unique<VideoShareSet>(shareOptions);
+    sendTimer_ = timers.create([this] { refreshShares(); });
     if (!options_.startRelay && options_.relayCommand) {
         RelayProcess::Options supervision;
         supervision.minStartGapMs = options_.graceMs;
@@ -123,6 +132,8 @@ CNT_Net::~CNT_Net()
     // whether the link or the installed starter owns it.
     relayProcess_.reset();
     options_.startRelay = nullptr;
+    sendTimer_.reset();
+    removeShares();
     if (relaySocket_) {
         relaySocket_->disconnect(this);
         relaySocket_->abort();
@@ -145,7 +156,13 @@ bool CNT_Net::tryListen()
 
 void CNT_Net::CNT_FirstInit()
 {
-    // The live-video share registers itself and starts "send_timer" here.
+    if (!serverOpen_)
+        return;
+    if (inputs().para->videoShareMode == VideoShareScreen)
+        CNT_AddUseMemory(0, gShowW, gShowH, nullptr);
+    // Camera mode: the views registered theirs while the window was built.
+    if (!videoShares_.isEmpty() && sendTimer_)
+        sendTimer_->start(options_.shareRefreshMs);
 }
 
 void CNT_Net::CNT_ReStart()
@@ -416,7 +433,86 @@ void CNT_Net::CNT_SendManualStop()
 
 void CNT_Net::CNT_SendMemoryInfo()
 {
-    // The share description waits for the live-video share.
+    if (!wants(SendTypeMemoryInfo) || memoryInfoSent_ || !memoryInfoReady_)
+        return;
+    LOG(INFO) << "send shared memory info";
+    enqueue(SendTypeMemoryInfo, memoryInfoBody());
+    // At queueing: a disconnect clears it, so each connection gets it once.
+    memoryInfoSent_ = true;
+}
+
+QByteArray CNT_Net::memoryInfoBody() const { return PrintMemoryInfo(memoryInfoJson_.get()); }
+
+void CNT_Net::CNT_UpdateMemory(int id, void* frame, int bytesPerLine)
+{
+    if (!linkAlive_ || !memoryInfoSent_ || !shareSet_)
+        return;
+    const auto share = videoShares_.constFind(id);
+    if (share == videoShares_.constEnd() || share->shmid == -1 || share->semid == -1)
+        return;
+    if (!frame) {
+        const FrameBuffer buffer = frameBuffers_.value(id);
+        frame = buffer.pixels;
+        bytesPerLine = buffer.bytesPerLine;
+    }
+    if (!frame)
+        return;
+    shareSet_->handOver(id, static_cast<const uchar*>(frame), bytesPerLine > 0 ? bytesPerLine : share->width * 4);
+}
+
+void CNT_Net::refreshShares()
+{
+    const WizardPara& para = *inputs().para;
+    if (para.videoShareMode == VideoShareOff || !para.netEnabled || !linkAlive_
+        || qstrcmp(para.netCardName, "null") == 0)
+        return;
+    if (para.videoShareMode == VideoShareCamera) {
+        const QString stamp = appClock().now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss "));
+        QFont font(QString::fromLatin1(kMicroHeiFamily));
+        font.setPixelSize(50);
+        for (auto it = frameBuffers_.constBegin(); it != frameBuffers_.constEnd(); ++it) {
+            const auto share = videoShares_.constFind(it.key());
+            if (share == videoShares_.constEnd() || !it->pixels)
+                continue;
+            // The view's own pixels, so the operator sees the stamp too.
+            const int w = it->bytesPerLine / 4;
+            const int h = it->height;
+            QImage view(static_cast<uchar*>(it->pixels), w, h, it->bytesPerLine, QImage::Format_RGB32);
+            {
+                QPainter painter(&view);
+                painter.setPen(Qt::green);
+                painter.setFont(font);
+                painter.drawText(QRect(QPoint(0, h - 100), QPoint(w - 1, h - 1)), Qt::AlignRight | Qt::AlignVCenter,
+                                 stamp);
+            }
+            CNT_UpdateMemory(it.key(), it->pixels, it->bytesPerLine);
+        }
+    } else if (para.videoShareMode == VideoShareScreen) {
+        const auto share = videoShares_.constFind(0);
+        if (share == videoShares_.constEnd() || share->shmid == -1 || !memoryInfoSent_)
+            return;
+        if (!shareWindow_) {
+            logFault(QStringLiteral("screen share: no window to grab"), QString());
+            return;
+        }
+        // Whatever the window's size and depth: 32-bit pixels of the shared size.
+        QImage grabbed = shareWindow_->grab().toImage();
+        if (grabbed.size() != QSize(share->width, share->height))
+            grabbed = grabbed.scaled(share->width, share->height, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        screenFrame_ = grabbed.convertToFormat(QImage::Format_RGB32);
+        CNT_UpdateMemory(0, screenFrame_.bits(), int(screenFrame_.bytesPerLine()));
+    }
+}
+
+void CNT_Net::removeShares()
+{
+    if (shareSet_)
+        shareSet_->removeAll();
+    for (VideoShareInfo& share : videoShares_) {
+        share.shmid = -1;
+        share.semid = -1;
+        share.address = nullptr;
+    }
 }
 
 QList<QByteArray> CNT_Net::queued() const { return sendWorker_ ? sendWorker_->queued() : QList<QByteArray>(); }
@@ -451,10 +547,11 @@ void CNT_Net::incomingConnection(qintptr socketDescriptor)
     connect(socket, &QTcpSocket::disconnected, this, &CNT_Net::SlotDisConnetced);
     connect(socket, &QTcpSocket::readyRead, this, &CNT_Net::SlotReadyRead);
     memoryInfoSent_ = false;
-    // The share description (type 9) goes out here once the share exists.
     // The head goes out again from its first attempt on the new connection.
     if (sendWorker_)
         sendWorker_->restartHead();
+    if (inputs().para->videoShareMode != VideoShareOff)
+        CNT_SendMemoryInfo();
 }
 
 void CNT_Net::SlotDisConnetced()
@@ -467,7 +564,10 @@ void CNT_Net::SlotDisConnetced()
     socket->deleteLater();
     relaySocket_ = nullptr;
     memoryInfoSent_ = false;
-    // The share semaphores are released here once the share exists.
+    // A semaphore the relay held when it went is free again; frames not yet
+    // copied are dropped.
+    if (shareSet_)
+        shareSet_->releaseAll();
     setLinkAlive(false);
     if (sendWorker_)
         sendWorker_->restartHead();
@@ -541,14 +641,29 @@ void CNT_Net::logFault(const QString& kind, const QString& detail)
 
 void CNT_Net::CNT_AddUseMemory(int id, int width, int height, void* frame)
 {
-    const VideoShareRegistration share{id, width, height, frame};
-    for (VideoShareRegistration& kept : videoShares_) {
-        if (kept.id == id) {
-            kept = share;
-            return;
+    const VideoShareRegistration registration{id, width, height, frame};
+    bool kept = false;
+    for (VideoShareRegistration& r : registrations_) {
+        if (r.id == id) {
+            r = registration;
+            kept = true;
         }
     }
-    videoShares_.append(share);
+    if (!kept)
+        registrations_.append(registration);
+    if (!serverOpen_ || !shareSet_)
+        return;
+
+    const VideoShareInfo share =
+        shareSet_->make(paths().ipcKeyPath, id, width, height, VideoShareFps(inputs().para->videoShareFps));
+    videoShares_.insert(id, share);
+    // A second registration of an id is described again, after the first.
+    AppendMemoryInfo(memoryInfoJson_.get(), share);
+    memoryInfoReady_ = true;
+    if (share.shmid != -1 && frame)
+        frameBuffers_.insert(id, FrameBuffer{frame, width * 4, height});
+    else
+        frameBuffers_.remove(id);
 }
 
 // <OTHERNET>

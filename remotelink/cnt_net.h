@@ -12,11 +12,15 @@
 #include "relaylink.h"
 #include "relayprocess.h"
 #include "sendtype.h"
+#include "videoshare.h"
 
 #include <QHash>
+#include <QMap>
 #include <QPointer>
 #include <QTcpServer>
+#include <QImage>
 #include <QTcpSocket>
+#include <QWidget>
 
 #include <functional>
 #include <memory>
@@ -45,6 +49,10 @@ struct CntNetOptions {
     std::function<CatalogueInputs()> inputs;
     // The interfaces and host name; null: ReadNetCard().
     std::function<NetCard()> readNetCard;
+    // The live-video share's refresh period ("send_timer") and the longest
+    // wait of its worker for a share's semaphore.
+    int shareRefreshMs = 50;
+    int shareTakeLimitMs = CNT_Semaphore::kTakeLimitMs;
 };
 
 // The senders run on the link's thread, which is the GUI thread (the link
@@ -104,11 +112,32 @@ public:
     void CNT_SendCancle() override;
     void CNT_SendAlarmPic(const QString& path) override;
     void CNT_SendManualStop() override;
-    // Nothing until the live-video share exists.
+    // The share description (type 9), once per connection, when a share exists.
     void CNT_SendMemoryInfo() override;
 
+    // Registers a share and makes its system objects (remote system on
+    // only).  frame: width x height RGB32 pixels that stay put, or null.
     void CNT_AddUseMemory(int id, int width, int height, void* frame) override;
-    QList<VideoShareRegistration> videoShares() const { return videoShares_; }
+    // The registrations as the callers made them, one per id, in order.
+    QList<VideoShareRegistration> videoShares() const { return registrations_; }
+    // The shares as described to the relay, by id.
+    QMap<int, VideoShareInfo> shareInfo() const { return videoShares_; }
+    QByteArray memoryInfoBody() const;
+    bool memoryInfoSent() const { return memoryInfoSent_; }
+    // Hands one frame (frame null: the registered buffer) to the share
+    // worker; nothing unless the relay is alive and has the description.
+    // bytesPerLine 0: the share's registered width x 4.
+    void CNT_UpdateMemory(int id, void* frame, int bytesPerLine = 0);
+    // One "send_timer" refresh: camera mode stamps and hands over each
+    // camera view, screen mode the grabbed window.
+    void refreshShares();
+    // The window the screen share grabs (the main window); null: none.
+    void setShareWindow(QWidget* window) { shareWindow_ = window; }
+    bool shareTimerRunning() const { return sendTimer_ && sendTimer_->isActive(); }
+    const VideoShareSet& shareSet() const { return *shareSet_; }
+    // Detaches and removes every share object (also done at the link's end
+    // and the process's end).
+    void removeShares();
 
     // What the bodies read of the main window; installed once the window
     // exists (null before: the senders that need it log and send nothing).
@@ -187,7 +216,21 @@ private:
         int leftOut = 0;
     };
     QHash<QString, FaultCount> faults_;
-    QList<VideoShareRegistration> videoShares_;
+    QList<VideoShareRegistration> registrations_;
+    // The live-video share: the described shares, the view buffers by id
+    // (with their registered row length), the description and its state.
+    QMap<int, VideoShareInfo> videoShares_;
+    struct FrameBuffer {
+        void* pixels = nullptr;
+        int bytesPerLine = 0;
+        int height = 0;
+    };
+    QMap<int, FrameBuffer> frameBuffers_;
+    JsonObject memoryInfoJson_ = NewMemoryInfo();
+    std::unique_ptr<VideoShareSet> shareSet_;
+    std::unique_ptr<CycleTimer> sendTimer_;
+    QPointer<QWidget> shareWindow_;
+    QImage screenFrame_;
     std::shared_ptr<const RelayHost> host_;
     RelayRecords records_;
     qint64 bindUtc_ = 0;
