@@ -13,6 +13,7 @@
 #include "messages.h"
 #include "mojuwizardsettingshost.h"
 #include "mojuwizard.h"
+#include "netcardinfo.h"
 #include "paneldevice.h"
 #include "paths.h"
 #include "pixmaps.h"
@@ -48,6 +49,8 @@ StartupParts Startup::ProgramParts()
     static RecordsSeam records;
     p.records = &records;
     p.settingsPage = MakeSettingsDialog;
+    // The network page reads the system's interfaces as the link does.
+    MoJuWizardSettingsHost::systemNetCardReader() = ReadNetCard;
     p.makeMainWindow = [] {
         auto* window = new MoJuWizard(nullptr);
         // The messages read the window from now on, and never after it is gone.

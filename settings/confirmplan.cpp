@@ -1,6 +1,7 @@
 #include "confirmplan.h"
 
 #include "messages.h"
+#include "networkfiles.h"
 #include "paramfields.h"
 #include "wizardparastore.h"
 
@@ -415,6 +416,25 @@ Notes PlanNotes(const ChangeFlags& flags, const Candidate& candidate)
         n.messages.push_back(277);
     n.sideBarShowHide = flags.showManualSnapshot || flags.productDetectEnabled;
     return n;
+}
+
+// ------------------------------------------------------------ network steps
+
+bool HostNameRefused(const NetCard& netCard, const NetCard& netCardEdit)
+{
+    return netCardEdit.hostName != netCard.hostName && !netfiles::ValidHostName(netCardEdit.hostName);
+}
+
+NetworkSteps PlanNetworkSteps(unsigned bits, bool hostFilesWritten)
+{
+    NetworkSteps s;
+    if (bits == 0)
+        return s;
+    s.restartNote = true;
+    s.macRegister = true;
+    s.copyHostFiles = (bits & 4) != 0 && hostFilesWritten;
+    s.restartRelay = true;
+    return s;
 }
 
 }  // namespace confirmplan

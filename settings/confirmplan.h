@@ -142,4 +142,23 @@ struct Notes {
 };
 Notes PlanNotes(const ChangeFlags& flags, const Candidate& candidate);
 
+// --- the network steps
+
+// A changed host name the system would not take: Confirm refuses it as it
+// refuses a setting without detection method (an unchanged name passes,
+// whatever it is).
+bool HostNameRefused(const NetCard& netCard, const NetCard& netCardEdit);
+
+// What follows the network files' change bits (the network page's
+// SaveNetParam) once the edits are committed.
+struct NetworkSteps {
+    bool restartNote = false;     // message 418
+    bool macRegister = false;     // the MAC register brought up to date
+    bool copyHostFiles = false;   // ls_hostname and ls_hosts copied into /etc
+    bool restartRelay = false;
+};
+// hostFilesWritten: this Confirm wrote both host-name files.  Only those
+// are copied into /etc: files of an earlier Confirm, or none, never are.
+NetworkSteps PlanNetworkSteps(unsigned bits, bool hostFilesWritten);
+
 }  // namespace confirmplan

@@ -194,3 +194,42 @@ SettingsPage* MakeSettingsDialog(MoJuWizard& window)
 // The record page reads today's records through the window's own connection.
 QSqlDatabase MoJuWizardSettingsHost::recordDatabase() { return w_.dbRecord; }
 QString MoJuWizardSettingsHost::recordDirectory() const { return w_.recordDir; }
+
+// ------------------------------------------------------------ network page
+// (kept together at the end of the file)
+#include "netcard.h"
+#include "othernetdialog.h"
+
+std::function<NetCard()>& MoJuWizardSettingsHost::systemNetCardReader()
+{
+    static std::function<NetCard()> reader;
+    return reader;
+}
+
+bool MoJuWizardSettingsHost::readSystemNetCard(NetCard& card)
+{
+    const std::function<NetCard()>& reader = systemNetCardReader();
+    if (!reader)
+        return false;
+    const NetCard now = reader();
+    card.cardInfo = now.cardInfo;
+    card.hostName = now.hostName;
+    return true;
+}
+
+OtherNetDialog* MoJuWizardSettingsHost::otherNetDialog()
+{
+    return dynamic_cast<OtherNetDialog*>(w_.otherNetDialog);
+}
+
+// <MULTIDETECT>
+// </MULTIDETECT>
+
+// <GROUPS>
+// </GROUPS>
+
+// <MAINTENANCE>
+// </MAINTENANCE>
+
+// <DIALOGS>
+// </DIALOGS>

@@ -51,6 +51,12 @@ public:
     void showDetectCycle() override;
 
     // <NETWORK> network page
+    bool readSystemNetCard(struct NetCard& card) override;
+    // The window's otherNetDialog when it is one.
+    class OtherNetDialog* otherNetDialog() override;
+    // What reads the system's interfaces; the link's reader, installed by
+    // the program's start-up (settings/ cannot reach it).  Null: none.
+    static std::function<struct NetCard()>& systemNetCardReader();
     // </NETWORK>
 
     // <MULTIDETECT> multi-detection and I/O names
@@ -61,8 +67,11 @@ public:
     QString recordDirectory() const override;
     // </RECORD>
 
-    // <GROUPS> parameter groups and maintenance
+    // <GROUPS> parameter groups
     // </GROUPS>
+
+    // <MAINTENANCE> maintenance
+    // </MAINTENANCE>
 
     // <DIALOGS> window dialogs
     // </DIALOGS>

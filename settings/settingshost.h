@@ -87,6 +87,12 @@ public:
     virtual void showDetectCycle() = 0;
 
     // <NETWORK> network page
+    // The system's interfaces and host name as they are now, into card's
+    // cardInfo and hostName (the MAC map is left alone); false and nothing
+    // read when the program has no reader.
+    virtual bool readSystemNetCard(struct NetCard& card) = 0;
+    // The other-network dialog; null while the window has none.
+    virtual class OtherNetDialog* otherNetDialog() = 0;
     // </NETWORK>
 
     // <MULTIDETECT> multi-detection and I/O names
@@ -99,8 +105,11 @@ public:
     virtual QString recordDirectory() const = 0;
     // </RECORD>
 
-    // <GROUPS> parameter groups and maintenance
+    // <GROUPS> parameter groups
     // </GROUPS>
+
+    // <MAINTENANCE> maintenance
+    // </MAINTENANCE>
 
     // <DIALOGS> window dialogs
     // </DIALOGS>

@@ -75,8 +75,6 @@ WizardParaWidget::WizardParaWidget(SettingsHost* host, bool ownHost, QWidget* pa
         in >> titleText;
     }
 
-    SaveNetParam = [] { return 0; };
-
     WireNetworkPage();
     WireMultiDetect();
     WireRecordPage();
@@ -122,8 +120,7 @@ void WizardParaWidget::BuildButtonRow()
     outer_->addLayout(row);
     connect(pageButtons[0], &QPushButton::clicked, this, &WizardParaWidget::SlotToCommon);
     connect(pageButtons[1], &QPushButton::clicked, this, &WizardParaWidget::SlotToCamera);
-    // The network page comes with the network settings; its button is
-    // built and left unconnected until then.
+    connect(pageButtons[2], &QPushButton::clicked, this, &WizardParaWidget::SlotToNetwork);
     connect(pageButtons[3], &QPushButton::clicked, this, &WizardParaWidget::SlotToIO);
     connect(pageButtons[4], &QPushButton::clicked, this, &WizardParaWidget::SlotToAdvance);
     connect(pageButtons[5], &QPushButton::clicked, this, &WizardParaWidget::accept);
@@ -378,6 +375,7 @@ void WizardParaWidget::WizardParaInit()
         if (groupNameEdit && groupCombo->currentIndex() > 0)
             groupNameEdit->setText(groupCombo->currentText());
     }
+    InitCntNetWidget();
     DoChangePage();
 }
 
@@ -393,6 +391,7 @@ void WizardParaWidget::ReadPages()
             continue;
         StoreControl(c, *gpWParaBak);
     }
+    ReadNetworkPage();
 }
 
 // ------------------------------------------------------------- switching
@@ -449,7 +448,11 @@ void WizardParaWidget::SlotToCamera()
 
 void WizardParaWidget::SlotToNetwork()
 {
-    // No network page yet: nothing to switch to.
+    if (currentPage == SettingsPageNetwork || !host_->CheckRoot())
+        return;
+    currentPage = SettingsPageNetwork;
+    DoChangePage();
+    RefreshSystemNetCard();
 }
 
 void WizardParaWidget::SlotToIO()

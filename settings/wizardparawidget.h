@@ -102,10 +102,6 @@ public:
     // size class for the field widgets.
     bool large() const { return large_; }
 
-    // The network-page hook: writes the network files and returns the change
-    // bits; nothing until the network page exists.
-    std::function<int()> SaveNetParam;
-
     int currentPage = SettingsPageCommon;
     int tunedCamera = 0;
     bool simpleDisplay = false;
@@ -169,6 +165,48 @@ public:
     ColorButton* buttonByText(int textId) const;
 
     // <NETWORK members> network page
+    // What the network files of a Confirm came to: the change bits (1 the
+    // interfaces' addresses, 2 the link switch, 4 the host name, 8 the
+    // link's interface or video settings) and which files were written.
+    struct NetSaveResult {
+        unsigned bits = 0;
+        bool netplanWritten = false;
+        bool hostFilesWritten = false;   // ls_hostname and ls_hosts, both
+        QStringList failed;              // files that could not be written
+    };
+    // Confirm's network step, before the commit: the bits from the edit
+    // copies against the live ones, and the files they call for written
+    // into "./cnt_net".  With the link off the edited host name goes back
+    // to the running one (its files are written all the same).
+    NetSaveResult SaveNetParam();
+    // Confirm's step after the commit: the MAC register brought up to date;
+    // false when it could not be written.
+    bool UpdateMacRegisterFile();
+
+    // Result line of the connection test (kept after the dialog hid), MAC of
+    // the interface shown, the link box ticked, the operator pressed the
+    // box "Connecting with this network card".
+    QString pingStatus;
+    QString cardMac;
+    bool netBoxOn = false;
+    bool cardBoxPressed = false;
+    // Interfaces on USB adapters ("./cnt_net/u2rj45name.txt"), marked green.
+    QStringList adapterCardNames;
+    // The connection test in progress, if any.
+    class ConnectionTest* pingProcess = nullptr;
+
+    CheckBox* netBox = nullptr;          // 358 "Connecting large data system"
+    ComboBox* cardCombo = nullptr;
+    class EditIP* ipEdit = nullptr;
+    class EditIP* maskEdit = nullptr;
+    class EditIP* gatewayEdit = nullptr;
+    Edit* hostNameEdit = nullptr;
+    CheckBox* cardBox = nullptr;         // 410 "Connecting with this network card"
+    ColorButton* pingButton = nullptr;   // 411 "Test connection"
+    ComboBox* videoTypeCombo = nullptr;
+    ComboBox* fpsCombo = nullptr;
+    ColorButton* otherNetButton = nullptr;   // 424
+    ComboBox* serialCombo = nullptr;
     // </NETWORK members>
 
     // <MULTIDETECT members> multi-detection page and I/O names
@@ -240,6 +278,17 @@ public slots:
     void SlotShowDetectCycle();
 
     // <NETWORK slots> network page
+    void InitCntNetWidget();
+    void SlotCmbCard(int index);
+    void SlotClickCmbCard();
+    void SlotIpTimelyModify(const QString& text);
+    void SlotMaskTimelyModify(const QString& text);
+    void SlotWayTimelyModify(const QString& text);
+    void SlotCBoxIsUseCntNet(int state);
+    void SlotCntClick();
+    void SlotCntName(int state);
+    void SlotCheckPing();
+    void SlotNetOthers();
     // </NETWORK slots>
 
     // <MULTIDETECT slots> multi-detection page and I/O names
@@ -311,6 +360,19 @@ private:
     void WireWindowDialogs();         // windowdialogs.cpp
 
     // <NETWORK private> network page
+    // The host-name field and the link's switches into the edit copies
+    // (Confirm's reading step).
+    void ReadNetworkPage();
+    // The system's interfaces and host name read again (the page opened).
+    void RefreshSystemNetCard();
+    // One entry (0 address, 1 netmask, 2 gateway) of the interface shown.
+    void StoreAddress(int entry, const QString& text);
+    void ShowPingResult(bool gatewayFound, bool lan, bool internet);
+    // The link's widgets follow the box at once, on the network page.
+    void ShowLinkWidgets(bool on);
+    std::vector<QWidget*> linkWidgets_;
+    bool loadingCard_ = false;      // the fields show another interface
+    bool netPageLoaded_ = false;    // InitCntNetWidget ran: the page holds the edit copy
     // </NETWORK private>
 
     // <MULTIDETECT private> multi-detection page and I/O names

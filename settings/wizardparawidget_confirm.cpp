@@ -11,9 +11,11 @@
 #include "clock.h"
 #include "commandrunner.h"
 #include "messages.h"
+#include "networkfiles.h"
 #include "operationrecord.h"
 #include "paths.h"
 #include "progressbox.h"
+#include "projectmessages.h"
 #include "relaylink.h"
 #include "settingshost.h"
 #include "warnbox.h"
@@ -51,6 +53,13 @@ ConfirmOutcome WizardParaWidget::confirm()
     // 3. Refusal: no detection method.
     if (NoDetectionMethod(edit)) {
         WarnMessage(kMsgNoMethod);
+        return ConfirmOutcome::Refused;
+    }
+    // A host name the system would not take never reaches its files: the
+    // dialog stays open with the name as typed.
+    if (gpNet && HostNameRefused(gpNet->netCard, gpNet->netCardEdit)) {
+        LOG(WARNING) << "settings: host name refused: " << gpNet->netCardEdit.hostName.toStdString();
+        WarnMessage(kMsgHostNameRefused);
         return ConfirmOutcome::Refused;
     }
 
@@ -147,8 +156,10 @@ ConfirmOutcome WizardParaWidget::commitEdits()
     }
 
     // The network files (still against the old live record).
-    const int netBits = SaveNetParam ? SaveNetParam() : 0;
-    if (netBits != 0) {
+    const NetSaveResult net = SaveNetParam();
+    const NetworkSteps netSteps = PlanNetworkSteps(net.bits, net.hostFilesWritten);
+    QStringList netFailed = net.failed;
+    if (netSteps.restartNote) {
         WarnMessage(418);
         if (gpNet)
             gpNet->serverConfigChanged = false;
@@ -177,11 +188,13 @@ ConfirmOutcome WizardParaWidget::commitEdits()
             for (int d = 0; d < gDNum && d < kDetections; ++d)
                 gpNet->CNT_SendROIParam(c, d);
 
-    if (netBits != 0) {
+    if (netSteps.macRegister && !UpdateMacRegisterFile())
+        netFailed << QString::fromLatin1(netfiles::kMacRegisterFile);
+    if (netSteps.copyHostFiles) {
         const QString etc = paths().etcDir;
         const std::pair<QString, QString> copies[] = {
-            {QStringLiteral("./cnt_net/ls_hostname"), etc + QStringLiteral("/hostname")},
-            {QStringLiteral("./cnt_net/ls_hosts"), etc + QStringLiteral("/hosts")},
+            {netfiles::FilePath(netfiles::kHostnameFile), etc + QStringLiteral("/hostname")},
+            {netfiles::FilePath(netfiles::kHostsFile), etc + QStringLiteral("/hosts")},
         };
         for (const auto& [from, to] : copies) {
             const CommandResult r = commandRunner().run(QStringLiteral("cp"), {from, to});
@@ -189,6 +202,15 @@ ConfirmOutcome WizardParaWidget::commitEdits()
                 LOG(WARNING) << "cp " << from.toStdString() << " " << to.toStdString() << " failed ("
                              << r.exitCode << ")";
         }
+    } else if (net.bits & 4) {
+        LOG(WARNING) << "settings: the host-name files were not written; nothing copied into "
+                     << paths().etcDir.toStdString();
+    }
+    if (!netFailed.isEmpty()) {
+        LOG(ERROR) << "settings: network files not written: " << netFailed.join(QStringLiteral(", ")).toStdString();
+        WarnMessage(kMsgNetworkFilesNotWritten);
+    }
+    if (netSteps.restartRelay) {
         LOG(INFO) << "(change serverinfo) 'NetClinet' will restart...";
         if (gpNet)
             gpNet->CNT_ReStart();

@@ -60,6 +60,10 @@ struct Dialog {
             live.systemMode = live.systemModePending = SystemModeMultiDetect;
             live.multiDetectCount = 8;
         }
+        live.netEnabled = 1;   // the network page with every control
+        relay.netCard.cardInfo[QStringLiteral("eth0")] = {"192.168.100.200", "255.255.255.0", "192.168.100.1"};
+        relay.netCard.macAddr[QStringLiteral("eth0")] = QStringLiteral("00:11:22:33:44:55");
+        relay.netCardEdit = relay.netCard;
         bak = live;
         gpWPara = &live;
         gpWParaBak = &bak;
@@ -211,7 +215,8 @@ private slots:
         QVERIFY2(screen.contains(QRect(d.w->pos(), d.w->size())),
                  qPrintable(QStringLiteral("dialog %1,%2 %3x%4").arg(d.w->x()).arg(d.w->y()).arg(d.w->width()).arg(d.w->height())));
         QStringList faults;
-        for (int page : {int(SettingsPageCommon), int(SettingsPageCamera), int(SettingsPageIO), int(SettingsPageAdvanced)}) {
+        for (int page : {int(SettingsPageCommon), int(SettingsPageCamera), int(SettingsPageNetwork), int(SettingsPageIO),
+                         int(SettingsPageAdvanced)}) {
             d.w->currentPage = page;
             d.w->DoChangePage();
             QCoreApplication::processEvents();   // lays the page out

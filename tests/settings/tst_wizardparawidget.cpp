@@ -7,6 +7,7 @@
 #include "colorbutton.h"
 #include "combobox.h"
 #include "cyclecounters.h"
+#include "edit.h"
 #include "editbox.h"
 #include "fakesettingshost.h"
 #include "messages.h"
@@ -760,11 +761,12 @@ private slots:
 
     void networkChangesGoToTheSystem()
     {
-        Dialog d;
+        // The link on: a new host name stays in memory as well.
+        Dialog d([](WizardPara& p) { p.netEnabled = 1; });
         d.useParamDb();
         d.open();
-        d.w->SaveNetParam = [] { return 1; };
-        d.relay.netCardEdit.hostName = QStringLiteral("renamed");
+        // A new host name typed on the network page.
+        d.w->hostNameEdit->setText(QStringLiteral("renamed"));
         d.relay.clear();
         d.env.modalAnswers = {Yes, 0};
         QCOMPARE(d.w->confirm(), ConfirmOutcome::Saved);

@@ -110,6 +110,22 @@ public:
     void showDetectCycle() override { calls << QStringLiteral("detectCycle"); }
 
     // <NETWORK> network page
+    // The system's interfaces as the program's reader would give them;
+    // without a reader nothing is read.
+    bool hasNetCardReader = true;
+    NetCard systemCard;
+    bool readSystemNetCard(NetCard& card) override
+    {
+        calls << QStringLiteral("readNetCard");
+        if (!hasNetCardReader)
+            return false;
+        card.cardInfo = systemCard.cardInfo;
+        card.hostName = systemCard.hostName;
+        return true;
+    }
+    // The test's other-network dialog, null: none.
+    class OtherNetDialog* otherNet = nullptr;
+    OtherNetDialog* otherNetDialog() override { return otherNet; }
     // </NETWORK>
 
     // <MULTIDETECT> multi-detection and I/O names
@@ -122,8 +138,11 @@ public:
     QString recordDirectory() const override { return recordDir; }
     // </RECORD>
 
-    // <GROUPS> parameter groups and maintenance
+    // <GROUPS> parameter groups
     // </GROUPS>
+
+    // <MAINTENANCE> maintenance
+    // </MAINTENANCE>
 
     // <DIALOGS> window dialogs
     // </DIALOGS>

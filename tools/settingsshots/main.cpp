@@ -9,8 +9,9 @@
 // (message 232 over the dialog), question (234), failed (160), restart (418),
 // note276, note309, note277 (the notes after a save), progress (the
 // retraining box), record (the record page on today with an archived day
-// in the list), export (the data export's box over the advanced page).
-// Run by shots.sh beside it, under Xvfb with the board simulator.
+// in the list), export (the data export's box over the advanced page),
+// network (the link on, a test result).  Run by shots.sh beside it, under
+// Xvfb with the board simulator.
 #include "checkbox.h"
 #include "demolayout.h"
 #include "mapplication.h"
@@ -39,7 +40,7 @@ namespace {
 
 const QStringList kStates = {"common", "common_multi", "camera", "camera_factory", "io", "io_multi",
                              "advanced", "refusal", "question", "failed", "restart", "note276", "note309",
-                             "note277", "progress", "record", "export"};
+                             "note277", "progress", "record", "export", "network"};
 
 bool writeParameters(const QString& state, int language)
 {
@@ -85,6 +86,15 @@ void drive(const QString& state)
         d->SlotToIO();
     else if (state == QLatin1String("advanced"))
         d->SlotToAdvance();
+    else if (state == QLatin1String("network")) {
+        // The link switched on in the edit copy only (nothing listens), and
+        // the longest result line of the connection test.
+        gpWParaBak->netEnabled = 1;
+        d->WizardParaInit();
+        d->SlotToNetwork();
+        d->pingStatus = Msg(420) + QLatin1Char(',') + Msg(423) + QLatin1Char(',') + Msg(440);
+        d->update();
+    }
     else if (state == QLatin1String("refusal"))
         showBox(gpWarnBox, 232);
     else if (state == QLatin1String("question"))

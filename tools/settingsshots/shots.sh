@@ -7,6 +7,6 @@
 # Usage: tools/settingsshots/shots.sh OUTDIR [SIZE [LANG [STATE]]]   (needs xvfb)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-STATES="common common_multi camera camera_factory io io_multi advanced refusal question failed restart note276 note309 note277 progress record export"
+STATES="common common_multi camera camera_factory io io_multi advanced refusal question failed restart note276 note309 note277 progress record export network"
 . tools/shotrig.sh
 shots_main tools/settingsshots/mm_settings_shots "${SETTINGSSHOTS_DISPLAY:-:71}" "$STATES" "$@"
