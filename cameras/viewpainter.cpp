@@ -5,6 +5,7 @@
 #include "cyclecounters.h"
 #include "kitlayout.h"
 #include "messages.h"
+#include "relaylink.h"
 #include "slothost.h"
 #include "slotlayout.h"
 #include "viewtexts.h"
@@ -423,6 +424,16 @@ void paintLive(QPainter& p, const ViewPaintInput& in, const Layout& lay, TextWri
     const ViewOverlayContext overlay{in.source, pageMode, in.selRoi};
     const bool pictured = validSet ? WriteViewPicture(slot, *set, d, overlay, in.buffer)
                                    : ConvertShownFrame(slot, in.buffer);
+    // While the camera share sends this view to the relay, the picture
+    // carries the share's time stamp on screen as well.
+    if (pictured && in.viewImage && in.source == PictureSourceLive && gpNet) {
+        const QString stamp = gpNet->viewStamp();
+        if (!stamp.isEmpty()) {
+            QImage canvas(reinterpret_cast<uchar*>(in.buffer.rgba), in.viewImage->width(), in.viewImage->height(),
+                          in.viewImage->bytesPerLine(), QImage::Format_RGB32);
+            PaintViewStamp(canvas, stamp);
+        }
+    }
     p.save();
     if (single)
         applyZoom(p, v);

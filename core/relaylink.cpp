@@ -1,5 +1,9 @@
 #include "relaylink.h"
 
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+
 RelayLink* gpNet = nullptr;
 
 void RelayLink::CNT_SendRecord(const QDateTime& time, const QString& level, const QString& text)
@@ -80,4 +84,17 @@ void RecordingRelayLink::clear()
 {
     QMutexLocker lock(&mutex_);
     calls_.clear();
+}
+
+void PaintViewStamp(QImage& view, const QString& stamp)
+{
+    if (view.isNull() || stamp.isEmpty())
+        return;
+    QFont font(QStringLiteral("wqy-microhei"));
+    font.setPixelSize(50);
+    QPainter painter(&view);
+    painter.setPen(Qt::green);
+    painter.setFont(font);
+    const int w = view.width(), h = view.height();
+    painter.drawText(QRect(QPoint(0, h - 100), QPoint(w - 1, h - 1)), Qt::AlignRight | Qt::AlignVCenter, stamp);
 }

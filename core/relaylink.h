@@ -19,6 +19,9 @@ public:
     virtual bool serverOpen() const = 0;
     // The relay is connected and its heartbeat is fresh.
     virtual bool linkAlive() const = 0;
+    // The time stamp the camera views draw over the live picture while
+    // the camera share sends them to the relay (empty: none).
+    virtual QString viewStamp() const { return QString(); }
 
     // GUI thread only.  netCard: the interfaces as last read from the
     // system (its host name is the device id of every message); netCardEdit:
@@ -110,3 +113,8 @@ private:
     mutable QMutex mutex_;
     QStringList calls_;
 };
+
+class QImage;
+// Draws stamp as the live-video share shows it: green, 50 px, right-aligned
+// and vertically centred in the picture's lowest 100 rows.
+void PaintViewStamp(QImage& view, const QString& stamp);

@@ -460,31 +460,37 @@ void CNT_Net::CNT_UpdateMemory(int id, void* frame, int bytesPerLine)
     shareSet_->handOver(id, static_cast<const uchar*>(frame), bytesPerLine > 0 ? bytesPerLine : share->width * 4);
 }
 
+bool CNT_Net::sharesRefreshed(const WizardPara& para) const
+{
+    return para.videoShareMode != VideoShareOff && para.netEnabled && linkAlive_
+           && qstrcmp(para.netCardName, "null") != 0;
+}
+
+QString CNT_Net::viewStamp() const
+{
+    const WizardPara* para = inputs().para;
+    if (!para || para->videoShareMode != VideoShareCamera || !sharesRefreshed(*para) || frameBuffers_.isEmpty())
+        return QString();
+    return appClock().now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss "));
+}
+
 void CNT_Net::refreshShares()
 {
     const WizardPara& para = *inputs().para;
-    if (para.videoShareMode == VideoShareOff || !para.netEnabled || !linkAlive_
-        || qstrcmp(para.netCardName, "null") == 0)
+    if (!sharesRefreshed(para))
         return;
     if (para.videoShareMode == VideoShareCamera) {
         const QString stamp = appClock().now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss "));
-        QFont font(QString::fromLatin1(kMicroHeiFamily));
-        font.setPixelSize(50);
         for (auto it = frameBuffers_.constBegin(); it != frameBuffers_.constEnd(); ++it) {
             const auto share = videoShares_.constFind(it.key());
             if (share == videoShares_.constEnd() || !it->pixels)
                 continue;
-            // The view's own pixels, so the operator sees the stamp too.
+            // The view's own pixels; the view draws the same stamp when it
+            // repaints (viewStamp), so the operator sees it too.
             const int w = it->bytesPerLine / 4;
             const int h = it->height;
             QImage view(static_cast<uchar*>(it->pixels), w, h, it->bytesPerLine, QImage::Format_RGB32);
-            {
-                QPainter painter(&view);
-                painter.setPen(Qt::green);
-                painter.setFont(font);
-                painter.drawText(QRect(QPoint(0, h - 100), QPoint(w - 1, h - 1)), Qt::AlignRight | Qt::AlignVCenter,
-                                 stamp);
-            }
+            PaintViewStamp(view, stamp);
             CNT_UpdateMemory(it.key(), it->pixels, it->bytesPerLine);
         }
     } else if (para.videoShareMode == VideoShareScreen) {

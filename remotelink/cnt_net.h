@@ -27,6 +27,8 @@
 #include <optional>
 
 
+class WizardPara;
+
 struct CntNetOptions {
     quint16 port = 8890;          // 0: any free port
     int heartbeatMs = 60000;      // "heart_timer"
@@ -131,6 +133,8 @@ public:
     // One "send_timer" refresh: camera mode stamps and hands over each
     // camera view, screen mode the grabbed window.
     void refreshShares();
+    // The time stamp the camera views draw while the camera share runs.
+    QString viewStamp() const override;
     // The window the screen share grabs (the main window); null: none.
     void setShareWindow(QWidget* window) { shareWindow_ = window; }
     bool shareTimerRunning() const { return sendTimer_ && sendTimer_->isActive(); }
@@ -178,6 +182,8 @@ private slots:
     void drainInbox();
 
 private:
+    // The refresh conditions: share mode on, link on and alive, a card named.
+    bool sharesRefreshed(const WizardPara& para) const;
     class SocketConnection;
     void StartSend();
     void heartTick();
