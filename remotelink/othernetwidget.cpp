@@ -624,10 +624,12 @@ void OtherNetWidget::paintEvent(QPaintEvent*)
         fieldLabel(427, 2);
         fieldLabel(428, 3);
         break;
-    case OtherNetPageProduct:
+    case OtherNetPageProduct: {
+        const int labels[5] = {432, 434, 435, 436, 437};
         for (int i = 0; i < 5; ++i)
-            fieldLabel(432 + i, i + 1);
+            fieldLabel(labels[i], i + 1);
         break;
+    }
     case OtherNetPageWifi:
         fieldLabel(445, 1);
         fieldLabel(446, 2);
