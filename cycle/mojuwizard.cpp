@@ -32,6 +32,7 @@
 #include "passwordbox.h"
 #include "picturenumbering.h"
 #include "recordsport.h"
+#include "othernetfactory.h"
 #include "relaylink.h"
 #include "savefialimagethread.h"
 #include "warnbox.h"
@@ -285,6 +286,8 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     MakeAreaPage();
     if (const SettingsPageFactory& makeSettings = settingsPageFactory())
         settingsPage = makeSettings(*this);
+    if (const OtherNetDialogFactory& makeOtherNet = otherNetDialogFactory())
+        otherNetDialog = makeOtherNet(this);
     OpenUserStore();
 
     panX = 0;
