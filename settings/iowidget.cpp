@@ -4,6 +4,7 @@
 #include "colorbutton.h"
 #include "combobox.h"
 #include "globals.h"
+#include "ionames.h"
 #include "kitlayout.h"
 #include "messages.h"
 #include "pixmaps.h"
@@ -17,6 +18,10 @@
 #include <QLabel>
 #include <QPainter>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+
+#include <algorithm>
 
 namespace {
 constexpr int kDesignW = 1800;
@@ -28,6 +33,40 @@ constexpr int kCutModeText[MultiDetectModel::kCutModes] = {474, 475, 523, 563, 5
 KitRowSize BoxSizeFor(int height)
 {
     return height >= 38 ? KitRowSize::Large : height >= 26 ? KitRowSize::Medium : KitRowSize::Small;
+}
+
+// The font at designPx scaled, made smaller (not under the page's least
+// size) until the widest of texts fits room.  One font for every name a
+// box can show, so the rows keep one look whatever names are chosen.
+QFont FitNames(const PageFit& fit, int designPx, const QStringList& texts, int room)
+{
+    QFont font = MicroHei(fit.fontPx(designPx));
+    for (;;) {
+        const QFontMetrics metrics(font);
+        int widest = 0;
+        for (const QString& t : texts)
+            widest = std::max(widest, metrics.horizontalAdvance(t));
+        if (widest <= room || font.pixelSize() <= PageFit::kMinFontPx)
+            return font;
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+}
+
+// Width of a combo box's text field.
+int ComboTextRoom(ComboBox* box)
+{
+    QStyleOptionComboBox option;
+    option.initFrom(box);
+    option.rect = QRect(QPoint(0, 0), box->size());
+    return box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box).width();
+}
+
+QStringList Names(QString (*name)(int), int count)
+{
+    QStringList out;
+    for (int i = 0; i < count; ++i)
+        out << name(i);
+    return out;
 }
 
 // Where the page is drawn: over the dialog, or, where the dialog takes the
@@ -59,24 +98,38 @@ IOCheckComBO::IOCheckComBO(IOWidget* page, const QString& captionText, int stepC
         SetTextColor(caption, Qt::yellow);
         row->addWidget(caption);
     }
+    // Each box's font fits the widest text it can show: every input name,
+    // every output name beside the indicator, every cut mode.
     triggerBox = new ComboBox(this);
     triggerBox->setFixedSize(fit.size(150, 40));
-    triggerBox->setFont(font);
     triggerBox->setItemHeight(itemHeight);
+    triggerBox->setFont(FitNames(fit, 28, Names(InName, kInNames), ComboTextRoom(triggerBox)));
     row->addWidget(triggerBox);
+    QFont stepFont;
     for (int j = 0; j < stepCount_; ++j) {
         stepBox[j] = new CheckBox(this, QString(), BoxSizeFor(fit.px(40)));
         stepBox[j]->setFixedSize(fit.size(155, 40));
-        stepBox[j]->setFont(font);
+        if (j == 0)
+            stepFont = FitNames(fit, 28, Names(OutName, kOutNames), stepBox[0]->width() - stepBox[0]->indicatorSide - 8);
+        stepBox[j]->setFont(stepFont);
         row->addWidget(stepBox[j]);
         connect(stepBox[j], &QCheckBox::stateChanged, this, [this, j](int state) { Slotclick(j, state); });
     }
     cutModeBox = new ComboBox(this);
     cutModeBox->setFixedSize(fit.size(155, 40));
-    cutModeBox->setFont(font);
     cutModeBox->setItemHeight(itemHeight);
+    QStringList cutTexts;
     for (int id : kCutModeText)
-        cutModeBox->addItem(Msg(id));
+        cutTexts << Msg(id);
+    cutModeBox->addItems(cutTexts);
+    cutModeBox->setFont(FitNames(fit, 28, cutTexts, ComboTextRoom(cutModeBox)));
+    // Still too long at the least size (the longest Chinese cut mode on the
+    // small screen): the box, the last of the row, grows by what is missing.
+    int widest = 0;
+    for (const QString& t : cutTexts)
+        widest = std::max(widest, QFontMetrics(cutModeBox->font()).horizontalAdvance(t));
+    if (widest > ComboTextRoom(cutModeBox))
+        cutModeBox->setFixedWidth(cutModeBox->width() + widest - ComboTextRoom(cutModeBox));
     row->addWidget(cutModeBox);
     connect(triggerBox, qOverload<int>(&QComboBox::currentIndexChanged), this, &IOCheckComBO::SlotChangeTrigin);
     connect(cutModeBox, qOverload<int>(&QComboBox::currentIndexChanged), this, &IOCheckComBO::SlotChangeCutMode);

@@ -7,4 +7,4 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 STATES="page names"
 . tools/shotrig.sh
-shots_main tools/multidetectshots/mm_multidetect_shots "${MULTIDETECTSHOTS_DISPLAY:-:72}" "$STATES" "$@"
+shots_main tools/multidetectshots/mm_multidetect_shots "${MULTIDETECTSHOTS_DISPLAY:-:87}" "$STATES" "$@"
