@@ -203,6 +203,25 @@ private slots:
         QVERIFY(rig.dialog->isVisible());
     }
 
+    // In the dialog's small form (700 x 500) the page lies over the window,
+    // fitted to the screen, and goes with the dialog.
+    void smallFormPageLiesOverTheWindow()
+    {
+        MultiDetectRig rig({}, QSize(1024, 600));
+        QWidget window;
+        window.resize(1024, 600);
+        WizardParaWidget dialog(&rig.host, false, &window);
+        QCOMPARE(dialog.ioPage->parentWidget(), &window);
+        QVERIFY(QRect(0, 0, 1024, 600).contains(dialog.ioPage->geometry()));
+        QVERIFY(dialog.ioPage->width() >= 1020);
+        window.show();
+        dialog.show();
+        dialog.SlotShowIOWidget();
+        QVERIFY(dialog.ioPage->isVisible());
+        dialog.hide();
+        QVERIFY(!dialog.ioPage->isVisible());
+    }
+
     // The page fits the dialog it lies over, exactly where 1800 x 950 fits;
     // every row lies inside the page, and no font is under 12 px.
     void pageFits_data()
