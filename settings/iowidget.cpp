@@ -226,28 +226,36 @@ IOWidget::IOWidget(WizardParaWidget* dialog) : QWidget(PageParent(dialog)), sett
     QWidget* over = parentWidget();
     const QSize room = over == dialog ? dialog->size() : QSize(gShowW, gShowH);
     fit_ = PageFit::forScreen(room.width(), room.height(), kDesignW, kDesignH);
+    // Scaled, the page still covers all it lies over (so the dialog's own
+    // buttons wait until Confirm), its content centred in it.
     const QRect r = fit_.centred(kDesignW, kDesignH, room.width(), room.height());
-    setFixedSize(r.size());
-    move(r.topLeft());
+    if (fit_.full()) {
+        setFixedSize(r.size());
+        move(r.topLeft());
+    } else {
+        setFixedSize(room);
+        move(0, 0);
+        origin_ = r.topLeft();
+    }
     if (over != dialog)
         dialog->installEventFilter(this);   // the page goes with the dialog
 
     detectCountBox = new ComboBox(this);
-    detectCountBox->setGeometry(QRect(QPoint(fit_.px(40), fit_.px(30)), fit_.size(150, 40)));
+    detectCountBox->setGeometry(at(40, 30, 150, 40));
     detectCountBox->setFont(MicroHei(fit_.fontPx(32)));
     detectCountBox->setItemHeight(fit_.px(40));
     for (int id = 501; id <= 507; ++id)
         detectCountBox->addItem(Msg(id));
 
     resetButton = new ColorButton(Msg(497), this);
-    resetButton->setGeometry(QRect(QPoint(fit_.px(1320), fit_.px(855)), fit_.size(200, 75)));
+    resetButton->setGeometry(at(1320, 855, 200, 75));
     confirmButton = new ColorButton(Msg(121), this);
-    confirmButton->setGeometry(QRect(QPoint(fit_.px(1550), fit_.px(855)), fit_.size(200, 75)));
+    confirmButton->setGeometry(at(1550, 855, 200, 75));
 
     for (int r = 0; r < 8; ++r) {
         rows[r] = new IOCheckComBO(this, QString(), 8);
         rows[r]->rowIndex = r;
-        rows[r]->move(fit_.px(30), fit_.px(100 + 70 * r));
+        rows[r]->move(at(30, 100 + 70 * r, 0, 0).topLeft());
         connect(rows[r], &IOCheckComBO::clickeCheckBox, this, &IOWidget::SlotClickCheckBox);
         connect(rows[r], &IOCheckComBO::changeTrigin, this, &IOWidget::SlotChangeTrigin);
     }
@@ -255,7 +263,7 @@ IOWidget::IOWidget(WizardParaWidget* dialog) : QWidget(PageParent(dialog)), sett
     // would lie over row 0's last step boxes whenever eight are shown.
     notSequentialBox = new CheckBox(this, Msg(593), BoxSizeFor(fit_.px(40)));
     notSequentialBox->setFont(MicroHei(fit_.fontPx(28)));
-    notSequentialBox->setGeometry(QRect(QPoint(fit_.px(40), fit_.px(872)), fit_.size(450, 40)));
+    notSequentialBox->setGeometry(at(40, 872, 450, 40));
     connect(notSequentialBox, &QCheckBox::toggled, this, [this](bool on) { model_.setNotSequential(on); });
 
     connect(confirmButton, &QPushButton::clicked, this, &IOWidget::accept);
@@ -334,6 +342,11 @@ void IOWidget::accept()
     settingsDialog->DoChangePage();
 }
 
+QRect IOWidget::at(int x, int y, int w, int h) const
+{
+    return QRect(origin_ + QPoint(fit_.px(x), fit_.px(y)), fit_.size(w, h));
+}
+
 bool IOWidget::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == settingsDialog && event->type() == QEvent::Hide)
@@ -348,6 +361,6 @@ void IOWidget::paintEvent(QPaintEvent*)
         p.drawPixmap(rect(), *gpPixmapBG);
     p.setPen(QColor(0, 255, 255));
     p.setFont(MicroHei(fit_.fontPx(35)));
-    const QRect title(width() / 2 - fit_.px(150), fit_.px(20), fit_.px(300), fit_.px(50));
+    const QRect title(width() / 2 - fit_.px(150), origin_.y() + fit_.px(20), fit_.px(300), fit_.px(50));
     p.drawText(title, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, Msg(499));
 }

@@ -93,6 +93,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // A rectangle given at the design size, on the page.
+    QRect at(int x, int y, int w, int h) const;
+
     MultiDetectModel model_;
     PageFit fit_;
+    QPoint origin_;   // where the scaled design lies on the page
 };

@@ -49,18 +49,21 @@ private slots:
 
         names.inputNameBox[2]->setCurrentIndex(2);     // "op door" on input slot 2 (input 4)
         names.outputNameBox[0]->setCurrentIndex(9);    // "Rot" on output slot 0
+        names.inputNameBox[6]->setCurrentIndex(-1);    // no selection: the slot keeps its name
         names.confirmButton->click();
 
         QVERIFY(!names.isVisible());
         QVERIFY(rig.dialog->isVisible());
         const MultiDetectModel& m = rig.page().model();
         for (int k = 0; k < 8; ++k) {
-            QCOMPARE(rig.bak.customInputName[k], names.inputNameBox[k]->currentIndex());
+            if (k != 6)
+                QCOMPARE(rig.bak.customInputName[k], names.inputNameBox[k]->currentIndex());
             QCOMPARE(rig.bak.customOutputName[k], names.outputNameBox[k]->currentIndex());
             QCOMPARE(m.inputNameIndex(k), rig.bak.customInputName[k]);
             QCOMPARE(m.outputNameIndex(k), rig.bak.customOutputName[k]);
         }
         QCOMPARE(rig.bak.customInputName[5], 7);   // untouched boxes write their index back
+        QCOMPARE(rig.bak.customInputName[6], 0);   // never -1, which names nothing
         QCOMPARE(rig.live.customInputName[2], 0);  // the live record waits for the dialog's Confirm
         // Row 0 offers slots 0..3: its third item is input 4's.
         QCOMPARE(rig.page().rows[0]->triggerBox->itemText(2), QStringLiteral("op door"));

@@ -222,8 +222,9 @@ private slots:
         QVERIFY(!dialog.ioPage->isVisible());
     }
 
-    // The page fits the dialog it lies over, exactly where 1800 x 950 fits;
-    // every row lies inside the page, and no font is under 12 px.
+    // The page fits the dialog it lies over, exactly where 1800 x 950 fits,
+    // else scaled and covering it; every control lies inside the page, none
+    // over another, and no font is under 12 px.
     void pageFits_data()
     {
         QTest::addColumn<QSize>("screen");
@@ -241,6 +242,8 @@ private slots:
         QVERIFY(QRect(QPoint(0, 0), over->size()).contains(page.geometry()));
         if (screen.width() >= 1800)
             QCOMPARE(page.size(), QSize(1800, 950));
+        else   // scaled, it still covers the dialog's own buttons
+            QCOMPARE(page.geometry(), QRect(QPoint(0, 0), over->size()));
         const QRect inside(QPoint(0, 0), page.size());
         QList<QWidget*> controls{page.detectCountBox, page.resetButton, page.confirmButton, page.notSequentialBox};
         for (IOCheckComBO* row : page.rows)
