@@ -349,8 +349,16 @@ QRect IOWidget::at(int x, int y, int w, int h) const
 
 bool IOWidget::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == settingsDialog && event->type() == QEvent::Hide)
+    // Over the window the page is no child of the dialog: it hides and
+    // comes back with it, as a child would.
+    if (watched == settingsDialog && event->type() == QEvent::Hide) {
+        reshowWithDialog_ = isVisible();
         hide();
+    } else if (watched == settingsDialog && event->type() == QEvent::Show && reshowWithDialog_) {
+        reshowWithDialog_ = false;
+        show();
+        raise();
+    }
     return QWidget::eventFilter(watched, event);
 }
 

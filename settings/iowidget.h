@@ -99,4 +99,5 @@ private:
     MultiDetectModel model_;
     PageFit fit_;
     QPoint origin_;   // where the scaled design lies on the page
+    bool reshowWithDialog_ = false;
 };

@@ -220,6 +220,14 @@ private slots:
         QVERIFY(dialog.ioPage->isVisible());
         dialog.hide();
         QVERIFY(!dialog.ioPage->isVisible());
+        dialog.show();   // back with the dialog, as a child would be
+        QVERIFY(dialog.ioPage->isVisible());
+        dialog.ioPage->rows[0]->stepBox[1]->click();   // the last step in a row
+        dialog.ioPage->accept();
+        QVERIFY(rig.env.modalRequests.empty());
+        dialog.hide();
+        dialog.show();
+        QVERIFY(!dialog.ioPage->isVisible());
     }
 
     // The page fits the dialog it lies over, exactly where 1800 x 950 fits,
