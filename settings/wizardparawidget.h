@@ -210,6 +210,8 @@ public:
     // </NETWORK members>
 
     // <MULTIDETECT members> multi-detection page and I/O names
+    // The multi-detection I/O page, built hidden with the dialog.
+    class IOWidget* ioPage = nullptr;
     // </MULTIDETECT members>
 
     // <RECORD members> record page and data export
@@ -292,6 +294,10 @@ public slots:
     // </NETWORK slots>
 
     // <MULTIDETECT slots> multi-detection page and I/O names
+    // "Custom IO": the page over the still visible dialog.
+    void SlotShowIOWidget();
+    // "IO name": the dialog hides and the window's I/O-name dialog shows.
+    void SlotShowCustomIONameWidget();
     // </MULTIDETECT slots>
 
     // <RECORD slots> record page and data export
