@@ -10,6 +10,7 @@
 #include "editcavitywidget.h"
 #include "keypadhost.h"
 #include "messages.h"
+#include "readonlyfolder.h"
 #include "settingspage.h"
 #include "testenv.h"
 
@@ -129,6 +130,7 @@ private slots:
     void aNameTakesNoWhiteSpaceAndAnEmptyFieldItsDefault();
     void lookupsAnswerFromMemoryWithinTheirLimits();
     void aDamagedFileIsKeptAsideAndDefaultsStart();
+    void namesNotWrittenLeaveTheSavedOnesEverywhere();
 };
 
 void TestEditCavity::newFileGetsBothTablesWithDefaultsInEveryLanguage()
@@ -330,6 +332,33 @@ void TestEditCavity::aDamagedFileIsKeptAsideAndDefaultsStart()
     w.nameEdit[0]->setText("K");
     w.Accept();
     QCOMPARE(w.getResult(0, 0), QString("K"));
+}
+
+void TestEditCavity::namesNotWrittenLeaveTheSavedOnesEverywhere()
+{
+    Cavity c;
+    EditCavitywidget& w = c.open();
+    // The working copy takes the edits, the saved table refuses them.
+    seed(c.file(), {"create trigger locked before update on CavityName_table "
+                    "begin select raise(abort, 'locked'); end"});
+    w.show();
+    w.nameEdit[0]->setText("New");
+    w.confirmButton->click();
+    QVERIFY(!w.isVisible());
+    QCOMPARE(rows(c.file(), "TempSave_table").value(0).section('=', 1).section(' ', 0, 0), QString("New"));
+    // The views and the lookups keep what the file holds.
+    QCOMPARE(rows(c.file(), "CavityName_table").value(0), "Camera0=" + defaultsJoined());
+    QCOMPARE(w.getResult(0, 0), QString::fromUtf8("模腔1"));
+    QCOMPARE(c.labels[0].value(0), QString::fromUtf8("模腔1"));
+    // With the folder read-only nothing is written at all, and nothing breaks.
+    w.nameEdit[0]->setText("Other");
+    {
+        ReadOnlyFolder readOnly(c.env.dir());
+        if (!readOnly.ok())
+            QSKIP("the folder cannot be made read-only here");
+        w.Accept();
+    }
+    QCOMPARE(w.getResult(0, 0), QString::fromUtf8("模腔1"));
 }
 
 QTEST_MAIN(TestEditCavity)
