@@ -131,6 +131,7 @@ private slots:
     void lookupsAnswerFromMemoryWithinTheirLimits();
     void aDamagedFileIsKeptAsideAndDefaultsStart();
     void namesNotWrittenLeaveTheSavedOnesEverywhere();
+    void fitsTheScreenCentred();
 };
 
 void TestEditCavity::newFileGetsBothTablesWithDefaultsInEveryLanguage()
@@ -359,6 +360,27 @@ void TestEditCavity::namesNotWrittenLeaveTheSavedOnesEverywhere()
         w.Accept();
     }
     QCOMPARE(w.getResult(0, 0), QString::fromUtf8("模腔1"));
+}
+
+void TestEditCavity::fitsTheScreenCentred()
+{
+    const int oldW = gShowW, oldH = gShowH;
+    for (QSize screen : {QSize(1920, 1080), QSize(1280, 800), QSize(1024, 600)}) {
+        gShowW = screen.width();
+        gShowH = screen.height();
+        Cavity c;
+        EditCavitywidget& w = c.open();
+        w.show();
+        QVERIFY(QRect(0, 0, gShowW, gShowH).contains(w.geometry()));
+        QVERIFY(qAbs(w.geometry().center().x() - gShowW / 2) <= 1);
+        for (Edit* e : w.nameEdit)
+            QVERIFY(w.rect().contains(e->geometry()));
+        QVERIFY(w.rect().contains(w.confirmButton->geometry()));
+        if (screen.height() >= 800)
+            QCOMPARE(w.nameEdit[0]->size(), QSize(180, 60));
+    }
+    gShowW = oldW;
+    gShowH = oldH;
 }
 
 QTEST_MAIN(TestEditCavity)
