@@ -1,4 +1,6 @@
 #include "mojuwizard.h"
+
+#include "cavitynamesource.h"
 #include "settingspage.h"
 
 #include "cameragrid.h"
@@ -815,9 +817,10 @@ bool MoJuWizard::cycleDelayTimerRunning(int k) const
 
 WizardPara& MoJuWizard::liveParameters() { return *gpWPara; }
 
-// The cavity names join with their subsystem; until then there is nothing
-// to name.
-QString MoJuWizard::cavityName(int, int) const { return {}; }
+QString MoJuWizard::cavityName(int camera, int k) const
+{
+    return cavityNames ? cavityNames->cavityName(camera, k) : QString();
+}
 
 // -------------------------------------------------------------- cycle host
 
@@ -834,7 +837,12 @@ void MoJuWizard::showNoInputBox(const QString& text)
 
 void MoJuWizard::hideNoInputBox() { noInputBox->hide(); }
 
-void MoJuWizard::hideHelpPage() {}
+void MoJuWizard::hideHelpPage()
+{
+    if (helpPage)
+        helpPage->hide();
+}
+
 void MoJuWizard::hideSettingsPage()
 {
     if (settingsPage)

@@ -234,6 +234,13 @@ public:
     // </MAINTENANCE members>
 
     // <DIALOGS members> cavity names, configuration viewer, help, renumbering
+    // The main window's side dialogs these pages open (null: none).
+    class EditCavitywidget* cavityDialog = nullptr;
+    class HardwareConfigurationWidget* configurationViewer = nullptr;
+    class WidgetChangeCamera* renumberDialog = nullptr;
+    // What the renumbering's OK runs once the new binding is stored: the
+    // shutdown question (SlotShutDown).
+    std::function<void()> shutDownAsked;
     // </DIALOGS members>
 
 
@@ -313,6 +320,9 @@ public slots:
     // </MAINTENANCE slots>
 
     // <DIALOGS slots> cavity names, configuration viewer, help, renumbering
+    void SlotShowEditcavityWidget();
+    void SlotShowHardwareConfigurationWidget();
+    void SlotTuneCamera();
     // </DIALOGS slots>
 
 
