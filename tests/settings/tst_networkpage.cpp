@@ -351,8 +351,9 @@ private slots:
         QTimer timer;
         QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
         timer.start(10);
-        QTest::qWait(300);
-        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+        // A loaded machine may stretch the ticks; what counts is that they
+        // keep coming while the ping is still unanswered.
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 10, 10000);
         const int started = p.env.runner->started().size();
         p.w->pingButton->click();
         QCOMPARE(p.env.runner->started().size(), started);
