@@ -11,6 +11,7 @@
 #include "enginecyclecamera.h"
 #include "enginerig.h"
 #include "fakecycle.h"
+#include "messages.h"
 #include "opencvthreads.h"
 #include "synth.h"
 
@@ -207,6 +208,7 @@ BENCHMARK(BM_EightCameraStep)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    FillMessageTable();   // the alarm record of the NG verdict
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
