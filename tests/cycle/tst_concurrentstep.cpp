@@ -10,6 +10,7 @@
 #include "enginerig.h"
 #include "fakecycle.h"
 #include "messages.h"
+#include "slotrig.h"
 #include "synth.h"
 
 #include <QtTest>
@@ -302,6 +303,101 @@ int areaOf(Fault fault)
     return -1;
 }
 
+// What camera slots as the program has them leave after one step of
+// detection 1: the one record and relay list all slots share, and each
+// slot's results.
+struct SlotOutcome {
+    QStringList records;
+    QByteArray relayEntries;
+    QByteArray slotData[4];
+    QString failed;   // what kept the slots from being built
+};
+
+// Four camera slots on the simulated bus (64 x 48), each with a white area
+// (NG on cameras 1 and 3) and, on cameras 0 and 2, an area all ignored (an
+// error record naming the camera).
+SlotOutcome runSlots(int workers)
+{
+    constexpr int w = 64, h = 48, n = 4;
+    CycleRig cycle(n);
+    standardMachine(cycle.para);
+    cycle.para.netEnabled = 0;   // the cycle leaves the relay list alone
+    SlotRig rig;
+    gTempNum = 1;
+    gDNum = 2;
+    QString devices;
+    for (int c = 0; c < n; ++c)
+        devices += QStringLiteral("%1{\"family\":\"mindvision\",\"serial\":\"CAM0%2\",\"width\":%3,\"height\":%4,\"fps\":1}")
+                       .arg(c ? "," : "")
+                       .arg(c + 1)
+                       .arg(w)
+                       .arg(h);
+    SlotOutcome out;
+    if (!rig.load(devices)) {
+        out.failed = QStringLiteral("the simulated bus did not load");
+        return out;
+    }
+    setTestGeometry(w, h, 1.0);
+    applyGeometry();
+    rig.buildSlots(n);
+    numCamera = n;
+    gSource = PictureSourceNone;
+    gPicNumNG = gPicNumOK = 0;
+    EngineParams& v = rig.host.engine.values;
+    v.detectEnabled[0] = v.detectEnabled[1] = 1;
+    v.netEnabled = 1;
+    rig.host.engine.triggerSource = 1;
+    rig.host.engine.detect = kDetect;
+    g_listParamROI.clear();
+    for (int c = 0; c < n; ++c) {
+        CammerWidget* s = rig.slot[c];
+        if (!s || !s->complete() || !s->savedSet) {
+            out.failed = QStringLiteral("slot %1 was not built whole").arg(c);
+            return out;
+        }
+        std::memset(s->TemplateBuffer(kDetect, 0), 100, size_t(w * h));
+        CammerSingleton& set = *s->savedSet;
+        set.roiCount[kDetect] = 0;
+        const auto add = [&](const QRect& r, int method, int a, int b, int cc) {
+            const int i = set.roiCount[kDetect]++;
+            set.roiMethod[kDetect][i] = method;
+            set.roiMinSize[kDetect][i] = a;
+            set.roiSensibility[kDetect][i] = b;
+            set.roiMaxArea[kDetect][i] = cc;
+            set.roiShape[kDetect][i] = RoiShapeRect;
+            set.roiRect[kDetect][i].rect = r;
+            s->liveMask[kDetect][i] = set.UpdateAreaMask(kDetect, i);
+        };
+        add(QRect(4, 4, 40, 30), AreaFuncWhiteArea, 0, 150, 20);
+        if (c % 2 == 0) {
+            add(QRect(40, 30, 20, 15), AreaFuncIgnore, 0, 0, 0);
+            add(QRect(44, 33, 8, 6), AreaFuncSpot, 170 | 190 << 8, 0, 1000);
+        }
+        s->VarTrain(kDetect);
+        cv::Mat frame(h, w, CV_8UC1, cv::Scalar(100));
+        if (c % 2 == 1)
+            frame(cv::Rect(10, 10, 6 + c, 6)).setTo(220);
+        std::memcpy(s->procFrame.data(), frame.data, size_t(w * h));
+        cycle.controller->setCamera(c, s);
+    }
+    DetectionPool pool(workers);
+    if (workers > 0)
+        cycle.controller->setDetectionPool(&pool);
+    cycle.start();
+    cycle.state.delayCountdownTenths[kDetect] = 1;
+    cycle.controller->TimerUp(kDetect);
+
+    out.records = rig.host.engine.records;
+    for (const param_roi& r : g_listParamROI)
+        appendRaw(out.relayEntries, r);
+    for (int c = 0; c < n; ++c)
+        out.slotData[c] = slotBytes(*rig.slot[c]);
+    for (int c = 0; c < n; ++c)
+        cycle.controller->setCamera(c, cycle.cams[c].get());
+    g_listParamROI.clear();
+    return out;
+}
+
 } // namespace
 
 class TestConcurrentStep : public QObject {
@@ -310,6 +406,7 @@ private slots:
     void initTestCase() { FillMessageTable(); }
     void sameAsOneAfterTheOther_data();
     void sameAsOneAfterTheOther();
+    void cameraSlotsHandOnInCameraOrder();
     void poolRunsEveryJobOnce();
 };
 
@@ -371,6 +468,21 @@ void TestConcurrentStep::sameAsOneAfterTheOther()
     QCOMPARE(concurrent.relayEntryCount, serial.relayEntryCount);
     QVERIFY(concurrent.relayEntries == serial.relayEntries);
     QCOMPARE(concurrent.cycle, serial.cycle);
+}
+
+void TestConcurrentStep::cameraSlotsHandOnInCameraOrder()
+{
+    const SlotOutcome serial = runSlots(0);
+    const SlotOutcome concurrent = runSlots(3);
+    QVERIFY2(serial.failed.isEmpty(), qPrintable(serial.failed));
+    // The slots share one record and one relay list: camera order in both.
+    QCOMPARE(serial.records, QStringList({QStringLiteral("REG RUN ERROR = 0, 1, -1"),
+                                          QStringLiteral("REG RUN ERROR = 2, 1, -1")}));
+    QCOMPARE(serial.relayEntries.size(), qsizetype(4 * sizeof(param_roi)));
+    QCOMPARE(concurrent.records, serial.records);
+    QVERIFY(concurrent.relayEntries == serial.relayEntries);
+    for (int c = 0; c < 4; ++c)
+        QVERIFY2(concurrent.slotData[c] == serial.slotData[c], qPrintable(QStringLiteral("camera %1").arg(c)));
 }
 
 void TestConcurrentStep::poolRunsEveryJobOnce()
