@@ -295,6 +295,18 @@ void CammerWidget::Run(int d)
         recong->Run(d);
 }
 
+void CammerWidget::RunKept(int d, PassReport& report)
+{
+    if (recong)
+        recong->Run(d, &report);
+}
+
+void CammerWidget::HandOn(const PassReport& report)
+{
+    if (recong)
+        recong->HandOn(report);
+}
+
 void CammerWidget::CreateShape(int d)
 {
     if (recong)

@@ -137,6 +137,9 @@ public:
     void Run(int d) override;
     void CreateShape(int d) override;
     void VarTrain(int d) override;
+    bool judgesOffThread() const override { return true; }
+    void RunKept(int d, PassReport& report) override;
+    void HandOn(const PassReport& report) override;
     // Starts the NG blink (alarmTimer, 1000 ms).
     void startAlarmBlink() override;
     void SetWB() override { CameraBackend::SetWB(); }

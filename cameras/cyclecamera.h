@@ -4,6 +4,7 @@
 #include <QRect>
 
 class CameraSlotState;
+struct PassReport;
 
 // One camera slot as the cycle uses it.  CammerWidget implements it.
 class CycleCamera {
@@ -22,6 +23,18 @@ public:
     virtual void Run(int d) = 0;
     virtual void CreateShape(int d) = 0;
     virtual void VarTrain(int d) = 0;
+
+    // True when ShapeMatch and RunKept touch only this slot's own state, so
+    // the detection step may call them on a worker thread while the GUI
+    // thread waits.  RunKept is Run with the pass's records and relay
+    // entries kept in report; HandOn (GUI thread) hands them on afterwards.
+    virtual bool judgesOffThread() const { return false; }
+    virtual void RunKept(int d, PassReport& report)
+    {
+        (void)report;
+        Run(d);
+    }
+    virtual void HandOn(const PassReport& report) { (void)report; }
 
     // The 1000 ms NG blink of the view.
     virtual void startAlarmBlink() = 0;

@@ -4,7 +4,8 @@
 // operations the cycle itself calls.  It works on the main window's state
 // (SlotHost for what the views share, CycleState for the rest) and reaches
 // cameras, pages and stores only through the ports of cycleports.h.  The main
-// window forwards its slots of the same names here.  GUI thread only.
+// window forwards its slots of the same names here.  GUI thread only; while
+// it waits, the passes of one detection may run on its detection pool.
 #include "cycleports.h"
 #include "cyclestate.h"
 
@@ -12,6 +13,8 @@
 
 class Clock;
 class ControlPort;
+class DetectionPool;
+struct PassReport;
 class RelayLink;
 class SlotHost;
 
@@ -33,6 +36,10 @@ public:
     // Camera slot k as the cycle sees it; null for a slot not built.
     void setCamera(int k, CycleCamera* camera);
     CycleCamera* camera(int k) const { return cameras_[k]; }
+    // The workers that judge the cameras of one detection at once; null (the
+    // start) judges one camera after the other.  The pool outlives the
+    // controller.
+    void setDetectionPool(DetectionPool* pool) { pool_ = pool; }
 
     // Makes every timer of the state, connected to the methods below.
     void createTimers(CycleTimerFactory& factory);
@@ -85,6 +92,7 @@ public:
 private:
     Ports p_;
     CycleCamera* cameras_[kCameraSlots] = {};
+    DetectionPool* pool_ = nullptr;
 
     // Helpers of the pass and the run control (cyclecontroller.cpp).
 
@@ -128,4 +136,14 @@ private:
     void queuePictures();
     void rebuildModels(int d);
     void saveRawPicture(int camera, int d);
+    // RunAlgorithm for the cameras marked in which, in camera order as seen
+    // from outside; with a pool the passes run at once.  True when every
+    // judged camera's OK flag was set right after its own step.
+    bool judgeCameras(int detect, const bool which[kCameraSlots]);
+    // RunAlgorithm's three parts: the steps before the pass (returns the
+    // detection to judge, or -1 when nothing is judged), the positioning and
+    // the pass (report: kept, for a worker thread), the steps after it.
+    int beginRun(int camera, int detect);
+    void judge(int camera, int d, PassReport* report);
+    void finishRun(int camera, int d);
 };

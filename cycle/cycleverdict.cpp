@@ -8,6 +8,8 @@
 #include "cammersingleton.h"
 #include "clock.h"
 #include "controlport.h"
+#include "cammerrecongnize.h"
+#include "detectionpool.h"
 #include "cyclecounters.h"
 #include "globals.h"
 #include "graycolortable.h"
@@ -145,13 +147,10 @@ void CycleController::TimerUp(int d)
     r = 0;
     if (st.detectDelayTimers[d])
         st.detectDelayTimers[d]->stop();
-    bool allOk = true;
-    for (int c = 0; c < numCamera; ++c) {
-        if (!cameras_[c])
-            continue;
-        RunAlgorithm(c, d);
-        allOk = allOk && cameras_[c]->slotState().isOK;
-    }
+    bool which[kCameraSlots] = {};
+    for (int c = 0; c < numCamera && c < kCameraSlots; ++c)
+        which[c] = cameras_[c] != nullptr;
+    const bool allOk = judgeCameras(d, which);
     CheckNG();
     st.resultPhase = PhaseDetected;
 
@@ -189,8 +188,73 @@ void CycleController::saveRawPicture(int camera, int d)
 
 void CycleController::RunAlgorithm(int camera, int detect)
 {
-    if (camera < 0 || camera >= kCameraSlots || !cameras_[camera] || detect < 0 || detect >= kDetections)
+    const int d = beginRun(camera, detect);
+    if (d < 0)
         return;
+    judge(camera, d, nullptr);
+    finishRun(camera, d);
+}
+
+bool CycleController::judgeCameras(int detect, const bool which[kCameraSlots])
+{
+    // Each camera's OK flag is taken right after its own step.
+    bool allOk = true;
+    const auto taken = [&](int c) {
+        if (cameras_[c])
+            allOk = allOk && cameras_[c]->slotState().isOK;
+    };
+    // Re-sampling judges nothing and may end the run state midway: it keeps
+    // to one camera after the other.
+    if (!pool_ || p_.slotHost->runState == RunStateTraining) {
+        for (int c = 0; c < numCamera && c < kCameraSlots; ++c) {
+            if (which[c]) {
+                RunAlgorithm(c, detect);
+                taken(c);
+            }
+        }
+        return allOk;
+    }
+    // What comes before the pass, in camera order (the shared picture
+    // counter, the pending bits) ...
+    int d[kCameraSlots];
+    int offThread[kCameraSlots];
+    int n = 0;
+    for (int c = 0; c < numCamera && c < kCameraSlots; ++c) {
+        d[c] = which[c] ? beginRun(c, detect) : -1;
+        if (d[c] >= 0 && cameras_[c]->judgesOffThread())
+            offThread[n++] = c;
+    }
+    // ... the passes at once, each on its own slot, the shared record and
+    // relay list left alone ...
+    PassReport reports[kCameraSlots];
+    pool_->run(n, [&](int k) {
+        const int c = offThread[k];
+        judge(c, d[c], &reports[c]);
+    });
+    // ... and everything the passes lead to in camera order again, as one
+    // camera after the other would have done it.
+    int k = 0;
+    for (int c = 0; c < numCamera && c < kCameraSlots; ++c) {
+        if (!which[c])
+            continue;
+        if (d[c] >= 0) {
+            if (k < n && offThread[k] == c) {
+                cameras_[c]->HandOn(reports[c]);
+                ++k;
+            } else {
+                judge(c, d[c], nullptr);
+            }
+            finishRun(c, d[c]);
+        }
+        taken(c);
+    }
+    return allOk;
+}
+
+int CycleController::beginRun(int camera, int detect)
+{
+    if (camera < 0 || camera >= kCameraSlots || !cameras_[camera] || detect < 0 || detect >= kDetections)
+        return -1;
     CycleState& st = *p_.state;
     const WizardPara& w = para();
     CycleCamera* cam = cameras_[camera];
@@ -203,10 +267,9 @@ void CycleController::RunAlgorithm(int camera, int detect)
         if (st.leftPairActive == 0)
             d += 2;
     }
-    const int p = pairIndex(d);
 
     st.currentDetect = d;
-    st.pendingCameraMask[p] &= ~(1 << camera);
+    st.pendingCameraMask[pairIndex(d)] &= ~(1 << camera);
 
     if (st.saveRawImages)
         saveRawPicture(camera, d);
@@ -235,21 +298,39 @@ void CycleController::RunAlgorithm(int camera, int detect)
                 }
                 p_.slotHost->runState = RunStateTraining;
                 p_.host->CheckArea(false);
-                return;
+                return -1;
             }
         }
         if (gSource == 1 || gSource == -1)
             cam->repaintView();
-        return;
+        return -1;
     }
+    return d;
+}
 
+void CycleController::judge(int camera, int d, PassReport* report)
+{
+    CycleCamera* cam = cameras_[camera];
+    CameraSlotState& s = cam->slotState();
     cam->ShapeMatch();
     const size_t n = std::min(s.procFrame.size(), size_t(std::max(gColorLen, 0)));
     if (s.shownFrame.size() < n)
         s.shownFrame.resize(n);
     if (n > 0)
         std::memcpy(s.shownFrame.data(), s.procFrame.data(), n);
-    cam->Run(d);
+    if (report)
+        cam->RunKept(d, *report);
+    else
+        cam->Run(d);
+}
+
+void CycleController::finishRun(int camera, int d)
+{
+    CycleState& st = *p_.state;
+    const WizardPara& w = para();
+    CycleCamera* cam = cameras_[camera];
+    CameraSlotState& s = cam->slotState();
+    const int p = pairIndex(d);
 
     if (!s.isOK) {
         if (!w.okNgPulses) {
@@ -324,11 +405,13 @@ void CycleController::ReCheck()
     flush();
 
     if (d >= 0 && d < kDetections && w.detectEnabled[d]) {
-        for (int c = 0; c < numCamera; ++c)
+        bool which[kCameraSlots] = {};
+        for (int c = 0; c < numCamera && c < kCameraSlots; ++c) {
             if (cameras_[c])
                 st.pendingCameraMask[p] |= 1 << c;
-        for (int c = 0; c < numCamera; ++c)
-            RunAlgorithm(c, d);
+            which[c] = true;
+        }
+        judgeCameras(d, which);
     }
     // An alarm this raises writes its one record at the entry.
     CheckNG();
@@ -870,9 +953,10 @@ void CycleController::ReDetectHeld()
     for (int c = 0; c < numCamera; ++c)
         if (st.failImageState[c][d] == FailImgNgHeld)
             st.failImageState[c][d] = FailImgClearedRecheck;
-    for (int c = 0; c < numCamera; ++c)
-        if (cameras_[c] && !cameras_[c]->slotState().skipMould[d])
-            RunAlgorithm(c, d);
+    bool which[kCameraSlots] = {};
+    for (int c = 0; c < numCamera && c < kCameraSlots; ++c)
+        which[c] = cameras_[c] && !cameras_[c]->slotState().skipMould[d];
+    judgeCameras(d, which);
     st.userReCheck = true;
     CheckNG();
 }

@@ -12,6 +12,7 @@
 #include "copy2movedisk.h"
 #include "cyclecontroller.h"
 #include "cycletimer.h"
+#include "detectionpool.h"
 #include "iothread.h"
 #include "commandrunner.h"
 #include "cameraglobals.h"
@@ -599,6 +600,11 @@ void MoJuWizard::MakeCycle()
     controller_ = std::make_unique<CycleController>(ports);
     for (int k = 0; k < kCameraSlots; ++k)
         controller_->setCamera(k, cameraViews[k]);
+    // A single core judges one camera after the other.
+    if (DetectionPool::DefaultWorkers() > 0) {
+        detectionPool_ = std::make_unique<DetectionPool>();
+        controller_->setDetectionPool(detectionPool_.get());
+    }
     QtCycleTimerFactory timers(this);
     controller_->createTimers(timers);
 }

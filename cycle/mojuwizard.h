@@ -25,6 +25,7 @@ class CammerWidget;
 class ColorButton;
 class ControlPort;
 class CycleController;
+class DetectionPool;
 class DrawROIWidget;
 class Edit;
 class OperationRecord;
@@ -368,6 +369,9 @@ private:
     // The one-shot prompts of "Don't Detect" and "Add As Temp" (by
     // AreaPageCommand), made on first use and kept.
     PasswordDialog* commandPasswords_[2] = {};
+    // The workers that judge the cameras of one detection at once; made
+    // before the controller and ended after it.
+    std::unique_ptr<DetectionPool> detectionPool_;
     std::unique_ptr<CycleController> controller_;
     std::unique_ptr<RunControl> runControl_;
     std::unique_ptr<AccessGate> accessGate_;

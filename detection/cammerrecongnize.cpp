@@ -346,7 +346,7 @@ void CammerRecong::VarTrain(int d)
 // ---------------------------------------------------------------------------
 // Detection pass
 
-void CammerRecong::Run(int d)
+void CammerRecong::Run(int d, PassReport* report)
 {
     if (!validDetection(d))
         return;
@@ -381,7 +381,11 @@ void CammerRecong::Run(int d)
         const int error = prepareArea(d, i, method, plane, result, &params, &job);
         if (error != 0) {
             owner->isOK = 0;
-            host->InsertRecord(QStringLiteral("REG RUN ERROR = %1, %2, %3").arg(owner->camIndex).arg(d).arg(error));
+            const QString text = QStringLiteral("REG RUN ERROR = %1, %2, %3").arg(owner->camIndex).arg(d).arg(error);
+            if (report)
+                report->records << text;
+            else
+                host->InsertRecord(text);
             continue;
         }
         job.params = p;
@@ -402,9 +406,19 @@ void CammerRecong::Run(int d)
             rec.algorithmPremin = verdict.premin;
             rec.algorithmPremax = verdict.premax;
             rec.stageOk = verdict.failed ? 0 : owner->isOK;
-            g_listParamROI.append(rec);
+            if (report)
+                report->relayEntries.append(rec);
+            else
+                g_listParamROI.append(rec);
         }
     }
+}
+
+void CammerRecong::HandOn(const PassReport& report)
+{
+    for (const QString& text : report.records)
+        host->InsertRecord(text);
+    g_listParamROI.append(report.relayEntries);
 }
 
 int CammerRecong::prepareArea(int d, int i, const AreaMethod* method, const cv::Mat& plane, cv::Mat& result,

@@ -2,15 +2,21 @@
 // The detection engine of one camera slot: positioning by a learned shape,
 // training of the area matchers from the template library, the detection
 // pass with its per-area verdicts, and the one-area preview of the area page.
-// Runs on the GUI thread only and takes no lock.
+// Takes no lock.  ShapeMatch and a Run that keeps its report touch only this
+// engine and its slot (and read the host), so the engines of different
+// cameras may judge at once; everything else runs on the GUI thread.
 #include "cameraslotstate.h"
 #include "cammersingleton.h"
 #include "enginehost.h"
 #include "findshape.h"
 #include "graymatch.h"
+#include "paramroirecord.h"
 #include "similarity.h"
 
 #include <opencv2/core.hpp>
+
+#include <QList>
+#include <QStringList>
 
 #include <vector>
 
@@ -31,6 +37,13 @@ enum RunError {
     RunErrorEmptyArea = -3,
 };
 
+// What a detection pass hands on beyond its slot: the operation records and
+// the relay entries, in the order the pass made them.
+struct PassReport {
+    QStringList records;
+    QList<param_roi> relayEntries;
+};
+
 class CammerRecong {
 public:
     // Trains every enabled detection.  savedSet, owner and host belong to the
@@ -44,8 +57,11 @@ public:
     void ShapeMatch();
     // Rebuilds the inspection mask and every matcher of detection d.
     void VarTrain(int d);
-    // Judges detection d on alignedFrame.
-    void Run(int d);
+    // Judges detection d on alignedFrame.  With report, the pass's records
+    // and relay entries are kept there instead of handed on.
+    void Run(int d, PassReport* report = nullptr);
+    // Hands a kept report on: records to the host, entries to g_listParamROI.
+    void HandOn(const PassReport& report);
     // Evaluates one area of the work set on the picture the area page shows.
     void RunTest(int d, int area);
 

@@ -26,7 +26,8 @@ public:
     {
     }
 
-    // Called at the start of every positioning (benchmarks take the time).
+    // Called at the start of every positioning (benchmarks take the time),
+    // on the thread that judges the camera.
     std::function<void()> beforeShapeMatch;
     // Calls by name ("ShapeMatch", "Run", "SaveFailImage", ...).
     QMap<QString, int> calls;
@@ -54,6 +55,20 @@ public:
         ++calls[QStringLiteral("Run")];
         host_.detect = d;
         engine_.Run(d);
+    }
+    // Positioning and the pass touch only this camera's slot, engine, host
+    // and call counts.
+    bool judgesOffThread() const override { return true; }
+    void RunKept(int d, PassReport& report) override
+    {
+        ++calls[QStringLiteral("Run")];
+        host_.detect = d;
+        engine_.Run(d, &report);
+    }
+    void HandOn(const PassReport& report) override
+    {
+        ++calls[QStringLiteral("HandOn")];
+        engine_.HandOn(report);
     }
     void CreateShape(int d) override
     {
