@@ -1,6 +1,6 @@
 // Speed of the parameter-group copies on the worker, in a local program
 // directory: 8 cameras x 2 detections, each template folder with 10
-// templates and the mask as 1280 x 1024 grey BMP files (1.25 MB each, 220 MB
+// templates and the mask as 1280 x 1024 grey BMP files (1.25 MB each, 231 MB
 // in all) and a PARAM.db of the first-start record:
 //  - backup under a new name (the snapshot of PARAM.db, every file copied,
 //    flushed and checked, the swap);
@@ -40,7 +40,7 @@ bool check(benchmark::State& state, bool ok, const std::string& what)
 
 // The program directory: PARAM.db and the template folders; the bytes of
 // all files.
-qint64 makeProgram(TestEnv& env, int side)
+qint64 makeProgram(TestEnv& env, int width, int height)
 {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("benchParam"));
@@ -50,9 +50,9 @@ qint64 makeProgram(TestEnv& env, int side)
     }
     QSqlDatabase::removeDatabase(QStringLiteral("benchParam"));
     // A grey BMP's size: headers, palette, the pixels.
-    QByteArray picture(54 + 1024 + side * side, 0);
+    QByteArray picture(54 + 1024 + width * height, 0);
     for (int i = 0; i < picture.size(); ++i)
-        picture[i] = char(i * 31 + i / side);
+        picture[i] = char(i * 31 + i / width);
     qint64 bytes = 0;
     for (int c = 1; c <= kCameras; ++c)
         for (int d = 1; d <= kDetectionsUsed; ++d) {
@@ -72,8 +72,8 @@ void BM_ParamGroup(benchmark::State& state)
 {
     const bool restore = state.range(0) != 0;
     TestEnv env;
-    const int side = BenchRunsAsTest() ? 64 : 1024;
-    const qint64 pictures = makeProgram(env, side);
+    const bool small = BenchRunsAsTest();
+    const qint64 pictures = makeProgram(env, small ? 64 : 1280, small ? 64 : 1024);
     if (!check(state, pictures > 0, "program directory not written"))
         return;
     ParamGroups groups(QDir::currentPath());
