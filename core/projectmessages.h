@@ -14,3 +14,5 @@ constexpr int kMsgGroupNotRestored = kProjectMessageBase + 7;
 constexpr int kMsgUpdateRefused = kProjectMessageBase + 8;
 constexpr int kMsgClockNotSet = kProjectMessageBase + 9;
 constexpr int kMsgCameraOrderNotSaved = kProjectMessageBase + 10;
+constexpr int kMsgGroupNotSaved = kProjectMessageBase + 11;
+constexpr int kMsgGroupNotDeleted = kProjectMessageBase + 12;

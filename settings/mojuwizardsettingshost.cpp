@@ -227,6 +227,17 @@ QWidget* MoJuWizardSettingsHost::ioNameDialog() { return w_.ioNameDialog; }
 // </MULTIDETECT>
 
 // <GROUPS>
+#include "iostatuswidget.h"
+#include "operationrecord.h"
+
+void MoJuWizardSettingsHost::setParamGroupList(const QStringList& groups)
+{
+    if (w_.statusStrip)
+        w_.statusStrip->setParamGroups(groups);
+}
+
+void MoJuWizardSettingsHost::flushBeforeGroupReboot() { w_.FLushAll(); }
+void MoJuWizardSettingsHost::reopenAfterGroupReboot() { w_.operationRecord()->ReopenAll(); }
 // </GROUPS>
 
 // <MAINTENANCE>

@@ -69,6 +69,9 @@ public:
     // </RECORD>
 
     // <GROUPS> parameter groups
+    void setParamGroupList(const QStringList& groups) override;
+    void flushBeforeGroupReboot() override;
+    void reopenAfterGroupReboot() override;
     // </GROUPS>
 
     // <MAINTENANCE> maintenance

@@ -108,6 +108,12 @@ public:
     // </RECORD>
 
     // <GROUPS> parameter groups
+    // The group list as the dialog shows it, for the status strip.
+    virtual void setParamGroupList(const QStringList& groups) = 0;
+    // Around the reboot that ends a restore: the databases closed first
+    // (FLushAll), and opened again when the reboot did not happen.
+    virtual void flushBeforeGroupReboot() = 0;
+    virtual void reopenAfterGroupReboot() = 0;
     // </GROUPS>
 
     // <MAINTENANCE> maintenance

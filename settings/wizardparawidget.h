@@ -228,6 +228,14 @@ public:
     // </RECORD members>
 
     // <GROUPS members> parameter groups
+    // "./paraGroup", one folder per group (made at construction).
+    QString paraGroupDir;
+    // The group operation on its worker (one at a time), made at the first.
+    class ParamGroupRun* groupRun = nullptr;
+    bool groupWorkRunning() const;
+    // Handed to every group operation: true for a step ("copy <path>",
+    // "move <path>") makes it fail there; tests break an operation half way.
+    std::function<bool(const QString& step)> groupFault;
     // </GROUPS members>
 
     // <MAINTENANCE members> maintenance
@@ -314,6 +322,14 @@ public slots:
     // </RECORD slots>
 
     // <GROUPS slots> parameter groups
+    // Refills the group combo from the folders (signals blocked, so the
+    // name field stays) and hands the list to the status strip.
+    void ParaGroupUpdateList();
+    void SlotParaGroupChange(int index);
+    // The questions here; the copies on a worker behind the progress box.
+    void SlotParaGroupBackup();
+    void SlotParaGroupRestore();
+    void SlotParaGroupDelete();
     // </GROUPS slots>
 
     // <MAINTENANCE slots> maintenance

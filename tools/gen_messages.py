@@ -52,6 +52,9 @@ HIGH_LAST_K = 13
 # id -> (the list's text, our text, why).  Keep this list short: a mend
 # belongs here only when the list's text misleads the operator.
 MENDED = {
+    286: ("Restore the parameter group to 1%",
+          "Restore the parameter group to %1",
+          "the placeholder is written \"1%\" in every language, so the record never names the group"),
     642: ("Ejector pulse when NG in prod, don't' alarm",
           "Clamp pulse when NG in mold, don't alarm",
           "repeated 190's text for the mould box that pulses the clamp; the page shows both"),

@@ -146,6 +146,20 @@ public:
     // </RECORD>
 
     // <GROUPS> parameter groups
+    QStringList paramGroupList;                  // as the strip got it
+    std::function<void()> onFlush;               // runs inside FLushAll
+    void setParamGroupList(const QStringList& groups) override
+    {
+        paramGroupList = groups;
+        calls << QStringLiteral("groups ") + groups.join(QLatin1Char(','));
+    }
+    void flushBeforeGroupReboot() override
+    {
+        calls << QStringLiteral("FLushAll");
+        if (onFlush)
+            onFlush();
+    }
+    void reopenAfterGroupReboot() override { calls << QStringLiteral("ReopenAll"); }
     // </GROUPS>
 
     // <MAINTENANCE> maintenance

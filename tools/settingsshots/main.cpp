@@ -10,9 +10,11 @@
 // note276, note309, note277 (the notes after a save), progress (the
 // retraining box), record (the record page on today with an archived day
 // in the list), export (the data export's box over the advanced page),
-// network (the link on, a test result).  Run by shots.sh beside it, under
+// network (the link on, a test result), groups (the advanced page with
+// three groups, the list open), groupbox (a backup's box over it).  Run by shots.sh beside it, under
 // Xvfb with the board simulator.
 #include "checkbox.h"
+#include "combobox.h"
 #include "demolayout.h"
 #include "mapplication.h"
 #include "messages.h"
@@ -40,7 +42,7 @@ namespace {
 
 const QStringList kStates = {"common", "common_multi", "camera", "camera_factory", "io", "io_multi",
                              "advanced", "refusal", "question", "failed", "restart", "note276", "note309",
-                             "note277", "progress", "record", "export", "network"};
+                             "note277", "progress", "record", "export", "network", "groups", "groupbox"};
 
 bool writeParameters(const QString& state, int language)
 {
@@ -119,6 +121,20 @@ void drive(const QString& state)
         auto* box = new ProgressBox;   // as the data export shows it
         box->setProgress(1234, 4321);
         box->show();
+    } else if (state == QLatin1String("groups") || state == QLatin1String("groupbox")) {
+        for (const char* g : {"default", "Mould A", "\u6a21\u5177B 2024"})
+            QDir().mkpath(QStringLiteral("paraGroup/") + QString::fromUtf8(g));
+        d->ParaGroupUpdateList();
+        d->SlotToAdvance();
+        d->groupCombo->setCurrentIndex(1);
+        if (state == QLatin1String("groups")) {
+            d->groupCombo->showPopup();
+        } else {
+            auto* box = new ProgressBox;   // as a backup shows it
+            box->setText(Msg(182), 182);
+            box->setProgress(57, 177);
+            box->show();
+        }
     } else if (state == QLatin1String("progress")) {
         auto* box = new ProgressBox;   // as the retraining shows it
         box->setText(Msg(529), 529);
