@@ -230,7 +230,7 @@ public:
 
     // <MAINTENANCE members> maintenance
     // The set-clock and calibration dialogs (built hidden, children of the
-    // dialog).
+    // window).
     class ModifyTimeWidget* timeDialog = nullptr;
     class ChooseCaliNumWidget* calibrationDialog = nullptr;
     // The checked copy of an update or factory archive in progress, if any.

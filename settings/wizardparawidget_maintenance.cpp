@@ -52,8 +52,19 @@ constexpr int kSyncWaitMs = 60000;   // writing back a large archive takes its t
 
 void WizardParaWidget::WireMaintenance()
 {
-    timeDialog = new ModifyTimeWidget(this);
-    calibrationDialog = new ChooseCaliNumWidget(this);
+    // A kit box is a child widget placed in its parent's coordinates, so it
+    // belongs to the window (at the screen's corner), as the shared boxes do.
+    QWidget* owner = parentWidget();
+    timeDialog = new ModifyTimeWidget(owner);
+    calibrationDialog = new ChooseCaliNumWidget(owner);
+    if (!owner) {
+        ModifyTimeWidget* time = timeDialog;
+        ChooseCaliNumWidget* calibration = calibrationDialog;
+        connect(this, &QObject::destroyed, [time, calibration] {
+            delete time;
+            delete calibration;
+        });
+    }
 
     const std::pair<int, void (WizardParaWidget::*)()> buttons[] = {
         {325, &WizardParaWidget::SlotUpdateApp},   {551, &WizardParaWidget::SlotRestoreFactorySet},
