@@ -92,15 +92,25 @@ bool MApplication::eventFilter(QObject* watched, QEvent* event)
 
 void MApplication::calibrateAndReboot()
 {
+    TouchHost* host = host_;
+    // The long press runs the tool without a point count: it asks itself.
+    CalibrateAndReboot(0, [host] { host->FLushAll(); }, [host] { host->ReopenAll(); });
+    host->setCalibrationArmed(0);
+}
+
+void CalibrateAndReboot(int points, const std::function<void()>& flushAll, const std::function<void()>& reopenAll)
+{
     CommandRunner& runner = commandRunner();
-    runner.run(QStringLiteral("./tsc"), {}, -1);   // returns when the tool ends
+    QStringList args;
+    if (points > 0)
+        args << QString::number(points);
+    runner.run(QStringLiteral("./tsc"), args, -1);   // returns when the tool ends
     appClock().sleepMs(500);
-    host_->FLushAll();
-    const bool rebooting = RequestReboot();
-    host_->setCalibrationArmed(0);
+    if (flushAll)
+        flushAll();
     // Still running: the program must not go on with its databases closed.
-    if (!rebooting)
-        host_->ReopenAll();
+    if (!RequestReboot() && reopenAll)
+        reopenAll();
 }
 
 void PanelBacklight(int on)
@@ -114,6 +124,13 @@ bool RequestReboot()
 {
     CommandRunner& runner = commandRunner();
     const CommandResult r = runner.run(QStringLiteral("reboot"), {}, 10000);
+    return r.ok() && runner.isReal();
+}
+
+bool RequestPowerOff()
+{
+    CommandRunner& runner = commandRunner();
+    const CommandResult r = runner.run(QStringLiteral("init"), {QStringLiteral("0")}, 10000);
     return r.ok() && runner.isReal();
 }
 

@@ -6,6 +6,8 @@
 // followed by a release runs the touch-screen calibration and reboots.
 #include <QApplication>
 
+#include <functional>
+
 class QTimer;
 
 // What the application object uses of the main window, which owns the
@@ -62,5 +64,12 @@ void StopWTD();
 // failed or did not really run (the dry run, tests): the program goes on,
 // and the caller opens again what it closed for the reboot.
 bool RequestReboot();
+// Runs "init 0" (power off); true and false as for RequestReboot.
+bool RequestPowerOff();
+// The touch-screen calibration, for the long press and the settings
+// dialog alike: runs "./tsc" (with the point count when points > 0) and
+// waits for it, waits 500 ms, closes the databases (flushAll) and reboots;
+// a reboot that does not happen opens them again (reopenAll).
+void CalibrateAndReboot(int points, const std::function<void()>& flushAll, const std::function<void()>& reopenAll);
 // Clears gisRunWTD, waits one second and ends the process with status.
 void Exit(int status);

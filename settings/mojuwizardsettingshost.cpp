@@ -241,6 +241,16 @@ void MoJuWizardSettingsHost::reopenAfterGroupReboot() { w_.operationRecord()->Re
 // </GROUPS>
 
 // <MAINTENANCE>
+#include "operationrecord.h"
+
+void MoJuWizardSettingsHost::flushAll() { w_.FLushAll(); }
+void MoJuWizardSettingsHost::reopenAll()
+{
+    if (OperationRecord* record = w_.operationRecord())
+        record->ReopenAll();
+}
+qint64 MoJuWizardSettingsHost::clockFloorMs() const { return w_.clockFloorMs; }
+void MoJuWizardSettingsHost::setClockFloorMs(qint64 ms) { w_.clockFloorMs = ms; }
 // </MAINTENANCE>
 
 // <DIALOGS>

@@ -75,6 +75,10 @@ public:
     // </GROUPS>
 
     // <MAINTENANCE> maintenance
+    void flushAll() override;
+    void reopenAll() override;
+    qint64 clockFloorMs() const override;
+    void setClockFloorMs(qint64 ms) override;
     // </MAINTENANCE>
 
     // <DIALOGS> window dialogs

@@ -117,6 +117,14 @@ public:
     // </GROUPS>
 
     // <MAINTENANCE> maintenance
+    // Closes the databases before the panel goes down (FLushAll), and opens
+    // them again when the reboot or power-off did not happen.
+    virtual void flushAll() = 0;
+    virtual void reopenAll() = 0;
+    // The earliest valid clock time (ms since the epoch, 0: none yet), kept
+    // in "realytime.txt" by whoever sets it.
+    virtual qint64 clockFloorMs() const = 0;
+    virtual void setClockFloorMs(qint64 ms) = 0;
     // </MAINTENANCE>
 
     // <DIALOGS> window dialogs

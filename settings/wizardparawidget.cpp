@@ -427,6 +427,7 @@ void WizardParaWidget::DoChangePage()
     for (ColorButton* b : pageButtons)
         if (b)
             b->show();
+    ShowSimpleDisplay();
     update();
 }
 

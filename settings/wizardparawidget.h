@@ -239,6 +239,15 @@ public:
     // </GROUPS members>
 
     // <MAINTENANCE members> maintenance
+    // The set-clock and calibration dialogs (built hidden, children of the
+    // window).
+    class ModifyTimeWidget* timeDialog = nullptr;
+    class ChooseCaliNumWidget* calibrationDialog = nullptr;
+    // The checked copy of an update or factory archive in progress, if any.
+    class PackageCopy* packageCopy = nullptr;
+    class ProgressBox* packageProgress = nullptr;
+    // Longest parameter password; the login compares the whole typed text.
+    static constexpr int kPasswordMaxChars = 32;
     // </MAINTENANCE members>
 
     // <DIALOGS members> cavity names, configuration viewer, help, renumbering
@@ -333,6 +342,16 @@ public slots:
     // </GROUPS slots>
 
     // <MAINTENANCE slots> maintenance
+    void SlotUpdateApp();
+    void SlotRestoreFactorySet();
+    void SlotCalibration();
+    void SlotChangeLan(int index);
+    void SlotModifyTime();
+    // Also the camera renumbering dialog's last step.
+    void SlotShutDown();
+    void SlotExit();
+    void ChangePwd();
+    void SlotChangeShowMode();
     // </MAINTENANCE slots>
 
     // <DIALOGS slots> cavity names, configuration viewer, help, renumbering
@@ -418,6 +437,24 @@ private:
     // </GROUPS private>
 
     // <MAINTENANCE private> maintenance
+    // The update file chosen below mountPoint; empty when none was.
+    QString ChooseUpdateFile(const QString& mountPoint);
+    // The checked copy of source onto targetName ("newupdate.tar.gz" ...)
+    // in the program directory on the worker, under a progress box with
+    // message captionId; then (on success) StopWTD, the record, FLushAll,
+    // "sync", reboot.  A failure shows the refusal and changes nothing
+    // else.  hold (may be null) keeps the USB disk mounted to the end.
+    void InstallPackage(const QString& source, const QString& targetName, int captionId,
+                        const QString& recordText, std::shared_ptr<class MountHold> hold);
+    // Reboots (powerOff: "init 0"), the databases already closed; opens
+    // them again when the panel did not go down.
+    void GoDown(bool powerOff);
+    // The live record into PARAM.db (it also stores gLan); false when it
+    // was not saved.
+    bool SaveLiveParameters();
+    // The camera page's controls and the page buttons as the simple display
+    // state asks; DoChangePage ends with it.
+    void ShowSimpleDisplay();
     // </MAINTENANCE private>
 
     // <DIALOGS private> cavity names, configuration viewer, help, renumbering

@@ -163,6 +163,23 @@ public:
     // </GROUPS>
 
     // <MAINTENANCE> maintenance
+    // Closing and opening the databases are recorded; the test may also
+    // close its own connections there.
+    std::function<void()> onFlushAll;
+    qint64 clockFloor = 0;
+    void flushAll() override
+    {
+        calls << QStringLiteral("FLushAll");
+        if (onFlushAll)
+            onFlushAll();
+    }
+    void reopenAll() override { calls << QStringLiteral("ReopenAll"); }
+    qint64 clockFloorMs() const override { return clockFloor; }
+    void setClockFloorMs(qint64 ms) override
+    {
+        clockFloor = ms;
+        calls << QStringLiteral("clockFloor %1").arg(ms);
+    }
     // </MAINTENANCE>
 
     // <DIALOGS> window dialogs
