@@ -491,8 +491,12 @@ void TestCopy2MoveDisk::dayCap()
     plugAndMount();
     const QDate first(2025, 1, 1);
     const QString root = paths().mountPoint + "/monitor_" + kTag;
+    QVERIFY(QDir().mkpath(root));
+    QDir rootDir(root);
     for (int d = 0; d < existing; ++d)
-        QVERIFY(QDir().mkpath(root + "/" + first.addDays(d).toString("yyyyMMdd") + "/camera2/detect1/OK"));
+        QVERIFY(rootDir.mkdir(first.addDays(d).toString("yyyyMMdd")));
+    // The oldest day holds pictures: it goes whole.
+    env_->writeFile(QDir(env_->dir()).relativeFilePath(root + "/20250101/camera2/detect1/OK/1.jpg"), "jpg");
     // The user's own folder, a file and a folder that is no real date stay.
     QVERIFY(QDir().mkpath(root + "/AAA"));
     QVERIFY(QDir().mkpath(root + "/20251340"));
