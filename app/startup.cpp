@@ -14,6 +14,7 @@
 #include "mojuwizardsettingshost.h"
 #include "mojuwizard.h"
 #include "netcardinfo.h"
+#include "othernetwidget.h"
 #include "paneldevice.h"
 #include "paths.h"
 #include "pixmaps.h"
@@ -49,6 +50,9 @@ StartupParts Startup::ProgramParts()
     static RecordsSeam records;
     p.records = &records;
     p.settingsPage = MakeSettingsDialog;
+    p.otherNetDialog = [](QWidget* window) -> QWidget* {
+        return new OtherNetWidget(window, dynamic_cast<CNT_Net*>(gpNet));
+    };
     // The network page reads the system's interfaces as the link does.
     MoJuWizardSettingsHost::systemNetCardReader() = ReadNetCard;
     p.makeMainWindow = [] {
@@ -135,6 +139,7 @@ QWidget* Startup::MakeMainWindow()
 {
     setRecordsPort(parts_.records);
     setSettingsPageFactory(parts_.settingsPage);
+    setOtherNetDialogFactory(parts_.otherNetDialog);
     QWidget* window = parts_.makeMainWindow();
     if (parts_.netEnabled() && RelayReady(false)) {
         parts_.startRelay(gpNet);

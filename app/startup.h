@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 
+#include "othernetfactory.h"
 #include "settingspage.h"
 
 class QWidget;
@@ -21,6 +22,9 @@ struct StartupParts {
     // The settings dialog's factory, installed with the records subsystem
     // (the window builds the dialog while it is built); null: none.
     SettingsPageFactory settingsPage;
+    // The other-network dialog's factory, installed with the settings
+    // dialog's; null: none.
+    OtherNetDialogFactory otherNetDialog;
     // The main window (step 13).
     std::function<QWidget*()> makeMainWindow;
     // Whether the remote system is on in the live parameters.

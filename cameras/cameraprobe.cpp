@@ -11,6 +11,7 @@
 #include "reachsweep.h"
 
 #include <QFile>
+#include <QSqlError>
 #include <QSqlQuery>
 
 #include <glog/logging.h>
@@ -80,8 +81,12 @@ int CheckUSBCameraNum()
     return n;
 }
 
-void SaveSN(int clear)
+bool SaveSN(int clear)
 {
+    // The rows are written together or not at all; on failure the slots in
+    // memory keep the binding SN.db still holds.
+    char before[kCameraSlots][kSerialTextSize];
+    std::memcpy(before, gSerialNB, sizeof before);
     for (auto& s : gSerialNB) {
         std::memset(s, 0, kSerialTextSize);
         s[0] = '0';
@@ -101,18 +106,44 @@ void SaveSN(int clear)
         }
     }
     if (!gpCameraHost)
-        return;
+        return false;
     QSqlDatabase db = gpCameraHost->serialDatabase();
-    QSqlQuery q(db);
-    for (int k = 0; k < kCameraSlots; ++k) {
+    QString error;
+    bool ok = db.isOpen() && db.transaction();
+    if (!ok)
+        error = db.isOpen() ? db.lastError().text() : QStringLiteral("SN.db is not open");
+    for (int k = 0; ok && k < kCameraSlots; ++k) {
+        const QString name = QStringLiteral("serialNB%1").arg(k);
         const QString sn = QString::fromLatin1(gSerialNB[k]);
+        QSqlQuery q(db);
         q.prepare(QStringLiteral("update sysparam set value=? where name=?"));
         q.addBindValue(sn);
-        q.addBindValue(QStringLiteral("serialNB%1").arg(k));
-        q.exec();
-        if (k < numCamera)
-            gpCameraHost->insertRecord(QStringLiteral("Save SN %1: %2").arg(k + 1).arg(sn));
+        q.addBindValue(name);
+        ok = q.exec();
+        // A row lost from the file is made again rather than the binding dropped.
+        if (ok && q.numRowsAffected() == 0) {
+            q.prepare(QStringLiteral("insert into sysparam(name, value) values(?, ?)"));
+            q.addBindValue(name);
+            q.addBindValue(sn);
+            ok = q.exec();
+        }
+        if (!ok)
+            error = q.lastError().text();
     }
+    if (ok && !db.commit()) {
+        ok = false;
+        error = db.lastError().text();
+    }
+    if (!ok) {
+        if (db.isOpen())
+            db.rollback();
+        std::memcpy(gSerialNB, before, sizeof before);
+        LOG(ERROR) << "SN.db: camera serials not saved: " << error.toStdString();
+        return false;
+    }
+    for (int k = 0; k < numCamera && k < kCameraSlots; ++k)
+        gpCameraHost->insertRecord(QStringLiteral("Save SN %1: %2").arg(k + 1).arg(QString::fromLatin1(gSerialNB[k])));
+    return true;
 }
 
 void CameraSetSpeed()

@@ -9,9 +9,11 @@ void CheckCameraID();
 // USB video-class cameras attached, counted from the kernel's input-device
 // list (paths().procInputDevices; a copy is kept as "devices").
 int CheckUSBCameraNum();
-// Rewrites the eight serial rows of SN.db: clear = 1 stores "0" everywhere,
-// 0 the serials of the opened cameras in the slots gCamNO chooses.
-void SaveSN(int clear);
+// Rewrites the eight serial rows of SN.db in one transaction: clear = 1
+// stores "0" everywhere, 0 the serials of the opened cameras in the slots
+// gCamNO chooses.  False when SN.db was not written; the file and the
+// serials in memory then keep the binding they had.
+bool SaveSN(int clear);
 // Applies the capture speed to every camera in use (stop, set, start).
 void CameraSetSpeed();
 // Decides whether the cameras are lost and shuts them down if so.

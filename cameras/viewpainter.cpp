@@ -426,7 +426,7 @@ void paintLive(QPainter& p, const ViewPaintInput& in, const Layout& lay, TextWri
                                    : ConvertShownFrame(slot, in.buffer);
     // While the camera share sends this view to the relay, the picture
     // carries the share's time stamp on screen as well.
-    if (pictured && in.viewImage && in.source == PictureSourceLive && gpNet) {
+    if (pictured && in.viewImage && (in.source == PictureSourceNone || in.source == PictureSourceLive) && gpNet) {
         const QString stamp = gpNet->viewStamp();
         if (!stamp.isEmpty()) {
             QImage canvas(reinterpret_cast<uchar*>(in.buffer.rgba), in.viewImage->width(), in.viewImage->height(),

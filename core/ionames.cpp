@@ -49,3 +49,25 @@ QString NameOf(const char* const* table, int count, int index)
 
 QString InName(int index) { return NameOf(gInName, kInNames, index); }
 QString OutName(int index) { return NameOf(gOutName, kOutNames, index); }
+
+const char* const gCustomInputName[8 * 2] = {
+    "输入 1", "Input 1", "输入 3", "Input 3", "输入 4", "Input 4", "输入 5", "Input 5",
+    "输入 6", "Input 6", "输入 7", "Input 7", "输入 8", "Input 8", "输入 9", "Input 9",
+};
+
+const char* const gCustomOutputName[8 * 2] = {
+    "输出 1", "Output 1", "输出 2", "Output 2", "输出 4", "Output 4", "输出 5", "Output 5",
+    "输出 6", "Output 6", "输出 7", "Output 7", "输出 8", "Output 8", "输出 9", "Output 9",
+};
+
+namespace {
+QString SlotLabel(const char* const* table, int slot)
+{
+    if (slot < 0 || slot >= 8)
+        return QString();
+    return QString::fromUtf8(table[2 * slot + (gLan == LanEnglish ? 1 : 0)]);
+}
+}  // namespace
+
+QString CustomInputLabel(int slot) { return SlotLabel(gCustomInputName, slot); }
+QString CustomOutputLabel(int slot) { return SlotLabel(gCustomOutputName, slot); }

@@ -99,8 +99,11 @@ class RecordingRelayLink : public RelayLink {
 public:
     bool open = true;
     bool alive = true;
+    // What viewStamp answers (empty: the camera share is not running).
+    QString stamp;
     bool serverOpen() const override { return open; }
     bool linkAlive() const override { return alive; }
+    QString viewStamp() const override { return stamp; }
     // Recorded as "usememory ID W H 0xADDRESS".
     void CNT_AddUseMemory(int id, int width, int height, void* frame) override;
     QStringList calls() const;

@@ -1,4 +1,6 @@
 #include "mojuwizard.h"
+
+#include "cavitynamesource.h"
 #include "settingspage.h"
 
 #include "cameragrid.h"
@@ -32,6 +34,7 @@
 #include "passwordbox.h"
 #include "picturenumbering.h"
 #include "recordsport.h"
+#include "othernetfactory.h"
 #include "relaylink.h"
 #include "savefialimagethread.h"
 #include "warnbox.h"
@@ -285,6 +288,8 @@ MoJuWizard::MoJuWizard(QWidget* parent) : QWidget(parent)
     MakeAreaPage();
     if (const SettingsPageFactory& makeSettings = settingsPageFactory())
         settingsPage = makeSettings(*this);
+    if (const OtherNetDialogFactory& makeOtherNet = otherNetDialogFactory())
+        otherNetDialog = makeOtherNet(this);
     OpenUserStore();
 
     panX = 0;
@@ -812,9 +817,10 @@ bool MoJuWizard::cycleDelayTimerRunning(int k) const
 
 WizardPara& MoJuWizard::liveParameters() { return *gpWPara; }
 
-// The cavity names join with their subsystem; until then there is nothing
-// to name.
-QString MoJuWizard::cavityName(int, int) const { return {}; }
+QString MoJuWizard::cavityName(int camera, int k) const
+{
+    return cavityNames ? cavityNames->cavityName(camera, k) : QString();
+}
 
 // -------------------------------------------------------------- cycle host
 
@@ -831,7 +837,12 @@ void MoJuWizard::showNoInputBox(const QString& text)
 
 void MoJuWizard::hideNoInputBox() { noInputBox->hide(); }
 
-void MoJuWizard::hideHelpPage() {}
+void MoJuWizard::hideHelpPage()
+{
+    if (helpPage)
+        helpPage->hide();
+}
+
 void MoJuWizard::hideSettingsPage()
 {
     if (settingsPage)

@@ -58,11 +58,13 @@ public:
     // 0 .. numCamera - 1 are in use.
     CammerWidget* cameraViews[kCameraSlots] = {};
 
-    // The pages and dialogs of the subsystems still to come stay null until
-    // they exist; every use checks.  Status strip, side bar, area page and
-    // the settings dialog (when start-up installed its factory) are built;
-    // the help page, renumbering, other-network, I/O name, cavity and
-    // hardware-configuration dialogs, statistics page.
+    // The pages and dialogs, children of the window (the cavity dialog is a
+    // window of its own).  Status strip, side bar and area page are always
+    // built; the settings dialog and its side dialogs (help page,
+    // renumbering, other-network, I/O names, cavity names, hardware
+    // configuration) come from the settings factory the start-up installs,
+    // and the statistics page only with statistics on.  Without them (tests
+    // of the window alone) they stay null, so every use checks.
     class IOStatusWidget* statusStrip = nullptr;
     class IndexButton* sideBar = nullptr;
     DrawROIWidget* areaPage = nullptr;
@@ -73,6 +75,8 @@ public:
     QWidget* ioNameDialog = nullptr;
     QWidget* cavityDialog = nullptr;
     QWidget* hardwareConfigViewer = nullptr;
+    // The cavity dialog's names for the views; null: no names.
+    class CavityNameSource* cavityNames = nullptr;
     QWidget* statisticsPage = nullptr;
 
     // Result-picture folders [camera][detection][0 NG, 1 OK], made at

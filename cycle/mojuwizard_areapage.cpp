@@ -60,7 +60,7 @@ void MoJuWizard::showStatusStrip()
         statusStrip->show();
 }
 
-// The help viewer is not built yet: the chapter is kept for it.
+// The chapter first (the viewer keeps it in range), then the viewer.
 void MoJuWizard::showHelpPage(int index)
 {
     gHelpC = index;

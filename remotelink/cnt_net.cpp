@@ -673,4 +673,8 @@ void CNT_Net::CNT_AddUseMemory(int id, int width, int height, void* frame)
 }
 
 // <OTHERNET>
+void CNT_Net::ResetRecords()
+{
+    onLinkThread([this] { records_.ResetCounts(appClock().now()); });
+}
 // </OTHERNET>

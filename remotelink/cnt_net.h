@@ -165,6 +165,10 @@ public:
     static int ReadNetSwitch(const QString& paramDbPath = QStringLiteral("PARAM.db"));
 
     // <OTHERNET> the other-network dialog's needs of the link
+    // The dialog's statistics reset, after it removed the records' files:
+    // both records start again from nothing in memory too, so the next
+    // statistics and manual-stop messages do not bring the old counts back.
+    void ResetRecords();
     // </OTHERNET>
 
 signals:

@@ -386,6 +386,19 @@ void RelayRecords::InitStatistics()
     r.valid = true;
 }
 
+void RelayRecords::ResetCounts(const QDateTime& now)
+{
+    const bool stopOpen = manualStopRecord.stop_check_timeslot.contains(QLatin1String("--:--"));
+    manualStopRecord = CNT_Path_ManualStop();
+    if (stopOpen) {
+        manualStopRecord.utc = now.toMSecsSinceEpoch();
+        manualStopRecord.stop_check_timeslot = QStringLiteral("%1---:--").arg(now.toString(QStringLiteral("hh:mm")));
+    }
+    statisticsRecord = CNT_Path_Statistics();
+    statisticsRecord.start_utc = now.toMSecsSinceEpoch();
+    ngDurations.clear();
+}
+
 QByteArray RelayRecords::CNT_SendManualStop(const RecordInputs& in, bool enabled)
 {
     if (!enabled)

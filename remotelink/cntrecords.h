@@ -128,6 +128,13 @@ public:
     // detection keys outside 0..7 and area keys outside 0..49 are skipped.
     void InitStatistics();
 
+    // The statistics reset of the other-network dialog, after it removed
+    // both files: the figures, the camera table, the alarm durations and the
+    // stopped minutes start again from nothing at now, so the next messages
+    // carry no count from before the reset.  A stop still open stays open,
+    // counted from now.
+    void ResetCounts(const QDateTime& now);
+
     // Type 10, after detection was stopped or started by hand: opens or
     // closes the stop, writes the file and returns the body.  enabled false
     // (type switched off): returns an empty body and changes nothing.

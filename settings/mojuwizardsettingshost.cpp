@@ -223,6 +223,7 @@ OtherNetDialog* MoJuWizardSettingsHost::otherNetDialog()
 }
 
 // <MULTIDETECT>
+QWidget* MoJuWizardSettingsHost::ioNameDialog() { return w_.ioNameDialog; }
 // </MULTIDETECT>
 
 // <GROUPS>

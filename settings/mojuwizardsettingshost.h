@@ -60,6 +60,7 @@ public:
     // </NETWORK>
 
     // <MULTIDETECT> multi-detection and I/O names
+    class QWidget* ioNameDialog() override;
     // </MULTIDETECT>
 
     // <RECORD> record page and export

@@ -96,6 +96,8 @@ public:
     // </NETWORK>
 
     // <MULTIDETECT> multi-detection and I/O names
+    // The window's I/O-name dialog; null while the window has none.
+    virtual class QWidget* ioNameDialog() = 0;
     // </MULTIDETECT>
 
     // <RECORD> record page and export

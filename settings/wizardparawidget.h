@@ -210,6 +210,8 @@ public:
     // </NETWORK members>
 
     // <MULTIDETECT members> multi-detection page and I/O names
+    // The multi-detection I/O page, built hidden with the dialog.
+    class IOWidget* ioPage = nullptr;
     // </MULTIDETECT members>
 
     // <RECORD members> record page and data export
@@ -232,6 +234,13 @@ public:
     // </MAINTENANCE members>
 
     // <DIALOGS members> cavity names, configuration viewer, help, renumbering
+    // The main window's side dialogs these pages open (null: none).
+    class EditCavitywidget* cavityDialog = nullptr;
+    class HardwareConfigurationWidget* configurationViewer = nullptr;
+    class WidgetChangeCamera* renumberDialog = nullptr;
+    // What the renumbering's OK runs once the new binding is stored: the
+    // shutdown question (SlotShutDown).
+    std::function<void()> shutDownAsked;
     // </DIALOGS members>
 
 
@@ -292,6 +301,10 @@ public slots:
     // </NETWORK slots>
 
     // <MULTIDETECT slots> multi-detection page and I/O names
+    // "Custom IO": the page over the still visible dialog.
+    void SlotShowIOWidget();
+    // "IO name": the dialog hides and the window's I/O-name dialog shows.
+    void SlotShowCustomIONameWidget();
     // </MULTIDETECT slots>
 
     // <RECORD slots> record page and data export
@@ -307,6 +320,9 @@ public slots:
     // </MAINTENANCE slots>
 
     // <DIALOGS slots> cavity names, configuration viewer, help, renumbering
+    void SlotShowEditcavityWidget();
+    void SlotShowHardwareConfigurationWidget();
+    void SlotTuneCamera();
     // </DIALOGS slots>
 
 

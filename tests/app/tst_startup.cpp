@@ -4,6 +4,8 @@
 #include "cameraservices.h"
 #include "copy2movedisk.h"
 #include "globals.h"
+#include "othernetdialog.h"
+#include "othernetfactory.h"
 #include "paths.h"
 #include "pixmaps.h"
 #include "recordsseam.h"
@@ -26,6 +28,7 @@ private slots:
     void panelDeviceAbsentLeavesDescriptorClosed();
     void noCameraServicesOffThePanel();
     void recordsInstalledBeforeTheWindow();
+    void otherNetDialogFactoryInstalledBeforeTheWindow();
 };
 
 namespace {
@@ -177,6 +180,37 @@ void TestStartup::recordsInstalledBeforeTheWindow()
     QVERIFY(!recordsPort());
     std::unique_ptr<QWidget> w(s.MakeMainWindow());
     QCOMPARE(seenByWindow, static_cast<RecordsPort*>(&records));
+    setRecordsPort(nullptr);
+    delete gpNet;
+    gpNet = nullptr;
+}
+
+void TestStartup::otherNetDialogFactoryInstalledBeforeTheWindow()
+{
+    // The program's factory builds the dialog hidden, as a child of the
+    // window, and the network page finds it through its interface.
+    TestEnv env;
+    const StartupParts program = Startup::ProgramParts();
+    QVERIFY(program.otherNetDialog);
+    {
+        QWidget window;
+        QWidget* dialog = program.otherNetDialog(&window);
+        QVERIFY(dialog && dialog->parent() == &window && dialog->isHidden());
+        QVERIFY(dynamic_cast<OtherNetDialog*>(dialog) != nullptr);
+    }
+    Trace t;
+    StartupParts parts = fakeParts(t, false, false);
+    parts.otherNetDialog = [](QWidget*) -> QWidget* { return nullptr; };
+    bool seenByWindow = false;
+    parts.makeMainWindow = [&seenByWindow] {
+        seenByWindow = bool(otherNetDialogFactory());
+        return new QWidget;
+    };
+    Startup s(std::move(parts));
+    s.BeforeMainWindow(nullptr);
+    std::unique_ptr<QWidget> w(s.MakeMainWindow());
+    QVERIFY(seenByWindow);
+    setOtherNetDialogFactory(nullptr);
     setRecordsPort(nullptr);
     delete gpNet;
     gpNet = nullptr;

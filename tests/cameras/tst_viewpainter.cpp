@@ -6,6 +6,7 @@
 #include "cyclecounters.h"
 #include "fakeslothost.h"
 #include "messages.h"
+#include "relaylink.h"
 #include "testenv.h"
 #include "slotrig.h"
 #include "testgeometry.h"
@@ -131,6 +132,8 @@ private slots:
         env_.reset();
     }
     void redBlinkReachesThePicture();
+    void shareStampOnTheLivePicture_data();
+    void shareStampOnTheLivePicture();
     void viewsBeyondTheCamerasInUse_data();
     void viewsBeyondTheCamerasInUse();
     void recentNG();
@@ -167,6 +170,48 @@ void TestViewPainter::redBlinkReachesThePicture()
         QCOMPARE(out.pixel(120, 150), phase ? qRgb(255, 0, 0) : kGreyPixel);
         QCOMPARE(out.pixel(380, 150), kGreyPixel);
     }
+}
+
+void TestViewPainter::shareStampOnTheLivePicture_data()
+{
+    QTest::addColumn<int>("source");
+    QTest::addColumn<QString>("stamp");
+    QTest::addColumn<bool>("stamped");
+    QTest::newRow("monitoring, share running") << int(PictureSourceNone) << "2026-12-11 09:41:27 " << true;
+    QTest::newRow("area page live, share running") << int(PictureSourceLive) << "2026-12-11 09:41:27 " << true;
+    QTest::newRow("live, no share") << int(PictureSourceLive) << "" << false;
+    QTest::newRow("template, share running") << int(PictureSourceTemplate) << "2026-12-11 09:41:27 " << false;
+}
+
+// While the camera share runs, the live picture carries its time stamp:
+// green, in the lowest 100 rows, right-aligned; in the buffer the share
+// sends and on the screen alike.
+void TestViewPainter::shareStampOnTheLivePicture()
+{
+    QFETCH(int, source);
+    QFETCH(QString, stamp);
+    QFETCH(bool, stamped);
+    RecordingRelayLink relay;
+    relay.stamp = stamp;
+    RelayLink* const before = gpNet;
+    gpNet = &relay;
+    Scene s(1280, 1024, 1.0);
+    const QImage out = s.paint(source);
+    gpNet = before;
+
+    auto isGreen = [](QRgb c) { return qGreen(c) > 200 && qRed(c) < 90 && qBlue(c) < 90; };
+    auto count = [&](const QImage& img, const QRect& r) {
+        int n = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                n += isGreen(img.pixel(x, y));
+        return n;
+    };
+    const QRect band(640, 924, 640, 100), above(0, 0, 1280, 924), left(0, 924, 400, 100);
+    QCOMPARE(count(s.image, band) > 50, stamped);
+    QCOMPARE(count(s.image, above), 0);
+    QCOMPARE(count(s.image, left), 0);
+    QCOMPARE(count(out, band) > 50, stamped);
 }
 
 void TestViewPainter::viewsBeyondTheCamerasInUse_data()

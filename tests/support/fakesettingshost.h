@@ -129,6 +129,13 @@ public:
     // </NETWORK>
 
     // <MULTIDETECT> multi-detection and I/O names
+    // The test's I/O-name dialog, null: none.
+    class QWidget* ioNames = nullptr;
+    QWidget* ioNameDialog() override
+    {
+        calls << QStringLiteral("ioNameDialog");
+        return ioNames;
+    }
     // </MULTIDETECT>
 
     // <RECORD> record page and export

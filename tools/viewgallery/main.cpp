@@ -15,6 +15,7 @@
 #include "fakeslothost.h"
 #include "kitfonts.h"
 #include "messages.h"
+#include "relaylink.h"
 #include "simcamerabus.h"
 
 #include <QApplication>
@@ -40,7 +41,7 @@ constexpr int kImageH = 1024;
 
 const char* const kStates[] = {"live-areas", "ok", "ng-blink-on", "ng-blink-off", "countdown",
                                "template", "many-areas", "recent-ng", "ng-record", "grid-alarm",
-                               "cavity-names", "skip"};
+                               "cavity-names", "skip", "video-share"};
 
 // A grey moulded part: a plate with four cavities, ribs, holes and a gate,
 // on a dark fixture.  shift moves it a little so that the cameras differ.
@@ -143,6 +144,7 @@ cv::Rect imageRect(const CammerSingleton& set, int d, int i)
 class Gallery {
 public:
     FakeSlotHost host;
+    RecordingRelayLink relay;
     std::unique_ptr<QWidget> window;
     CammerWidget* slot[kCameraSlots] = {};
     QImage recordPicture;
@@ -183,6 +185,8 @@ public:
 
     void destroy()
     {
+        if (gpNet == &relay)
+            gpNet = nullptr;
         for (auto*& b : host.slotBackends)
             b = nullptr;
         window.reset();
@@ -203,6 +207,8 @@ public:
             host.delayTimerRunning[k] = false;
         }
         host.runState = RunStateDetecting;
+        if (gpNet == &relay)
+            gpNet = nullptr;
         host.para.liveRoiDisplay = 0;
         host.para.showCavityNumbers = 0;
         host.para.hideNgCount = 0;
@@ -408,6 +414,11 @@ public:
             host.skipActive = true;
             host.skipCount = 3;
             host.para.liveRoiDisplay = 1;
+        } else if (state == QLatin1String("video-share")) {
+            // The camera share sends the views to the relay: they carry its
+            // time stamp.
+            relay.stamp = QStringLiteral("2026-12-11 09:41:27 ");
+            gpNet = &relay;
         }
     }
 };
