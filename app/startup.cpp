@@ -89,7 +89,8 @@ void Startup::BeforeMainWindow(char** argv)
     parts_.logInfo(QString::fromLatin1(kVersionLine));
 
     // The demo's folder standing in for the USB disk, before anything mounts.
-    if (InstallDemoDiskFromEnvironment())
+    const bool demoDisk = InstallDemoDiskFromEnvironment();
+    if (demoDisk)
         parts_.logInfo(QStringLiteral("demo USB disk: %1").arg(paths().mountPoint));
 
     CreateSharedLocks();
@@ -98,7 +99,16 @@ void Startup::BeforeMainWindow(char** argv)
     RegisterKitFonts();
 
     gpNet = parts_.makeNet();
-    Copy2MoveDisk::instance()->start();
+    // Off the panel the dry run answers no blkid, so the copy could never
+    // find a disk and would only log its refused commands every pass; the
+    // demo's folder disk does answer them.
+    Copy2MoveDisk* usbCopy = Copy2MoveDisk::instance();
+    if (commandRunner().isReal() || demoDisk) {
+        usbCopy->start();
+        // The worker ends before the program's statics go.
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QObject::connect(app, &QCoreApplication::aboutToQuit, usbCopy, [usbCopy] { usbCopy->stop(); });
+    }
     gAppDirPath = QCoreApplication::applicationDirPath();
     InstallCameraServices();
 }

@@ -25,7 +25,37 @@ QString devicePath(const QByteArray& line)
     return QString::fromLocal8Bit(colon < 0 ? line : line.left(colon)).trimmed();
 }
 
-bool readMounts(QByteArray* out)
+QString withoutTrailingDigits(QString device)
+{
+    while (!device.isEmpty() && device.back().isDigit() && device.back().unicode() < 128)
+        device.chop(1);
+    return device;
+}
+
+// The last part of the last UUID piece of the line: a PARTUUID after the
+// UUID wins.  Only ASCII letters and digits are kept, so that whatever blkid
+// prints can never leave the folder the tag names.
+QString ext4LineTag(const QByteArray& line)
+{
+    QByteArray tag;
+    for (const QByteArray& piece : line.split(' ')) {
+        if (!piece.contains("UUID"))
+            continue;
+        QByteArray value = piece;
+        value.replace("UUID=", "");
+        value.replace('"', "");
+        tag = value.split('-').last();
+    }
+    QString clean;
+    for (const char c : tag)
+        if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
+            clean += QLatin1Char(c);
+    return clean;
+}
+
+} // namespace
+
+bool ReadMountsTable(QByteArray* out)
 {
     QFile f(paths().procMounts);
     if (!f.open(QIODevice::ReadOnly))
@@ -34,24 +64,38 @@ bool readMounts(QByteArray* out)
     return true;
 }
 
-} // namespace
-
-BlkidListing ParseBlkid(const QByteArray& output)
+BlkidListing ParseBlkid(const QByteArray& output, BlkidRule rule)
 {
     BlkidListing r;
-    for (const QByteArray& line : output.split('\n')) {
-        if (line.trimmed().isEmpty())
-            continue;
+    QList<QByteArray> lines;
+    for (const QByteArray& line : output.split('\n'))
+        if (!line.trimmed().isEmpty())
+            lines << line;
+
+    if (rule == BlkidRule::ImageCopy) {
+        // The first ext4 line decides, and candidates may come before it.
+        for (const QByteArray& line : lines)
+            if (line.contains("TYPE=\"ext4\"")) {
+                r.systemDisk = withoutTrailingDigits(devicePath(line));
+                r.systemTag = ext4LineTag(line);
+                break;
+            }
+    }
+    for (const QByteArray& line : lines) {
+        r.devices << devicePath(line);
         if (line.contains("TYPE=\"ext4\"")) {
-            QString disk = devicePath(line);
-            while (!disk.isEmpty() && disk.back().isDigit() && disk.back().unicode() < 128)
-                disk.chop(1);
-            if (!disk.isEmpty())
-                r.systemDisk = disk;
+            if (rule == BlkidRule::FindAU) {
+                const QString disk = withoutTrailingDigits(devicePath(line));
+                if (!disk.isEmpty()) {
+                    r.systemDisk = disk;
+                    r.systemTag = ext4LineTag(line);
+                }
+            }
         } else if (isFatNtfsOrExfat(line)) {
             const QString dev = devicePath(line);
             // Only absolute device paths: anything else would reach mount as
-            // an option rather than a device.
+            // an option rather than a device.  By FindAU's rule the system
+            // disk is known here only after an ext4 line.
             if (!r.systemDisk.isEmpty() && dev.startsWith(QLatin1Char('/'))
                 && !dev.contains(r.systemDisk))
                 r.candidates << dev;
@@ -80,6 +124,18 @@ bool IsMountedOn(const QByteArray& mounts, const QString& device, const QString&
             return true;
     }
     return false;
+}
+
+QStringList MountedDevices(const QByteArray& mounts, const QString& mountPoint)
+{
+    const QByteArray point = mountPoint.toLocal8Bit();
+    QStringList devices;
+    for (const QByteArray& line : mounts.split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() >= 2 && fields[1] == point)
+            devices << QString::fromLocal8Bit(fields[0]);
+    }
+    return devices;
 }
 
 // ---------------------------------------------------------------- lease
@@ -136,6 +192,14 @@ MountHold& MountHold::operator=(MountHold&& other) noexcept
     return *this;
 }
 
+MountHold MountHold::take()
+{
+    MountLease::shared().acquire();
+    MountHold hold;
+    hold.adopt();
+    return hold;
+}
+
 void MountHold::release()
 {
     if (held_) {
@@ -166,7 +230,7 @@ QString FindAU(MountHold* hold)
         return QString();
     }
     QByteArray mounts;
-    if (!readMounts(&mounts)) {
+    if (!ReadMountsTable(&mounts)) {
         lease.endChange();
         return QString();
     }
@@ -175,7 +239,7 @@ QString FindAU(MountHold* hold)
         runner.run(QStringLiteral("umount"), {mountPoint}, kCommandWaitMs);
     runner.run(QStringLiteral("mount"), {device, mountPoint}, kCommandWaitMs);
 
-    const bool ok = readMounts(&mounts) && IsMountedOn(mounts, device, mountPoint);
+    const bool ok = ReadMountsTable(&mounts) && IsMountedOn(mounts, device, mountPoint);
     const bool keep = ok && hold;
     lease.endChange(keep);
     if (keep)
@@ -190,7 +254,33 @@ QString FindAU()
 
 // ---------------------------------------------------------------- unmount
 
-bool UnmountAU(int timeoutMs)
+ReleasedDisks& ReleasedDisks::shared()
+{
+    static ReleasedDisks disks;
+    return disks;
+}
+
+void ReleasedDisks::note(const QStringList& devices)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const QString& d : devices)
+        if (!devices_.contains(d))
+            devices_ << d;
+}
+
+bool ReleasedDisks::contains(const QString& device) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return devices_.contains(device);
+}
+
+void ReleasedDisks::keepOnly(const QStringList& listed)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    devices_.removeIf([&listed](const QString& d) { return !listed.contains(d); });
+}
+
+bool UnmountAU(int timeoutMs, UnmountPurpose purpose)
 {
     MountLease& lease = MountLease::shared();
     if (!lease.beginChange(timeoutMs)) {
@@ -204,13 +294,19 @@ bool UnmountAU(int timeoutMs)
     if (!sync.ok())
         qWarning() << "sync failed with" << sync.exitCode;
     QByteArray mounts;
-    bool ok = readMounts(&mounts);
+    bool ok = ReadMountsTable(&mounts);
+    QStringList released;
     if (ok) {
+        released = MountedDevices(mounts, mountPoint);
         const int mounted = CountMountLines(mounts, mountPoint);
         for (int k = 0; k < mounted; ++k)
             runner.run(QStringLiteral("umount"), {mountPoint}, kCommandWaitMs);
-        ok = readMounts(&mounts) && CountMountLines(mounts, mountPoint) == 0;
+        ok = ReadMountsTable(&mounts) && CountMountLines(mounts, mountPoint) == 0;
     }
+    // Noted before the change ends, so the image copy cannot mount the disk
+    // again in between.
+    if (ok && purpose == UnmountPurpose::Removal)
+        ReleasedDisks::shared().note(released);
     lease.endChange();
     if (!ok)
         qWarning() << "USB disk still mounted on" << mountPoint;

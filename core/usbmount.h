@@ -15,16 +15,33 @@
 struct BlkidListing {
     QString systemDisk;
     QStringList candidates;
+    // The system disk's tag (UUID rule); letters and digits only, so it can
+    // never form a path.  Empty without an ext4 line.
+    QString systemTag;
+    // Every device path the listing names, in order.
+    QStringList devices;
 };
 
-// Pure: a partition listed before the first ext4 line is never a candidate,
-// nor one whose device path contains the system disk name.
-BlkidListing ParseBlkid(const QByteArray& output);
+// The two callers read one listing by different rules:
+//  - FindAU: the last ext4 line names the system disk, and only partitions
+//    listed after the first ext4 line are candidates;
+//  - ImageCopy: the first ext4 line decides (system disk and tag), and once
+//    an ext4 line exists every FAT, NTFS or exFAT partition in the listing
+//    that is not on the system disk is a candidate.
+enum class BlkidRule { FindAU, ImageCopy };
+
+// Pure.  A partition whose device path contains the system disk name is
+// never a candidate, nor one that is not an absolute device path.
+BlkidListing ParseBlkid(const QByteArray& output, BlkidRule rule = BlkidRule::FindAU);
 
 // Number of lines of a mounts table that mention the mount point anywhere.
 int CountMountLines(const QByteArray& mounts, const QString& mountPoint);
 // True when the mounts table lists device on mountPoint.
 bool IsMountedOn(const QByteArray& mounts, const QString& device, const QString& mountPoint);
+// The devices the mounts table lists on mountPoint, in table order.
+QStringList MountedDevices(const QByteArray& mounts, const QString& mountPoint);
+// Reads the mounts table (paths().procMounts); false when it cannot be read.
+bool ReadMountsTable(QByteArray* out);
 
 // Everyone who mounts or unmounts the mount point, or writes below it,
 // goes through the one shared lease:
@@ -65,6 +82,9 @@ public:
     MountHold(MountHold&& other) noexcept : held_(other.held_) { other.held_ = false; }
     MountHold& operator=(MountHold&& other) noexcept;
 
+    // Holds the disk; waits while a mount change runs.
+    static MountHold take();
+
     bool held() const { return held_; }
     void release();
 
@@ -83,8 +103,29 @@ constexpr int kMountChangeWaitMs = 5000;
 QString FindAU(MountHold* hold);
 QString FindAU();
 
+// Disks unmounted so that the user can pull them.  The USB image copy must
+// not mount such a disk again while it is still plugged in (the user is
+// about to pull it); it forgets one once blkid no longer lists it.
+class ReleasedDisks {
+public:
+    static ReleasedDisks& shared();
+    void note(const QStringList& devices);
+    bool contains(const QString& device) const;
+    // Forgets every device not in listed.
+    void keepOnly(const QStringList& listed);
+
+private:
+    mutable std::mutex mutex_;
+    QStringList devices_;
+};
+
+enum class UnmountPurpose {
+    Removal,   // the user pulls the disk next: noted in ReleasedDisks
+    Internal,  // the image copy's own unmount of a gone or stale disk
+};
+
 // Unmounts the mount point under the lease: waits (at most timeoutMs) until
 // nobody holds the disk, runs "sync" and "umount" through the command runner
 // and checks the mounts table.  True when the sync succeeded and nothing is
 // mounted there any more.
-bool UnmountAU(int timeoutMs = kMountChangeWaitMs);
+bool UnmountAU(int timeoutMs = kMountChangeWaitMs, UnmountPurpose purpose = UnmountPurpose::Removal);

@@ -6,6 +6,7 @@
 #include "globals.h"
 #include "othernetdialog.h"
 #include "othernetfactory.h"
+#include "paths.h"
 #include "pixmaps.h"
 #include "recordsseam.h"
 #include "relaylink.h"
@@ -22,6 +23,7 @@ private slots:
     void relayStartsOnlyWhenOnAndListening_data();
     void relayStartsOnlyWhenOnAndListening();
     void copyWorkerIsMadeOnlyWhenMissing();
+    void copyWorkerRunsOnlyWhereADiskCanBeFound();
     void missingPicturesAreTolerated();
     void panelDeviceAbsentLeavesDescriptorClosed();
     void noCameraServicesOffThePanel();
@@ -101,6 +103,28 @@ void TestStartup::copyWorkerIsMadeOnlyWhenMissing()
     // A second pass keeps the worker that exists.
     Startup(fakeParts(t, false, false)).BeforeMainWindow(nullptr);
     QCOMPARE(Copy2MoveDisk::_instance, made);
+    delete gpNet;
+    gpNet = nullptr;
+}
+
+void TestStartup::copyWorkerRunsOnlyWhereADiskCanBeFound()
+{
+    // Off the panel only the demo's folder disk answers blkid; without it the
+    // worker would only log refused commands.
+    TestEnv env;
+    Trace t;
+    Startup(fakeParts(t, false, false)).BeforeMainWindow(nullptr);
+    QVERIFY(!Copy2MoveDisk::instance()->started());
+    delete gpNet;
+    gpNet = nullptr;
+
+    qputenv("MOULDMON_DEMO_DISK", env.path("usbdisk").toLocal8Bit());
+    Startup(fakeParts(t, false, false)).BeforeMainWindow(nullptr);
+    qunsetenv("MOULDMON_DEMO_DISK");
+    QVERIFY(Copy2MoveDisk::instance()->started());
+    // It finds and mounts the folder disk by itself.
+    QTRY_COMPARE(Copy2MoveDisk::instance()->mountPath(), paths().mountPoint);
+    Copy2MoveDisk::instance()->stop();
     delete gpNet;
     gpNet = nullptr;
 }
