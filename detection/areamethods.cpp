@@ -10,6 +10,10 @@
 #include <climits>
 #include <memory>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 bool within(int v, int lo, int hi) { return v >= lo && v <= hi; }
@@ -105,37 +109,79 @@ bool decodeDistance(int a, int b, int c, AreaParams& p)
 // First stage of the gray-range methods: the pixels of the cut within the
 // range (inclusive) inside the effective mask (inspection mask, area mask
 // and, in a shifted frame, the covered part); white count closes them with
-// a k x k ellipse.  Returns the filter size of the blob stage.
+// a k x k ellipse.  Returns the filter size of the blob stage.  One pass
+// over the cut: the range test and the three masks are per-pixel ANDs.
 int grayStage(const AreaJob& job, const AreaParams& p, bool whiteCount, cv::Mat& work)
 {
-    cv::Mat effective;
-    cv::bitwise_and(job.inspectCut, job.areaMask, effective);
-    if (!job.covered.empty())
-        cv::bitwise_and(effective, job.covered, effective);
-    cv::inRange(job.cut, cv::Scalar(p.grayLo), cv::Scalar(p.grayHi), work);
-    cv::bitwise_and(work, effective, work);
+    const cv::Size size = job.cut.size();
+    work.create(size, CV_8UC1);
+    const bool covered = !job.covered.empty();
+    // lo <= v <= hi as one unsigned compare (lo <= hi by decoding).
+    const uchar lo = static_cast<uchar>(p.grayLo);
+    const uchar span = static_cast<uchar>(p.grayHi - p.grayLo);
+    for (int y = 0; y < size.height; ++y) {
+        const uchar* c = job.cut.ptr<uchar>(y);
+        const uchar* in = job.inspectCut.ptr<uchar>(y);
+        const uchar* am = job.areaMask.ptr<uchar>(y);
+        const uchar* co = covered ? job.covered.ptr<uchar>(y) : nullptr;
+        uchar* w = work.ptr<uchar>(y);
+        int x = 0;
+#if defined(__SSE2__)
+        // 16 pixels a step: v - lo (wrapping) within span is the range.
+        const __m128i vLo = _mm_set1_epi8(static_cast<char>(lo));
+        const __m128i vSpan = _mm_set1_epi8(static_cast<char>(span));
+        const __m128i all = _mm_set1_epi8(-1);
+        for (; x + 16 <= size.width; x += 16) {
+            const __m128i d = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(c + x)), vLo);
+            __m128i m = _mm_cmpeq_epi8(_mm_min_epu8(d, vSpan), d);
+            m = _mm_and_si128(m, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x)));
+            m = _mm_and_si128(m, _mm_loadu_si128(reinterpret_cast<const __m128i*>(am + x)));
+            m = _mm_and_si128(m, co ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(co + x)) : all);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(w + x), m);
+        }
+#endif
+        if (co) {
+            for (; x < size.width; ++x) {
+                const uchar inRange = static_cast<uchar>(c[x] - lo) <= span ? 255 : 0;
+                w[x] = inRange & in[x] & am[x] & co[x];
+            }
+        } else {
+            for (; x < size.width; ++x) {
+                const uchar inRange = static_cast<uchar>(c[x] - lo) <= span ? 255 : 0;
+                w[x] = inRange & in[x] & am[x];
+            }
+        }
+    }
     if (!whiteCount)
         return clampFilter(job.params.minSpot, job.rect);
     const int k = clampFilter(p.filterSize, job.rect);
-    cv::morphologyEx(work, work, cv::MORPH_CLOSE, ellipse(k), cv::Point(-1, -1), 1, cv::BORDER_CONSTANT,
-                     cv::morphologyDefaultBorderValue());
+    if (k > 1 && cv::countNonZero(work) > 0)
+        cv::morphologyEx(work, work, cv::MORPH_CLOSE, ellipse(k), cv::Point(-1, -1), 1, cv::BORDER_CONSTANT,
+                         cv::morphologyDefaultBorderValue());
     return k;
 }
 
 // Opening of the first stage's pixels with a k x k ellipse into the output,
 // copied into the result cut, then labelled.  With `boxes` the first 99
 // blobs are boxed in it.  Pixels the aligned frame does not cover never
-// count.
+// count.  The output comes in as zeros (the engine prepares it so).
 CBlobResult blobStage(AreaJob& job, cv::Mat& work, int k, RoiAlarm* boxes)
 {
     if (work.size() != job.rect.size() || work.type() != CV_8UC1)
         work = cv::Mat::zeros(job.rect.size(), CV_8UC1);
     if (!job.covered.empty())
         cv::bitwise_and(work, job.covered, work);
-    cv::morphologyEx(work, job.output, cv::MORPH_OPEN, ellipse(k), cv::Point(-1, -1), 1, cv::BORDER_CONSTANT,
-                     cv::morphologyDefaultBorderValue());
+    // Most areas of a good part mark nothing, and the opening of nothing is
+    // nothing: counting is far cheaper than filtering and labelling.
+    CBlobResult blobs;
+    if (cv::countNonZero(work) > 0) {
+        cv::morphologyEx(work, job.output, cv::MORPH_OPEN, ellipse(k), cv::Point(-1, -1), 1, cv::BORDER_CONSTANT,
+                         cv::morphologyDefaultBorderValue());
+        blobs = CBlobResult(job.output, cv::Mat(), 0);
+    } else {
+        job.output.setTo(0);
+    }
     job.output.copyTo(job.resultCut);
-    CBlobResult blobs(job.output, cv::Mat(), 0);
     if (boxes) {
         const cv::Rect& r = job.rect;
         const int n = std::min(blobs.GetNumBlobs(), RoiAlarm::kMaxBoxes);

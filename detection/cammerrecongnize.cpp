@@ -245,8 +245,15 @@ void CammerRecong::VarTrain(int d)
         return;
     }
 
+    // Into the mask's own buffer: a frame-sized allocation per training
+    // costs more than the copy.
     const cv::Mat ignore = owner->PlaneView(owner->ignoreMask[d]);
-    inspectMask[d] = ignore.empty() ? cv::Mat::zeros(H, W, CV_8UC1) : ignore.clone();
+    if (ignore.empty()) {
+        inspectMask[d].create(H, W, CV_8UC1);
+        inspectMask[d].setTo(0);
+    } else {
+        ignore.copyTo(inspectMask[d]);
+    }
     const int count = std::clamp(savedSet->roiCount[d], 0, kAreas);
 
     // Ignore areas add their shape to the ignore points.

@@ -22,12 +22,38 @@ cv::Point2f modelCentre(const cv::Mat& m)
     return cv::Point2f(float(m.cols / 2), float(m.rows / 2));
 }
 
-void rotated(const cv::Mat& model, const cv::Mat& mask, double angle, cv::Mat& outModel, cv::Mat& outMask)
+// 255 where the w x h footprint of a model turned by angle lies wholly
+// inside the model (every pixel a bilinear read takes is a model pixel).
+cv::Mat turnedFootprint(cv::Size size, double angle)
+{
+    const cv::Mat full(size, CV_8UC1, cv::Scalar(255));
+    const cv::Mat r = cv::getRotationMatrix2D(cv::Point2f(float(size.width / 2), float(size.height / 2)), angle, 1.0);
+    cv::Mat out;
+    cv::warpAffine(full, out, r, size, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(0));
+    cv::threshold(out, out, 250, 255, cv::THRESH_BINARY);
+    return out;
+}
+
+// The model turned by angle.  Its mask lies within the part of the model
+// that stays inside at every angle searched (turningCore), so every pixel
+// it keeps was read from the model; turned as a set (nearest pixel), it
+// keeps its size at every angle, and so scores compare across angles.
+void rotated(const cv::Mat& model, const cv::Mat& mask, double angle, MaskTurn turn, cv::Mat& outModel,
+             cv::Mat& outMask)
 {
     const cv::Mat r = cv::getRotationMatrix2D(modelCentre(model), angle, 1.0);
     cv::warpAffine(model, outModel, r, model.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(0));
+    if (turn == MaskTurn::Keep) {
+        outMask = mask;
+        return;
+    }
+    outMask.release(); // it may share the model's mask
+    if (turn == MaskTurn::Nearest) {
+        cv::warpAffine(mask, outMask, r, model.size(), cv::INTER_NEAREST, cv::BORDER_CONSTANT, cv::Scalar(0));
+        return;
+    }
+    // No core: only pixels wholly inside the turned mask count.
     cv::warpAffine(mask, outMask, r, model.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(0));
-    // Only pixels wholly inside the rotated mask count.
     cv::threshold(outMask, outMask, 250, 255, cv::THRESH_BINARY);
 }
 
@@ -47,7 +73,23 @@ void matchMasked(const cv::Mat& img, const cv::Mat& model, const cv::Mat& mask, 
                 result.at<float>(v, u) = static_cast<float>(ncc.at(img, u, v).ncc);
         return;
     }
-    cv::matchTemplate(img, model, result, cv::TM_CCOEFF_NORMED, mask);
+    // OpenCV's masked matcher rewrites an 8-bit mask in place (to 0 and 1):
+    // hand it a copy, never the model's own mask.
+    cv::matchTemplate(img, model, result, cv::TM_CCOEFF_NORMED, mask.clone());
+}
+
+// The part of a w x h model that stays inside it at every angle within
+// +-range (sampled every 2 degrees, both ends included).  Searching under
+// rotation, every angle is scored on this same part: scores over different
+// pixels do not compare (a part lying over the model's corners would favour
+// whichever angle drops them).
+cv::Mat turningCore(cv::Size size, int range)
+{
+    cv::Mat core(size, CV_8UC1, cv::Scalar(255));
+    const int n = std::max(1, range / 2);
+    for (int k = -n; k <= n; ++k)
+        core &= turnedFootprint(size, double(range) * k / n);
+    return core;
 }
 
 double angleStepAt(const cv::Mat& model)
@@ -64,6 +106,7 @@ void FindShape::Clear()
     angleRange_ = 0;
     refX_ = refY_ = 0;
     leastMatch_ = 0;
+    maskTurn_ = MaskTurn::Keep;
     models_.clear();
     masks_.clear();
     ncc_.clear();
@@ -75,7 +118,23 @@ bool FindShape::CreateShape(const cv::Mat& model, double, int, int angleRange, i
     Clear();
     if (model.empty() || model.type() != CV_8UC1)
         return false;
-    const cv::Mat m = NormalisedMask(model.cols, model.rows, mask);
+    cv::Mat m = NormalisedMask(model.cols, model.rows, mask);
+    // Under rotation a whole rectangle keeps the turning core as its mask at
+    // every angle: the core is the part every angle reads from the model.  A
+    // drawn shape, cut to the core, turns with the model.  A model too thin
+    // to have a core with texture turns its mask and keeps what lies wholly
+    // inside.
+    maskTurn_ = cv::countNonZero(m) == m.rows * m.cols ? MaskTurn::Keep : MaskTurn::Nearest;
+    if (angleRange > 0) {
+        const cv::Mat core = m & turningCore(m.size(), std::clamp(angleRange, 0, 180));
+        cv::Scalar mean, sd;
+        if (cv::countNonZero(core) > 0)
+            cv::meanStdDev(model, mean, sd, core);
+        if (sd[0] > kMinStdDev)
+            m = core;
+        else
+            maskTurn_ = MaskTurn::WhollyInside;
+    }
     if (cv::countNonZero(m) == 0)
         return false;
     cv::Scalar mean, sd;
@@ -109,11 +168,25 @@ bool FindShape::CreateShape(const cv::Mat& model, double, int, int angleRange, i
     return true;
 }
 
-void FindShape::refine(const std::vector<cv::Mat>& pyr, Candidate& c, int level, double angleStep, bool fromCoarser) const
+const MaskedNcc& FindShape::turnedModel(TurnCache& cache, int level, double angle) const
+{
+    if (angle == 0.0)
+        return ncc_[static_cast<size_t>(level)];
+    for (const Turned& t : cache)
+        if (t.level == level && t.angle == angle)
+            return t.ncc;
+    cv::Mat rm, rk;
+    rotated(models_[static_cast<size_t>(level)], masks_[static_cast<size_t>(level)], angle, maskTurn_, rm, rk);
+    cache.push_back({level, angle, MaskedNcc()});
+    cache.back().ncc.set(rm, rk);
+    return cache.back().ncc;
+}
+
+void FindShape::refine(const std::vector<cv::Mat>& pyr, TurnCache& cache, Candidate& c, int level, double angleStep,
+                       bool fromCoarser) const
 {
     const cv::Mat& img = pyr[static_cast<size_t>(level)];
     const cv::Mat& model = models_[static_cast<size_t>(level)];
-    const cv::Mat& mask = masks_[static_cast<size_t>(level)];
     const int maxU = img.cols - model.cols;
     const int maxV = img.rows - model.rows;
     const int cu = fromCoarser ? c.u * 2 : c.u;
@@ -127,15 +200,8 @@ void FindShape::refine(const std::vector<cv::Mat>& pyr, Candidate& c, int level,
     }
     Candidate best;
     best.angle = c.angle;
-    MaskedNcc turned;
-    cv::Mat rm, rk;
     for (double a : angles) {
-        const MaskedNcc* ncc = &ncc_[static_cast<size_t>(level)];
-        if (a != 0.0) {
-            rotated(model, mask, a, rm, rk);
-            turned.set(rm, rk);
-            ncc = &turned;
-        }
+        const MaskedNcc* ncc = &turnedModel(cache, level, a);
         for (int v = std::max(0, cv0 - radius); v <= std::min(maxV, cv0 + radius); ++v)
             for (int u = std::max(0, cu - radius); u <= std::min(maxU, cu + radius); ++u) {
                 const double s = ncc->at(img, u, v).ncc;
@@ -190,13 +256,11 @@ bool FindShape::Find(const cv::Mat& search, int, int& x, int& y, double& score, 
     for (double a : angles) {
         if (a == 0.0 && ncc_[static_cast<size_t>(top)].fullMask()) {
             cv::matchTemplate(pyr[static_cast<size_t>(top)], topModel, result, cv::TM_CCOEFF_NORMED);
+        } else if (a == 0.0) {
+            matchMasked(pyr[static_cast<size_t>(top)], topModel, topMask, result);
         } else {
-            if (a == 0.0) {
-                rm = topModel;
-                rk = topMask;
-            } else {
-                rotated(topModel, topMask, a, rm, rk);
-            }
+            // Into buffers of their own: the model must never be written.
+            rotated(topModel, topMask, a, maskTurn_, rm, rk);
             matchMasked(pyr[static_cast<size_t>(top)], rm, rk, result);
         }
         // Flat windows give 0/0: never a match.
@@ -224,21 +288,37 @@ bool FindShape::Find(const cv::Mat& search, int, int& x, int& y, double& score, 
         cands.resize(kCandidates);
 
     // Refine every candidate down to level 1, then the best one to level 0.
+    TurnCache cache;
     double delta = step / 2;
     for (int l = top - 1; l >= 1; --l) {
         for (Candidate& c : cands)
-            refine(pyr, c, l, delta, true);
+            refine(pyr, cache, c, l, delta, true);
         delta /= 2;
     }
     Candidate best = *std::max_element(cands.begin(), cands.end(),
                                        [](const Candidate& a, const Candidate& b) { return a.ncc < b.ncc; });
     if (top >= 1) {
-        refine(pyr, best, 0, delta, true);
+        refine(pyr, cache, best, 0, delta, true);
         delta /= 2;
+    }
+    if (angleRange_ > 0 && top >= 1) {
+        // The angle between the steps: the peak of the parabola through the
+        // scores one step either side of the best angle, at its position.
+        const double step0 = delta * 2;
+        const double lo = std::max(-double(angleRange_), best.angle - step0);
+        const double hi = std::min(double(angleRange_), best.angle + step0);
+        if (lo < best.angle && hi > best.angle) {
+            const double sl = turnedModel(cache, 0, lo).at(pyr[0], best.u, best.v).ncc;
+            const double sh = turnedModel(cache, 0, hi).at(pyr[0], best.u, best.v).ncc;
+            const double curve = sl - 2 * best.ncc + sh;
+            if (curve < 0)
+                best.angle += std::clamp(0.5 * (sl - sh) / curve * step0, -step0 / 2, step0 / 2);
+        }
+        delta = 0;
     }
     // Small models have few levels: finish the angle at full resolution.
     while (angleRange_ > 0 && delta > kFinalAngleStep) {
-        refine(pyr, best, 0, delta, false);
+        refine(pyr, cache, best, 0, delta, false);
         delta /= 2;
     }
 

@@ -6,6 +6,9 @@
 // Search: masked zero-mean normalised cross-correlation on an image pyramid;
 // exhaustive at the coarsest level (every angle step of about atan(2/size)),
 // then refined level by level within +-2 pixels and half the angle step.
+// Under rotation every angle is scored on the same pixels (the part of the
+// model that stays inside it at every angle of the range), and the last
+// angle step is split by the parabola through the scores around the best.
 //
 // Agreement of the three operations: Find reports x = refX - (u + w/2),
 // y = refY - (v + h/2), with (u, v) the model's top-left in the search image.
@@ -16,7 +19,13 @@
 
 #include <opencv2/core.hpp>
 
+#include <deque>
 #include <vector>
+
+// How the mask of a rotated model follows it: kept (the turning core of a
+// whole rectangle), turned pixel for pixel (a drawn shape within the core),
+// or turned keeping only what lies wholly inside (a model without a core).
+enum class MaskTurn { Keep, Nearest, WhollyInside };
 
 class FindShape {
 public:
@@ -51,12 +60,24 @@ private:
         int u = 0, v = 0; // top-left at the current level
         double angle = 0;
     };
-    void refine(const std::vector<cv::Mat>& pyr, Candidate& c, int level, double angleStep, bool fromCoarser) const;
+    // Rotated models of one search, by level and angle: candidates and
+    // refinement rounds meet the same angles again.  A std::deque keeps
+    // references stable while it grows.
+    struct Turned {
+        int level;
+        double angle;
+        MaskedNcc ncc;
+    };
+    using TurnCache = std::deque<Turned>;
+    const MaskedNcc& turnedModel(TurnCache& cache, int level, double angle) const;
+    void refine(const std::vector<cv::Mat>& pyr, TurnCache& cache, Candidate& c, int level, double angleStep,
+                bool fromCoarser) const;
 
     bool valid_ = false;
     int angleRange_ = 0;
     int refX_ = 0, refY_ = 0;
     int leastMatch_ = 0;
+    MaskTurn maskTurn_ = MaskTurn::Keep; // how a rotated model's mask follows
     std::vector<cv::Mat> models_; // pyramid, 0 = full resolution
     std::vector<cv::Mat> masks_;  // 255 inside, same sizes
     std::vector<MaskedNcc> ncc_;  // unrotated model per level

@@ -17,6 +17,8 @@ private slots:
     void manyBlobsKeepRasterOrder();
     void maskAndBackground();
     void emptyOrWrongInput();
+    void sameBlobsAsPixelLabelling_data();
+    void sameBlobsAsPixelLabelling();
 
 private:
     std::unique_ptr<TestEnv> env_;
@@ -96,6 +98,81 @@ void TestBlobs::emptyOrWrongInput()
     QCOMPARE(CBlobResult(cv::Mat()).GetNumBlobs(), 0);
     QCOMPARE(CBlobResult(cv::Mat::zeros(5, 5, CV_8UC1)).GetNumBlobs(), 0);
     QCOMPARE(CBlobResult(cv::Mat::ones(5, 5, CV_32F)).GetNumBlobs(), 0);
+}
+
+void TestBlobs::sameBlobsAsPixelLabelling_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("seed");
+    QTest::addColumn<bool>("masked");
+    const char* kinds[] = {"sparse dots", "dense noise", "opened noise", "strokes and rings", "full"};
+    for (int kind = 0; kind < 5; ++kind)
+        for (int seed = 1; seed <= 3; ++seed)
+            for (bool masked : {false, true})
+                QTest::addRow("%s, seed %d%s", kinds[kind], seed, masked ? ", masked" : "") << kind << seed << masked;
+}
+
+// Areas and boxes, in order, equal those of OpenCV's pixel labelling on
+// pictures of every texture the areas produce, odd widths included.
+void TestBlobs::sameBlobsAsPixelLabelling()
+{
+    QFETCH(int, kind);
+    QFETCH(int, seed);
+    QFETCH(bool, masked);
+    cv::RNG rng(static_cast<uint64_t>(seed));
+    const cv::Size size(61 + 37 * seed, 47 + 29 * seed);
+    cv::Mat img = cv::Mat::zeros(size, CV_8UC1);
+    switch (kind) {
+    case 0:
+        for (int k = 0; k < 40; ++k)
+            img.at<uchar>(rng.uniform(0, size.height), rng.uniform(0, size.width)) = 255;
+        break;
+    case 1:
+    case 2: {
+        cv::Mat n(size, CV_8UC1);
+        rng.fill(n, cv::RNG::UNIFORM, 0, 256);
+        img = n > 150;
+        if (kind == 2)
+            cv::morphologyEx(img, img, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_ELLIPSE, {3, 3}));
+        break;
+    }
+    case 3:
+        for (int k = 0; k < 12; ++k) {
+            const cv::Point a(rng.uniform(0, size.width), rng.uniform(0, size.height));
+            cv::line(img, a, a + cv::Point(rng.uniform(-30, 30), rng.uniform(-30, 30)), cv::Scalar(255));
+            cv::circle(img, a, rng.uniform(2, 12), cv::Scalar(128), 1, cv::LINE_8);
+        }
+        break;
+    default:
+        img.setTo(7);
+        break;
+    }
+    cv::Mat mask;
+    if (masked) {
+        mask = cv::Mat::zeros(size, CV_8UC1);
+        cv::ellipse(mask, {size.width / 2, size.height / 2}, {size.width / 3, size.height / 2}, 0, 0, 360,
+                    cv::Scalar(255), cv::FILLED);
+    }
+    const CBlobResult blobs(img, mask, 0);
+
+    cv::Mat fg = img != 0;
+    if (masked)
+        fg &= mask;
+    cv::Mat labels, stats, centroids;
+    const int n = cv::connectedComponentsWithStats(fg, labels, stats, centroids, 8, CV_32S);
+    std::vector<std::tuple<int, int, int, int, int>> want;
+    for (int l = 1; l < n; ++l) {
+        const int* s = stats.ptr<int>(l);
+        want.emplace_back(s[cv::CC_STAT_TOP], s[cv::CC_STAT_LEFT], s[cv::CC_STAT_AREA], s[cv::CC_STAT_WIDTH],
+                          s[cv::CC_STAT_HEIGHT]);
+    }
+    std::sort(want.begin(), want.end());
+    QCOMPARE(blobs.GetNumBlobs(), static_cast<int>(want.size()));
+    for (int i = 0; i < blobs.GetNumBlobs(); ++i) {
+        const auto& [top, left, area, width, height] = want[static_cast<size_t>(i)];
+        QCOMPARE(blobs.GetBlob(i)->Area(), double(area));
+        QCOMPARE(blobs.GetBlob(i)->GetBoundingBox(), cv::Rect(left, top, width, height));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestBlobs)

@@ -73,6 +73,7 @@ private slots:
     void shiftRecovered_data();
     void shiftRecovered();
     void maskedModelStillFinds();
+    void maskedModelUnderRotationFindsAgain();
     void rotationRecovered_data();
     void rotationRecovered();
     void noFalseFindWithoutMarker_data();
@@ -160,6 +161,29 @@ void TestFindShape::maskedModelStillFinds()
     QVERIFY(f.Find(frame(sr).clone(), 0, x, y, score, angle));
     QCOMPARE(x - sr.x, 6);
     QCOMPARE(y - sr.y, -11);
+}
+
+// A drawn (masked) model searched under rotation: the search must leave the
+// model as it was, so every later search finds what the first did.
+void TestFindShape::maskedModelUnderRotationFindsAgain()
+{
+    const cv::Mat tpl = scene(320, 240, 4);
+    cv::Mat mask(kModel.size(), CV_8UC1, cv::Scalar(0));
+    cv::ellipse(mask, {40, 30}, {38, 28}, 0, 0, 360, cv::Scalar(255), cv::FILLED);
+    const FindShape f = model(tpl, 10, 50, mask);
+    QVERIFY(f.IsValid());
+    const cv::Point ref = refPoint();
+    const cv::Rect sr = searchRect(kMargin);
+    for (int round = 0; round < 3; ++round) {
+        for (double theta : {-6.0, 4.5}) {
+            const cv::Mat frame = moved(tpl, 5, -3, theta, cv::Point2f(float(ref.x), float(ref.y)));
+            int x = 0, y = 0;
+            double score = 0, angle = 0;
+            QVERIFY2(f.Find(frame(sr).clone(), 0, x, y, score, angle), qPrintable(QString::number(round)));
+            QVERIFY2(std::abs(angle - theta) <= 0.5, qPrintable(QStringLiteral("%1: %2").arg(round).arg(angle)));
+            QVERIFY(std::abs(x - sr.x + 5) <= 1 && std::abs(y - sr.y - 3) <= 1);
+        }
+    }
 }
 
 void TestFindShape::rotationRecovered_data()

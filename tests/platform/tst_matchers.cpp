@@ -59,6 +59,8 @@ private slots:
     void grayMultiplierToleratesEdges();
     void grayWrongSizes();
     void grayTrainsOncePerCreate();
+    void grayEnvelopeAsDefined_data();
+    void grayEnvelopeAsDefined();
 
     void similarityScores_data();
     void similarityScores();
@@ -228,6 +230,72 @@ void TestMatchers::grayTrainsOncePerCreate()
     g.AddTemp(cv::Mat(10, 20, CV_8UC1, cv::Scalar(150)));
     g.Train(5, 0, 100, 150);
     QCOMPARE(g.Match(cv::Mat(10, 20, CV_8UC1, cv::Scalar(150)), out), 0);
+}
+
+void TestMatchers::grayEnvelopeAsDefined_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("sensitivity");
+    QTest::addColumn<int>("multiplier");
+    QTest::addColumn<int>("cap");
+    QTest::addColumn<bool>("masked");
+    QTest::newRow("odd width, defaults") << 53 << 45 << 1 << 150 << false;
+    QTest::newRow("masked, strong multiplier") << 120 << 10 << 40 << 150 << true;
+    QTest::newRow("largest tolerance") << 37 << 255 << 255 << 255 << true;
+    QTest::newRow("no tolerance") << 16 << 0 << 0 << 0 << false;
+    QTest::newRow("narrower than a step") << 9 << 3 << 2 << 150 << true;
+}
+
+// Every pixel of the match follows the envelope's definition: lo = min -
+// tol, hi = max + tol, tol = min(cap, B + multiplier * gradient of the first
+// template), clamped to 0..255, nothing outside the mask; cuts are views
+// into a wider picture.
+void TestMatchers::grayEnvelopeAsDefined()
+{
+    QFETCH(int, width);
+    QFETCH(int, sensitivity);
+    QFETCH(int, multiplier);
+    QFETCH(int, cap);
+    QFETCH(bool, masked);
+    const int h = 31;
+    const cv::Rect r(7, 5, width, h);
+    std::vector<cv::Mat> pictures;
+    for (int t = 0; t < 4; ++t)
+        pictures.push_back(withNoise(scene(width + 20, h + 12, 40), 30.0, t));
+    cv::Mat mask = fullMask(width, h);
+    if (masked)
+        cv::circle(mask, {width / 2, h / 2}, h / 3, cv::Scalar(0), cv::FILLED);
+    GrayMatch g;
+    g.Create(width, h, mask, 0);
+    for (const cv::Mat& p : pictures)
+        g.AddTemp(p(r));
+    g.Train(sensitivity, multiplier, 100, cap);
+
+    cv::Mat mn = pictures[0](r).clone(), mx = mn.clone(), grad;
+    for (const cv::Mat& p : pictures) {
+        cv::min(mn, p(r), mn);
+        cv::max(mx, p(r), mx);
+    }
+    cv::morphologyEx(pictures[0](r), grad, cv::MORPH_GRADIENT, cv::getStructuringElement(cv::MORPH_RECT, {3, 3}),
+                     cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
+    for (int seed = 0; seed < 3; ++seed) {
+        const cv::Mat frame = withNoise(pictures[1], 25.0 * (seed + 1), 100 + seed);
+        cv::Mat out;
+        const int marked = g.Match(frame(r), out);
+        int want = 0;
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const int tol = std::min(cap, sensitivity + multiplier * grad.at<uchar>(y, x));
+                const int v = frame(r).at<uchar>(y, x);
+                const bool off = mask.at<uchar>(y, x) != 0
+                                 && (v < std::max(0, mn.at<uchar>(y, x) - tol)
+                                     || v > std::min(255, mx.at<uchar>(y, x) + tol));
+                want += off;
+                QCOMPARE(int(out.at<uchar>(y, x)), off ? 255 : 0);
+            }
+        }
+        QCOMPARE(marked, want);
+    }
 }
 
 void TestMatchers::similarityScores_data()
