@@ -256,7 +256,7 @@ public:
     class HardwareConfigurationWidget* configurationViewer = nullptr;
     class WidgetChangeCamera* renumberDialog = nullptr;
     // What the renumbering's OK runs once the new binding is stored: the
-    // shutdown question (SlotShutDown).
+    // shutdown question (SlotShutDown, set by WireMaintenance).
     std::function<void()> shutDownAsked;
     // </DIALOGS members>
 

@@ -52,6 +52,9 @@ constexpr int kSyncWaitMs = 60000;   // writing back a large archive takes its t
 
 void WizardParaWidget::WireMaintenance()
 {
+    // The camera renumbering ends in the shutdown question, so the new
+    // binding is read at the next start.
+    shutDownAsked = [this] { SlotShutDown(); };
     // A kit box is a child widget placed in its parent's coordinates, so it
     // belongs to the window (at the screen's corner), as the shared boxes do.
     QWidget* owner = parentWidget();
