@@ -1,5 +1,7 @@
 #include "dataexport.h"
 
+#include "dbsnapshot.h"
+
 #include "cameraglobals.h"
 #include "choosebox.h"
 #include "clock.h"
@@ -160,56 +162,6 @@ bool copyFile(const QString& src, const QString& dst, qint64* copied, bool* sour
     return ok;
 }
 
-// A connection of this thread's own on file, closed and removed on leaving.
-class OwnConnection {
-public:
-    OwnConnection(const QString& file, bool readOnly)
-    {
-        static std::atomic<int> counter{0};
-        name_ = QStringLiteral("dataExport%1").arg(counter.fetch_add(1));
-        db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-        db_.setDatabaseName(file);
-        db_.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=10000")
-                                       : QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
-    }
-    ~OwnConnection()
-    {
-        db_.close();
-        db_ = QSqlDatabase();
-        QSqlDatabase::removeDatabase(name_);
-    }
-    QSqlDatabase& db() { return db_; }
-
-private:
-    QString name_;
-    QSqlDatabase db_;
-};
-
-// A consistent copy of a database that may be written meanwhile.
-bool snapshot(const QString& src, const QString& dst, QString* why)
-{
-    {
-        OwnConnection c(src, true);
-        if (!c.db().open()) {
-            *why = c.db().lastError().text();
-            return false;
-        }
-        QSqlQuery q(c.db());
-        q.prepare(QStringLiteral("VACUUM INTO ?"));
-        q.addBindValue(dst);
-        if (!q.exec()) {
-            *why = q.lastError().text();
-            return false;
-        }
-    }
-    QFile out(dst);
-    if (!out.open(QIODevice::ReadOnly) || ::fsync(out.handle()) != 0) {
-        *why = QStringLiteral("snapshot %1 not flushed").arg(dst);
-        return false;
-    }
-    return true;
-}
-
 bool snapshotSound(const QString& file)
 {
     OwnConnection c(file, true);
@@ -230,7 +182,6 @@ bool diskMounted(const QString& mountPoint)
 } // namespace
 
 // ------------------------------------------------------------------ worker
-
 
 DataExport::Outcome DataExport::run(const Job& job, const std::function<void(int, int)>& progress)
 {
@@ -312,7 +263,7 @@ DataExport::Outcome DataExport::run(const Job& job, const std::function<void(int
         QString why;
         bool copied = false;
         if (e.database) {
-            copied = snapshot(src, dst, &why);
+            copied = SnapshotDatabase(src, dst, &why);
             if (!copied) {
                 // A database SQLite cannot read whole goes as it lies.
                 LOG(WARNING) << "export: " << e.rel.toStdString() << " copied without a snapshot: "

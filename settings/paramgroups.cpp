@@ -1,5 +1,7 @@
 #include "paramgroups.h"
 
+#include "dbsnapshot.h"
+
 #include "globals.h"
 
 #include <QDir>
@@ -41,31 +43,6 @@ bool isTemplateFolder(const QString& name)
     return re.match(name).hasMatch();
 }
 
-// A connection of this thread's own, closed and removed on leaving.
-class OwnConnection {
-public:
-    OwnConnection(const QString& file, bool readOnly)
-    {
-        static std::atomic<int> counter{0};
-        name_ = QStringLiteral("paramGroups%1").arg(counter.fetch_add(1));
-        db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-        db_.setDatabaseName(file);
-        db_.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=10000")
-                                       : QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
-    }
-    ~OwnConnection()
-    {
-        db_.close();
-        db_ = QSqlDatabase();
-        QSqlDatabase::removeDatabase(name_);
-    }
-    QSqlDatabase& db() { return db_; }
-
-private:
-    QString name_;
-    QSqlDatabase db_;
-};
-
 // A PARAM.db the program can start from: it opens, passes the quick check
 // and has its table "sysparam".
 bool paramDbSound(const QString& file, QString* why)
@@ -87,31 +64,6 @@ bool paramDbSound(const QString& file, QString* why)
     if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'sysparam'")) ||
         !q.next() || q.value(0).toInt() != 1) {
         *why = QStringLiteral("%1 has no table sysparam").arg(file);
-        return false;
-    }
-    return true;
-}
-
-// A consistent copy of a database the program may write meanwhile.
-bool snapshot(const QString& src, const QString& dst, QString* why)
-{
-    {
-        OwnConnection c(src, true);
-        if (!c.db().open()) {
-            *why = QStringLiteral("%1 does not open: %2").arg(src, c.db().lastError().text());
-            return false;
-        }
-        QSqlQuery q(c.db());
-        q.prepare(QStringLiteral("VACUUM INTO ?"));
-        q.addBindValue(dst);
-        if (!q.exec()) {
-            *why = QStringLiteral("snapshot of %1: %2").arg(src, q.lastError().text());
-            return false;
-        }
-    }
-    QFile out(dst);
-    if (!out.open(QIODevice::ReadOnly) || ::fsync(out.handle()) != 0) {
-        *why = QStringLiteral("snapshot %1 not flushed").arg(dst);
         return false;
     }
     return true;
@@ -311,7 +263,7 @@ ParamGroups::Result ParamGroups::backup(const QString& name, int detections)
     const QString paramCopy = QDir(stage).filePath(kParamDb);
     if (injected(QStringLiteral("copy ") + kParamDb))
         return fail(QStringLiteral("copy of %1 failed").arg(kParamDb));
-    if (!snapshot(paramDb, paramCopy, &why) || !paramDbSound(paramCopy, &why))
+    if (!SnapshotDatabase(paramDb, paramCopy, &why) || !paramDbSound(paramCopy, &why))
         return fail(why);
     ++r.files;
     r.bytes += QFileInfo(paramCopy).size();
