@@ -22,7 +22,7 @@ QList<int> IntList(const QString& text)
 
 // "count=3 rows=0,1,... trig=... cut=... inorder=0 in=... out=..." over the
 // first-start record (every step without a row).
-WizardPara Stored(const QString& spec)
+WizardPara Stored(const QString& table)
 {
     WizardPara p = FirstStartParameters();
     for (int i = 0; i < 8; ++i) {
@@ -31,7 +31,7 @@ WizardPara Stored(const QString& spec)
         p.customInputName[i] = p.customOutputName[i] = 0;
     }
     p.multiDetectInOrder = 1;
-    for (const QString& item : spec.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    for (const QString& item : table.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         const QString key = item.section(QLatin1Char('='), 0, 0);
         const QList<int> v = IntList(item.section(QLatin1Char('='), 1));
         int* array = key == QLatin1String("rows") ? p.multiDetectRow
