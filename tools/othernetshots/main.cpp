@@ -15,8 +15,8 @@
 #include "edit.h"
 #include "othernetwidget.h"
 #include "portstate.h"
-#include "startup.h"
 #include "wizardpara.h"
+#include "windowshot.h"
 
 #include <QGuiApplication>
 #include <QPixmap>
@@ -91,36 +91,5 @@ void drive(const QString& state)
 
 int main(int argc, char** argv)
 {
-    Startup::OpenPanelDevice();
-    MApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    auto option = [&](const char* name) {
-        const int i = args.indexOf(QLatin1String(name));
-        return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : QString();
-    };
-    const QString state = option("--state");
-    const QString out = option("--out");
-    if (!kStates.contains(state) || out.isEmpty()) {
-        std::fprintf(stderr, "usage: mm_othernet_shots --state %s --lang L --out FILE\n",
-                     qPrintable(kStates.join('|')));
-        return 2;
-    }
-    if (!demo::writeParameters(option("--lang").toInt(), [](WizardPara& p) { p.ioLostAlarm = 0; })) {
-        std::fputs("mm_othernet_shots: cannot write PARAM.db\n", stderr);
-        return 1;
-    }
-    Startup startup(Startup::ProgramParts());
-    startup.BeforeMainWindow(argv);
-    QWidget* window = startup.MakeMainWindow();
-    window->showMaximized();
-    QTimer::singleShot(5000, [&] {
-        drive(state);
-        QTimer::singleShot(800, [&] {
-            const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
-            const bool saved = shot.save(out);
-            std::printf("mm_othernet_shots: %s %s\n", saved ? "saved" : "could not save", qPrintable(out));
-            app.exit(saved ? 0 : 1);
-        });
-    });
-    return app.exec();
+    return demo::RunWindowShot(argc, argv, {"mm_othernet_shots", kStates, [](const QString&, int language) { return demo::writeParameters(language, [](WizardPara& p) { p.ioLostAlarm = 0; }); }, drive});
 }

@@ -22,11 +22,11 @@
 #include "operationrecord.h"
 #include "progressbox.h"
 #include "settingspage.h"
-#include "startup.h"
 #include "warnbox.h"
 #include "choosebox.h"
 #include "wizardpara.h"
 #include "wizardparawidget.h"
+#include "windowshot.h"
 
 #include <QDate>
 #include <QDir>
@@ -147,36 +147,5 @@ void drive(const QString& state)
 
 int main(int argc, char** argv)
 {
-    Startup::OpenPanelDevice();
-    MApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    auto option = [&](const char* name) {
-        const int i = args.indexOf(QLatin1String(name));
-        return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : QString();
-    };
-    const QString state = option("--state");
-    const QString out = option("--out");
-    if (!kStates.contains(state) || out.isEmpty()) {
-        std::fprintf(stderr, "usage: mm_settings_shots --state %s --lang L --out FILE\n",
-                     qPrintable(kStates.join('|')));
-        return 2;
-    }
-    if (!writeParameters(state, option("--lang").toInt())) {
-        std::fputs("mm_settings_shots: cannot write PARAM.db\n", stderr);
-        return 1;
-    }
-    Startup startup(Startup::ProgramParts());
-    startup.BeforeMainWindow(argv);
-    QWidget* window = startup.MakeMainWindow();
-    window->showMaximized();
-    QTimer::singleShot(5000, [&] {
-        drive(state);
-        QTimer::singleShot(800, [&] {
-            const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
-            const bool saved = shot.save(out);
-            std::printf("mm_settings_shots: %s %s\n", saved ? "saved" : "could not save", qPrintable(out));
-            app.exit(saved ? 0 : 1);
-        });
-    });
-    return app.exec();
+    return demo::RunWindowShot(argc, argv, {"mm_settings_shots", kStates, [](const QString& state, int language) { return writeParameters(state, language); }, drive});
 }
