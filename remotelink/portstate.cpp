@@ -1,5 +1,7 @@
 #include "portstate.h"
 
+#include "collectedcommand.h"
+
 #include "commandrunner.h"
 #include "paths.h"
 
@@ -92,23 +94,13 @@ QVector<PortRow> PortReadings::rows() const
 }
 
 PortStateMonitor::PortStateMonitor(QObject* parent)
-    : QObject(parent), tick_(new QTimer(this)), limit_(new QTimer(this))
+    : QObject(parent), tick_(new QTimer(this)), command_(new CollectedCommand(this))
 {
     connect(tick_, &QTimer::timeout, this, &PortStateMonitor::tick);
-    limit_->setSingleShot(true);
-    connect(limit_, &QTimer::timeout, this, [this] {
-        LOG(WARNING) << "port state: ifconfig gave no end within " << kIfconfigLimitMs
-                     << " ms, judging its output so far";
-        commandEnded();
-    });
+    connect(command_, &CollectedCommand::ended, this, &PortStateMonitor::commandEnded);
 }
 
-PortStateMonitor::~PortStateMonitor()
-{
-    // A command still running ends with its object, a child of ours.
-    if (command_)
-        command_->disconnect(this);
-}
+PortStateMonitor::~PortStateMonitor() = default;
 
 const QMap<QString, qint64>* PortStateMonitor::readCounters(QMap<QString, qint64>& into)
 {
@@ -126,13 +118,7 @@ const QMap<QString, qint64>* PortStateMonitor::readCounters(QMap<QString, qint64
 void PortStateMonitor::start()
 {
     // A command of an earlier press would mix its reading into the new one.
-    limit_->stop();
-    if (RunningCommand* old = command_) {
-        command_ = nullptr;
-        old->disconnect(this);
-        old->kill();
-        old->deleteLater();
-    }
+    command_->cancel();
     QMap<QString, qint64> first;
     readings_.start(readCounters(first) ? first : QMap<QString, qint64>());
     periods_ = 1;
@@ -147,7 +133,7 @@ void PortStateMonitor::stop()
 
 bool PortStateMonitor::waiting() const
 {
-    return command_ != nullptr;
+    return command_->running();
 }
 
 bool PortStateMonitor::active() const
@@ -157,38 +143,20 @@ bool PortStateMonitor::active() const
 
 void PortStateMonitor::tick()
 {
-    if (command_) {
+    if (command_->running()) {
         // Still waiting for the last one: its reading then spans this period too.
         ++skipped_;
         ++periods_;
         return;
     }
-    output_.clear();
-    RunningCommand* command = commandRunner().start(QStringLiteral("ifconfig"), {}, this);
-    command_ = command;
-    connect(command, &RunningCommand::output, this, [this, command](const QByteArray& chunk) {
-        if (command == command_)
-            output_ += chunk;
-    });
-    connect(command, &RunningCommand::finished, this, [this, command](int) {
-        if (command == command_)
-            commandEnded();
-    });
-    limit_->start(kIfconfigLimitMs);
+    command_->start(QStringLiteral("ifconfig"), {}, kIfconfigLimitMs);
 }
 
-void PortStateMonitor::commandEnded()
+void PortStateMonitor::commandEnded(const QByteArray& output)
 {
-    limit_->stop();
-    if (RunningCommand* old = command_) {
-        command_ = nullptr;
-        old->disconnect(this);
-        old->kill();   // nothing once it has ended
-        old->deleteLater();
-    }
     QMap<QString, qint64> now;
     const QMap<QString, qint64>* counters = readCounters(now);
-    readings_.apply(ParseIfconfigRunning(QString::fromLocal8Bit(output_)), counters, periods_);
+    readings_.apply(ParseIfconfigRunning(QString::fromLocal8Bit(output)), counters, periods_);
     periods_ = 1;
     emit updated();
 }

@@ -9,12 +9,11 @@
 // /proc/net/dev from paths().procNetDev, applied on the GUI thread.
 #include <QMap>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QVector>
 
+class CollectedCommand;
 class QTimer;
-class RunningCommand;
 
 // Received-byte counters by interface from the text of /proc/net/dev, "lo"
 // left out.  A counter past 99999999 bytes follows its colon without a
@@ -84,14 +83,12 @@ signals:
     void updated();
 
 private:
-    void commandEnded();
+    void commandEnded(const QByteArray& output);
     static const QMap<QString, qint64>* readCounters(QMap<QString, qint64>& into);
 
     PortReadings readings_;
     QTimer* tick_ = nullptr;
-    QTimer* limit_ = nullptr;
-    QPointer<RunningCommand> command_;
-    QByteArray output_;
+    CollectedCommand* command_ = nullptr;
     int periods_ = 1;
     int skipped_ = 0;
 };

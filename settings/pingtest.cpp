@@ -1,27 +1,16 @@
 #include "pingtest.h"
 
-#include "commandrunner.h"
+#include "collectedcommand.h"
 #include "networkfiles.h"
-
-#include <QTimer>
 
 #include <glog/logging.h>
 
-ConnectionTest::ConnectionTest(QObject* parent) : QObject(parent), timeout_(new QTimer(this))
+ConnectionTest::ConnectionTest(QObject* parent) : QObject(parent), command_(new CollectedCommand(this))
 {
-    timeout_->setSingleShot(true);
-    connect(timeout_, &QTimer::timeout, this, [this] {
-        LOG(WARNING) << "connection test: no end within " << kCommandTimeoutMs << " ms, judging the output so far";
-        stepEnded();
-    });
+    connect(command_, &CollectedCommand::ended, this, &ConnectionTest::stepEnded);
 }
 
-ConnectionTest::~ConnectionTest()
-{
-    // A program still running is ended with its object (a child of ours).
-    if (command_)
-        command_->disconnect(this);
-}
+ConnectionTest::~ConnectionTest() = default;
 
 bool ConnectionTest::start()
 {
@@ -36,31 +25,13 @@ bool ConnectionTest::start()
 void ConnectionTest::run(Step step, const QStringList& args)
 {
     step_ = step;
-    output_.clear();
     const QString program = step == Step::Route ? QStringLiteral("ip") : QStringLiteral("ping");
-    RunningCommand* command = commandRunner().start(program, args, this);
-    command_ = command;
-    connect(command, &RunningCommand::output, this, [this, command](const QByteArray& chunk) {
-        if (command == command_)
-            output_ += chunk;
-    });
-    connect(command, &RunningCommand::finished, this, [this, command](int) {
-        if (command == command_)
-            stepEnded();
-    });
-    timeout_->start(kCommandTimeoutMs);
+    command_->start(program, args, kCommandTimeoutMs);
 }
 
-void ConnectionTest::stepEnded()
+void ConnectionTest::stepEnded(const QByteArray& output)
 {
-    timeout_->stop();
-    if (RunningCommand* old = command_) {
-        command_ = nullptr;
-        old->disconnect(this);
-        old->kill();   // nothing once it has ended
-        old->deleteLater();
-    }
-    const QString text = QString::fromLocal8Bit(output_);
+    const QString text = QString::fromLocal8Bit(output);
     switch (step_) {
     case Step::Route:
         gateway_ = netfiles::RouteGateway(text);

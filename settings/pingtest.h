@@ -6,11 +6,9 @@
 // loop, so the detection cycle keeps running while the pings wait for
 // their answers.  GUI thread only.
 #include <QObject>
-#include <QPointer>
 #include <QStringList>
 
-class QTimer;
-class RunningCommand;
+class CollectedCommand;
 
 // Pinged to judge the internet: a public DNS server that answers pings.
 inline const char* const kInternetProbeAddress = "114.114.114.114";
@@ -40,12 +38,10 @@ signals:
 private:
     enum class Step { Idle, Route, Gateway, Internet };
     void run(Step step, const QStringList& args);
-    void stepEnded();
+    void stepEnded(const QByteArray& output);
 
     Step step_ = Step::Idle;
-    QPointer<RunningCommand> command_;
-    QByteArray output_;
-    QTimer* timeout_ = nullptr;
+    CollectedCommand* command_ = nullptr;
     Result result_;
     QString gateway_;
 };
